@@ -1,0 +1,12 @@
+# One warning set and one sanitizer switch for every target of the project.
+add_compile_options(-Wall -Wextra)
+if(KORVANE_WERROR)
+  add_compile_options(-Werror)
+endif()
+if(KORVANE_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+if(KORVANE_GC_STRESS)
+  add_compile_definitions(KORVANE_GC_STRESS=1)
+endif()
