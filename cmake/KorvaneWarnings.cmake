@@ -10,3 +10,8 @@ endif()
 if(KORVANE_GC_STRESS)
   add_compile_definitions(KORVANE_GC_STRESS=1)
 endif()
+if(KORVANE_FUZZ)
+  # Instrument every library for coverage; only the fuzz targets link the driver.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
