@@ -1,0 +1,20 @@
+// Opening files by the program's location scheme.
+//
+// Paths beginning with "vellum://" name a location root: "vellum://data/",
+// "vellum://internal/" and "vellum://external/" stand for the folders data,
+// internal and external in the current working directory. Any other
+// "vellum://" root names no file at all and is refused without touching the
+// file system. Other paths are used as they are. Path text is passed to the
+// system as UTF-8.
+//
+// Uses only the C++ standard library. Main thread only (strings are not
+// shared across threads).
+#pragma once
+
+#include <cstdio>
+
+#include "runtime/string.h"
+
+// An open standard-I/O stream for `path` in the standard-I/O `mode`
+// ("rb" for reading), or null. The caller closes it.
+FILE* fopenFile(String path, String mode);
