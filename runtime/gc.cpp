@@ -1,0 +1,344 @@
+// The allocator, the lazy finaliser and the incremental collector step.
+#include "runtime/gc.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "runtime/errors.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define KORVANE_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KORVANE_ASAN 1
+#endif
+#endif
+#ifdef KORVANE_ASAN
+#include <sanitizer/asan_interface.h>
+#endif
+
+// The list heads are constant-initialised (constexpr constructor), so objects
+// may be allocated from any static initialiser.
+gc_object gc_free_list{gc_object::sentinel_tag{}};
+gc_object gc_marked_list{gc_object::sentinel_tag{}};
+gc_object gc_unmarked_list{gc_object::sentinel_tag{}};
+gc_object gc_queued_list{gc_object::sentinel_tag{}};
+
+int gc_markbit = 1;
+int gc_alloced_bytes;
+int gc_max_alloced_bytes;
+int gc_marked_bytes;
+int gc_marked_objs;
+int gc_free_bytes;
+int last_alloced;
+unsigned char gc_force_sweep;
+gc_object* gc_cache[kGcCacheClasses];
+void (*gc_root_marker)();
+
+namespace {
+
+constexpr int kSizeGranule = 8;             // bytes; keeps the three flag bits free
+constexpr int kMarkBudget = 2500;           // objects traced per incremental step
+constexpr int kSweepBytes = 4 * 1024 * 1024;    // allocation since the last sweep that allows one
+constexpr int kFullModeBytes = 64 * 1024 * 1024;  // beyond this a step marks without budget
+constexpr const char* kOutOfMemory = "Out of memory: the collector could not allocate %i bytes\n";
+constexpr const char* kLostObject = "Collector error: a new object left the list of new objects";
+constexpr const char* kFreeListError = "ERROR:p=%p gc_free_bytes=%i\n";
+
+// --- list primitives -------------------------------------------------------
+
+void unlink(gc_object* p) {
+  p->pred->succ = p->succ;
+  p->succ->pred = p->pred;
+}
+
+void append(gc_object* list, gc_object* p) {
+  p->pred = list->pred;
+  p->succ = list;
+  list->pred->succ = p;
+  list->pred = p;
+}
+
+bool is_empty(const gc_object* list) { return list->succ == list; }
+
+void make_empty(gc_object* list) { list->succ = list->pred = list; }
+
+// Moves every object of `from` to the tail of `to`; `from` becomes empty.
+void splice_tail(gc_object* to, gc_object* from) {
+  if (is_empty(from)) return;
+  gc_object* first = from->succ;
+  gc_object* last = from->pred;
+  first->pred = to->pred;
+  to->pred->succ = first;
+  last->succ = to;
+  to->pred = last;
+  make_empty(from);
+}
+
+int size_of(const gc_object* p) { return static_cast<int>(p->flags & ~gc_object::kFlagBits); }
+
+bool is_white(const gc_object* p) { return (p->flags & 3) == gc_markbit; }
+
+void turn_black(gc_object* p) {
+  append(&gc_marked_list, p);
+  gc_marked_bytes += size_of(p);
+  ++gc_marked_objs;
+}
+
+// --- blocks ------------------------------------------------------------------
+
+[[noreturn]] void out_of_memory(long long bytes) {
+  std::fflush(stdout);
+  std::printf(kOutOfMemory, static_cast<int>(bytes > 0x7fffffff ? 0x7fffffff : bytes));
+  std::fflush(stdout);
+  std::exit(-1);
+}
+
+// Every block holds at least a header, whatever size the caller accounts for.
+size_t block_bytes(int size) {
+  return size < static_cast<int>(sizeof(gc_object)) ? sizeof(gc_object) : static_cast<size_t>(size);
+}
+
+void* take_block(int size) {
+  if (size <= kGcCacheMaxBytes) {
+    gc_object*& head = gc_cache[size / kSizeGranule];
+    if (gc_object* block = head) {
+#ifdef KORVANE_ASAN
+      ASAN_UNPOISON_MEMORY_REGION(block, block_bytes(size));
+#endif
+      head = block->succ;
+      return block;
+    }
+  }
+  void* block = std::malloc(block_bytes(size));
+  if (!block) out_of_memory(size);
+  return block;
+}
+
+// --- objects whose header value-initialisation wiped ---------------------------
+//
+// `new T()` of a class without a user-provided constructor zero-fills the whole
+// object, header included, after gc_malloc has linked it and before the
+// constructors run. gc_malloc therefore remembers each block it hands out until
+// gc_object's constructor claims it, and that constructor repairs a wiped header.
+// Blocks nobody claims (the constructor of an object not from gc_malloc) make
+// the object permanent.
+
+struct Pending {
+  gc_object* block;
+  intptr_t flags;
+  gc_object* pred;  // the tail of gc_unmarked_list when the block was linked
+};
+
+constexpr int kPendingSlots = 256;  // far beyond any nesting of new-expressions
+Pending pending[kPendingSlots];
+int pending_top;  // ring position of the next entry
+
+void remember(gc_object* block) {
+  pending[pending_top] = Pending{block, block->flags, block->pred};
+  pending_top = (pending_top + 1) % kPendingSlots;
+}
+
+// Takes the newest entry for `block`; false when there is none.
+bool claim(gc_object* block, Pending* out) {
+  for (int i = 1; i <= kPendingSlots; ++i) {
+    Pending& entry = pending[(pending_top - i + kPendingSlots) % kPendingSlots];
+    if (entry.block == block) {
+      *out = entry;
+      entry.block = nullptr;
+      return true;
+    }
+  }
+  return false;
+}
+
+// The object's neighbours still point to it; only its own links are lost.
+void repair_links(gc_object* p, const Pending& entry) {
+  gc_object* after = &gc_unmarked_list;
+  while (after->pred != p) {  // past the objects allocated after p
+    after = after->pred;
+    if (after == &gc_unmarked_list) fail(kLostObject);
+  }
+  p->succ = after;
+  if (entry.pred->succ == p) {
+    p->pred = entry.pred;
+    return;
+  }
+  gc_object* before = &gc_unmarked_list;
+  while (before->succ != p) before = before->succ;
+  p->pred = before;
+}
+
+}  // namespace
+
+// --- gc_object and Object ------------------------------------------------------
+
+gc_object::gc_object() {
+  Pending entry;
+  if (!claim(this, &entry)) {
+    succ = pred = this;
+    flags = kPermanent | kColourBit;
+    return;
+  }
+  if (flags == entry.flags) return;
+  flags = entry.flags;
+  repair_links(this, entry);
+}
+
+void* gc_object::operator new(size_t size) { return gc_malloc(gc_checked_size(size)); }
+
+void gc_object::operator delete(void* p) {
+  gc_object* object = static_cast<gc_object*>(p);
+  Pending entry;
+  claim(object, &entry);
+  if (object->succ) {
+    // Not from gc_flush_free (which unlinks first): a constructor threw, and
+    // the block is still linked and accounted as live.
+    unlink(object);
+    gc_alloced_bytes -= size_of(object);
+    gc_free_bytes += size_of(object);
+  }
+  gc_free(object);
+}
+
+bool Object::Equals(Object* other) { return this == other; }
+
+int Object::Compare(Object* other) {
+  auto self = reinterpret_cast<uintptr_t>(this);
+  auto that = reinterpret_cast<uintptr_t>(other);
+  return self < that ? -1 : (self > that ? 1 : 0);
+}
+
+String Object::debug() { return String("+Object\n"); }
+
+// --- allocation and finalisation -------------------------------------------------
+
+int gc_checked_size(size_t bytes) {
+  if (bytes > static_cast<size_t>(0x7fffffff - kSizeGranule)) out_of_memory(static_cast<long long>(bytes));
+  return static_cast<int>(bytes);
+}
+
+void* gc_malloc(int size) {
+  if (size < 1) size = 1;
+  size = (size + kSizeGranule - 1) & ~(kSizeGranule - 1);
+  gc_flush_free(size);
+  gc_object* p = static_cast<gc_object*>(take_block(size));
+  p->flags = size | gc_markbit;
+  append(&gc_unmarked_list, p);
+  gc_alloced_bytes += size;
+  if (gc_alloced_bytes > gc_max_alloced_bytes) gc_max_alloced_bytes = gc_alloced_bytes;
+  remember(p);
+  return p;
+}
+
+void gc_free(gc_object* p) {
+  int size = size_of(p);
+  gc_free_bytes -= size;
+  if (size <= kGcCacheMaxBytes) {
+    gc_object*& head = gc_cache[size / kSizeGranule];
+    p->succ = head;
+    head = p;
+#ifdef KORVANE_ASAN
+    // Everything but the link word: a stale pointer into a cached block faults.
+    constexpr size_t kLinkEnd = 2 * sizeof(void*);  // the vtable pointer, then succ
+    ASAN_POISON_MEMORY_REGION(reinterpret_cast<char*>(p) + kLinkEnd, block_bytes(size) - kLinkEnd);
+#endif
+    return;
+  }
+  std::free(p);
+}
+
+void gc_flush_free(int size) {
+  int target = gc_free_bytes - size;
+  if (target < 0) target = 0;
+  while (gc_free_bytes > target) {
+    gc_object* p = gc_free_list.succ;
+    if (!p || p == &gc_free_list) {
+      std::printf(kFreeListError, static_cast<void*>(p), gc_free_bytes);
+      std::fflush(stdout);
+      gc_free_bytes = 0;
+      return;
+    }
+    unlink(p);
+    p->succ = nullptr;  // tells operator delete the object is already off every list
+    delete p;
+  }
+}
+
+// --- marking -------------------------------------------------------------------
+
+void gc_enqueue(gc_object* p) {
+  if (!p || !is_white(p)) return;
+  p->flags ^= gc_object::kColourBit;
+  unlink(p);
+  append(&gc_queued_list, p);
+}
+
+void gc_mark(gc_object* p) {
+  if (!p || !is_white(p)) return;
+  p->flags ^= gc_object::kColourBit;
+  unlink(p);
+  turn_black(p);
+  p->mark();
+}
+
+void gc_mark() {
+  if (gc_root_marker) gc_root_marker();
+}
+
+void gc_init1() {
+  make_empty(&gc_free_list);
+  make_empty(&gc_marked_list);
+  make_empty(&gc_unmarked_list);
+  make_empty(&gc_queued_list);
+}
+
+void gc_init2() { gc_mark(); }
+
+// --- the collector step ----------------------------------------------------------
+
+namespace {
+
+// Traces queued objects; in incremental mode until `budget` objects are black.
+void trace(bool full, int budget) {
+  while (!is_empty(&gc_queued_list)) {
+    if (!full && gc_marked_objs >= budget) return;
+    gc_object* p = gc_queued_list.succ;
+    unlink(p);
+    turn_black(p);
+    p->mark();
+  }
+}
+
+// Every white object is garbage; survivors turn white again by flipping the
+// meaning of the colour bit, and the roots start the next cycle.
+void sweep() {
+  if (is_empty(&gc_unmarked_list)) return;
+  splice_tail(&gc_free_list, &gc_unmarked_list);
+  gc_free_bytes += gc_alloced_bytes - gc_marked_bytes;
+  gc_alloced_bytes = gc_marked_bytes;
+  splice_tail(&gc_unmarked_list, &gc_marked_list);
+  gc_marked_bytes = 0;
+  gc_marked_objs = 0;
+  gc_markbit ^= 1;
+  gc_mark();
+  last_alloced = gc_alloced_bytes;
+}
+
+}  // namespace
+
+int gc_collect() {
+#ifdef KORVANE_GC_STRESS
+  // Stress builds finish a whole cycle and run every destructor at each step.
+  gc_force_sweep = 1;
+#endif
+  int allocated = gc_alloced_bytes - last_alloced;
+  bool full = gc_force_sweep || allocated > kFullModeBytes;
+  trace(full, gc_marked_objs + kMarkBudget);
+  if (is_empty(&gc_queued_list) && (full || allocated > kSweepBytes)) sweep();
+  if (gc_force_sweep) {
+    gc_flush_free(gc_free_bytes);
+    gc_force_sweep = 0;
+  }
+  return 0;
+}

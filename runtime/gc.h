@@ -1,0 +1,244 @@
+// Collected objects, arrays and the incremental garbage collector.
+//
+// Every object of the program derives from gc_object (through Object) and is
+// created with `new`; it is never deleted by hand. The collector is an
+// incremental tri-colour mark-and-sweep that never scans the machine stack: it
+// runs only inside gc_collect(), which the host loop calls between calls into
+// the application, so collected objects may live in locals only within one such
+// call and must otherwise be reachable from the roots.
+//
+// Invariant: a black object never refers to a white object that is not queued.
+// Write-barrier rule that keeps it: every store of an object reference into a
+// field, an array element or a global goes through gc_assign(); a store of an
+// array into an array-typed field marks the stored representation at once.
+// Every class overrides mark() to gc_enqueue each object it references and the
+// representation of each array it holds.
+//
+// Roots: gc_mark() calls the hook gc_root_marker (null by default). The
+// framework sets it to a function that gc_enqueue()s its device globals
+// (vl_graphics_device, vl_input_device, vl_audio_device, vl_app_device,
+// vl_graphics_context, vl_graphics_renderDevice, in that order); the runtime
+// itself knows nothing of them. Tests install their own marker.
+//
+// Single-threaded: nothing here is locked. Depends only on the C++ library and
+// runtime/string.h (string arrays, Object::debug()).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <type_traits>
+
+#include "runtime/string.h"
+
+// ---------------------------------------------------------------------------
+// Object header and root classes
+
+// The header of every collected object. `flags` holds the allocation size in
+// bytes (a multiple of 8) ORed with the colour bit (bit 0) and the permanent
+// bit (bit 1). Objects that were not allocated with `new` (statics, locals,
+// the list sentinels) are permanent: the collector never marks, moves or
+// frees them.
+class gc_object {
+ public:
+  gc_object* succ;
+  gc_object* pred;
+  intptr_t flags;
+
+  gc_object();
+  gc_object(const gc_object&) = delete;
+  gc_object& operator=(const gc_object&) = delete;
+  virtual ~gc_object() {}
+  // Enqueues every collected object this object references.
+  virtual void mark() {}
+
+  static void* operator new(size_t size);
+  static void operator delete(void* p);
+  // Construction in storage from gc_malloc() (arrays do this).
+  static void* operator new(size_t, void* storage) { return storage; }
+  static void operator delete(void*, void*) {}
+
+  // A list sentinel: a permanent object linked to itself, set up during
+  // constant initialisation so it is usable before any constructor runs.
+  struct sentinel_tag {};
+  constexpr explicit gc_object(sentinel_tag) : succ(this), pred(this), flags(kPermanent | 1) {}
+
+  static constexpr intptr_t kColourBit = 1;
+  static constexpr intptr_t kPermanent = 2;
+  static constexpr intptr_t kFlagBits = 7;
+};
+
+// The language's root class.
+class Object : public gc_object {
+ public:
+  // Identity.
+  virtual bool Equals(Object* other);
+  // Orders objects by address: negative, 0 (same object) or positive.
+  virtual int Compare(Object* other);
+  // "+Object\n"; shown by the debugger's stop protocol.
+  virtual String debug();
+};
+
+// Objects the language throws; the program entry catches uncaught ones.
+class ThrowableObject : public Object {};
+
+// ---------------------------------------------------------------------------
+// Collector state
+
+extern gc_object gc_free_list;      // garbage waiting for its destructor
+extern gc_object gc_marked_list;    // black: reached and traced
+extern gc_object gc_unmarked_list;  // white: not yet reached this cycle
+extern gc_object gc_queued_list;    // grey: reached, not yet traced
+
+extern int gc_markbit;            // 0 or 1: `flags & 3` equal to it means white
+extern int gc_alloced_bytes;      // allocated since the last sweep plus its survivors
+extern int gc_max_alloced_bytes;  // highest value gc_alloced_bytes reached
+extern int gc_marked_bytes;       // bytes moved to gc_marked_list this cycle
+extern int gc_marked_objs;        // objects moved to gc_marked_list this cycle
+extern int gc_free_bytes;         // bytes waiting on gc_free_list
+extern int last_alloced;          // gc_alloced_bytes right after the last sweep
+extern unsigned char gc_force_sweep;  // next gc_collect() sweeps and finalises all
+
+// Small-block cache: gc_cache[size / 8] heads a LIFO list (linked through
+// `succ`) of free blocks of that size; sizes 8 to kGcCacheMaxBytes are cached.
+constexpr int kGcCacheClasses = 8;
+constexpr int kGcCacheMaxBytes = 56;
+extern gc_object* gc_cache[kGcCacheClasses];
+
+// Called by gc_mark() to queue the roots; null means no roots.
+extern void (*gc_root_marker)();
+
+// ---------------------------------------------------------------------------
+// Collector operations
+
+// Storage of `size` bytes (rounded up to a multiple of 8) for a new collected
+// object: first finalises about as much garbage, then takes the block from the
+// cache or the system, makes it white and appends it to gc_unmarked_list.
+// Construct the object in it at once. Out of memory ends the program.
+void* gc_malloc(int size);
+// `bytes` as an allocation size; a size beyond int ends the program like an
+// allocation failure.
+int gc_checked_size(size_t bytes);
+// Returns a finalised object's block to the cache or the system. Does not
+// unlink it: gc_flush_free() unlinks before it runs the destructor.
+void gc_free(gc_object* p);
+// Finalises garbage worth at least `size` bytes, oldest first.
+void gc_flush_free(int size);
+// One collector step; the host loop calls it after every call into the
+// application. Returns 0.
+int gc_collect();
+// Queues the roots (through gc_root_marker).
+void gc_mark();
+// Greys `p` if it is white: it will be traced by a later step.
+void gc_enqueue(gc_object* p);
+// Blackens `p` at once if it is white and runs its mark().
+void gc_mark(gc_object* p);
+// gc_init1: empties the four lists. gc_init2: queues the roots.
+void gc_init1();
+void gc_init2();
+
+template <class T>
+void gc_mark_array(int n, T** elements) {
+  for (int i = 0; i < n; ++i) gc_mark(elements[i]);
+}
+
+// The write barrier for object-typed fields, array elements and globals.
+template <class T, class U>
+void gc_assign(T*& field, U* value) {
+  gc_enqueue(value);
+  field = value;
+}
+
+// ---------------------------------------------------------------------------
+// Arrays
+
+// A fixed-length collected array. The handle is one pointer to its
+// representation; copying it shares the representation. Length 0 is always a
+// shared permanent representation. New elements are zero (object pointers
+// null, numbers 0); string elements are the empty string.
+template <class T>
+class Array {
+ public:
+  class Rep : public gc_object {
+   public:
+    int length;
+
+    T* data() { return reinterpret_cast<T*>(this + 1); }
+
+    // A representation of n elements (n <= 0: the shared empty one).
+    static Rep* alloc(int n);
+    ~Rep() override;
+    void mark() override;
+
+   private:
+    friend class Array;
+    explicit Rep(int n) : length(n) {}
+  };
+
+  Rep* rep;
+
+  Array() : rep(default_empty()) {}
+  explicit Array(int n) : rep(Rep::alloc(n)) {}
+  // A new array holding a copy of the n elements at p.
+  Array(const T* p, int n) : rep(Rep::alloc(n)) {
+    for (int i = 0; i < rep->length; ++i) rep->data()[i] = p[i];
+  }
+
+  int Length() const { return rep->length; }
+  T& operator[](int i) const { return rep->data()[i]; }
+  T* Data() const { return rep->data(); }
+  T* begin() const { return rep->data(); }
+  T* end() const { return rep->data() + rep->length; }
+
+ private:
+  static Rep* default_empty() {
+    static Rep null(0);
+    return &null;
+  }
+};
+
+template <class T>
+typename Array<T>::Rep* Array<T>::Rep::alloc(int n) {
+  if (n <= 0) {
+    static Rep null(0);
+    return &null;
+  }
+  size_t bytes = sizeof(Rep) + sizeof(T) * static_cast<size_t>(n);
+  void* block = gc_malloc(gc_checked_size(bytes));
+  Rep* rep = new (block) Rep(n);
+  if constexpr (std::is_same_v<T, String>) {
+    t_create(n, rep->data());
+  } else {
+    std::memset(static_cast<void*>(rep->data()), 0, sizeof(T) * static_cast<size_t>(n));
+  }
+  return rep;
+}
+
+template <class T>
+Array<T>::Rep::~Rep() {
+  if constexpr (std::is_same_v<T, String>) t_destroy(length, data());
+}
+
+template <class T>
+void Array<T>::Rep::mark() {
+  if constexpr (std::is_pointer_v<T>) gc_mark_array(length, data());
+}
+
+// Stores an array into an array-typed field: the new representation is marked
+// at once, so a black holder never points to a white array.
+template <class T>
+void gc_assign(Array<T>& field, const Array<T>& value) {
+  gc_mark(value.rep);
+  field = value;
+}
+
+template <class T>
+void gc_mark(Array<T>& array) {
+  gc_mark(array.rep);
+}
+
+template <class T>
+void gc_enqueue(const Array<T>& array) {
+  gc_enqueue(array.rep);
+}
