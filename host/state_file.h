@@ -1,0 +1,30 @@
+// The application's persistent state: one text kept whole in the file
+// ".vellumstate" in the current working directory, written as UTF-8 without
+// a byte-order mark (UTF-8 with a mark and UTF-16 with a mark are read too).
+//
+// A save never damages the state already on disk: the new text goes to a
+// temporary file in the same folder, is flushed to the disk, and only then
+// replaces ".vellumstate" by a rename, so a full disk, a size limit or a
+// crash leaves either the old text or the new one.
+//
+// Depends on runtime/string.h (encoding) and runtime/files.h (paths).
+// Main thread only; no file stays open between calls.
+#pragma once
+
+#include "runtime/string.h"
+
+// Results of SaveStateFile.
+constexpr int kStateSaved = 0;
+constexpr int kStateNotCreated = -1;   // the file could not be created
+constexpr int kStateNotWritten = -2;   // the text could not be written completely
+
+// The state text, or the empty string when there is none.
+String LoadStateFile();
+
+// Replaces the state text; returns kStateSaved, kStateNotCreated or
+// kStateNotWritten. On failure the earlier state stays as it was.
+int SaveStateFile(String state);
+
+// The whole text of the file at `path` (location scheme of fopenFile), or the
+// empty string when it cannot be opened.
+String LoadTextFile(String path);

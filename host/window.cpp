@@ -1,0 +1,138 @@
+#include "host/window.h"
+
+#include <GLFW/glfw3.h>
+
+#include <chrono>
+#include <thread>
+
+namespace hostwin {
+namespace {
+
+GLFWwindow* window = nullptr;
+
+KeyCallback keyCallback = nullptr;
+CharCallback charCallback = nullptr;
+MouseButtonCallback mouseButtonCallback = nullptr;
+SizeCallback sizeCallback = nullptr;
+RefreshCallback refreshCallback = nullptr;
+
+// GLFW 3 reports held keys as GLFW_REPEAT; callers expect every repeat as a
+// further press.
+int PressOrRelease(int action) { return action == GLFW_RELEASE ? 0 : 1; }
+
+void OnGlfwKey(GLFWwindow*, int key, int /*scancode*/, int action, int /*mods*/) {
+  if (keyCallback && key != GLFW_KEY_UNKNOWN) keyCallback(key, PressOrRelease(action));
+}
+
+void OnGlfwChar(GLFWwindow*, unsigned int codepoint) {
+  if (charCallback) charCallback(static_cast<int>(codepoint), 1);
+}
+
+void OnGlfwMouseButton(GLFWwindow*, int button, int action, int /*mods*/) {
+  if (mouseButtonCallback) mouseButtonCallback(button, PressOrRelease(action));
+}
+
+void OnGlfwFramebufferSize(GLFWwindow*, int width, int height) {
+  if (sizeCallback) sizeCallback(width, height);
+}
+
+void OnGlfwRefresh(GLFWwindow*) {
+  if (refreshCallback) refreshCallback();
+}
+
+bool Attribute(int attribute) {
+  return window && glfwGetWindowAttrib(window, attribute) == GLFW_TRUE;
+}
+
+}  // namespace
+
+bool Init() { return glfwInit() == GLFW_TRUE; }
+
+void Terminate() {
+  glfwTerminate();
+  window = nullptr;
+}
+
+DesktopMode GetDesktopMode() {
+  DesktopMode mode;
+  GLFWmonitor* monitor = glfwGetPrimaryMonitor();
+  if (!monitor) return mode;
+  glfwGetMonitorPos(monitor, &mode.x, &mode.y);
+  if (const GLFWvidmode* video = glfwGetVideoMode(monitor)) {
+    mode.width = video->width;
+    mode.height = video->height;
+  }
+  return mode;
+}
+
+bool Open(int width, int height) {
+  glfwDefaultWindowHints();
+  glfwWindowHint(GLFW_RESIZABLE, GLFW_TRUE);
+  window = glfwCreateWindow(width, height, "", nullptr, nullptr);
+  if (!window) return false;
+  glfwMakeContextCurrent(window);
+  glfwSetKeyCallback(window, OnGlfwKey);
+  glfwSetCharCallback(window, OnGlfwChar);
+  glfwSetMouseButtonCallback(window, OnGlfwMouseButton);
+  glfwSetFramebufferSizeCallback(window, OnGlfwFramebufferSize);
+  glfwSetWindowRefreshCallback(window, OnGlfwRefresh);
+  return true;
+}
+
+void SetPos(int x, int y) {
+  if (window) glfwSetWindowPos(window, x, y);
+}
+
+void SetTitle(const char* title) {
+  if (window) glfwSetWindowTitle(window, title);
+}
+
+bool IsOpened() { return window && !glfwWindowShouldClose(window); }
+bool IsIconified() { return Attribute(GLFW_ICONIFIED); }
+bool IsActive() { return Attribute(GLFW_FOCUSED); }
+
+void PollEvents() { glfwPollEvents(); }
+void WaitEvents() { glfwWaitEvents(); }
+
+void Sleep(double seconds) {
+  if (seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+double Time() { return glfwGetTime(); }
+
+void GetSize(int* width, int* height) {
+  *width = 0;
+  *height = 0;
+  if (window) glfwGetFramebufferSize(window, width, height);
+}
+
+void GetCursorPos(int* x, int* y) {
+  *x = 0;
+  *y = 0;
+  if (!window) return;
+  double cursorX = 0, cursorY = 0;
+  glfwGetCursorPos(window, &cursorX, &cursorY);
+  // The cursor comes in screen coordinates; scale it to framebuffer pixels,
+  // the unit of every other size the host reports.
+  int windowWidth = 0, windowHeight = 0, pixelWidth = 0, pixelHeight = 0;
+  glfwGetWindowSize(window, &windowWidth, &windowHeight);
+  glfwGetFramebufferSize(window, &pixelWidth, &pixelHeight);
+  if (windowWidth > 0) cursorX = cursorX * pixelWidth / windowWidth;
+  if (windowHeight > 0) cursorY = cursorY * pixelHeight / windowHeight;
+  *x = static_cast<int>(cursorX);
+  *y = static_cast<int>(cursorY);
+}
+
+void SwapBuffers() {
+  if (window) glfwSwapBuffers(window);
+}
+
+void SetKeyCallback(KeyCallback callback) { keyCallback = callback; }
+void SetCharCallback(CharCallback callback) { charCallback = callback; }
+void SetMouseButtonCallback(MouseButtonCallback callback) { mouseButtonCallback = callback; }
+void SetSizeCallback(SizeCallback callback) { sizeCallback = callback; }
+void SetRefreshCallback(RefreshCallback callback) { refreshCallback = callback; }
+
+GLFWwindow* Handle() { return window; }
+
+}  // namespace hostwin
