@@ -1,0 +1,587 @@
+// The batched OpenGL renderer and its texture surfaces (see graphics_device.h).
+#include "host/graphics_device.h"
+
+#include <GLFW/glfw3.h>
+#include <stb_image.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+#include "runtime/files.h"
+
+namespace graphics_seams {
+long drawCalls = 0;
+int lastDrawMode = 0;
+int lastDrawCount = 0;
+bool refuseNonPow2 = false;
+}  // namespace graphics_seams
+
+namespace {
+
+// Primitives per batch: each capacity fills the 1024 vertices.
+constexpr int kPointCapacity = gxtkGraphics::kMaxVertices;
+constexpr int kLineCapacity = gxtkGraphics::kMaxVertices / 2;
+constexpr int kQuadCapacity = gxtkGraphics::kMaxQuads;
+
+constexpr float kTwoPi = 6.2831855f;  // single precision, as the segment angles use
+constexpr int kMinOvalSegments = 12;  // keeps tiny and zero-size ovals round-ish
+constexpr int kMaxOvalSegments = gxtkGraphics::kMaxVertices;
+
+constexpr int kAdditiveBlend = 1;
+
+// Decoded images are refused above these sizes. No OpenGL driver takes a
+// texture wider or higher than 16384 pixels, and 64 million pixels (256 MiB
+// of RGBA) is far beyond any picture the game loads: a bigger header is a
+// corrupt or hostile file, and decoding it would only exhaust memory.
+constexpr int kMaxImageSide = 16384;
+constexpr long long kMaxImagePixels = 8192LL * 8192LL;
+
+int capacityOf(int kind) {
+  switch (kind) {
+    case gxtkGraphics::kPoints: return kPointCapacity;
+    case gxtkGraphics::kLines: return kLineCapacity;
+    default: return kQuadCapacity;
+  }
+}
+
+int verticesPer(int kind) {
+  switch (kind) {
+    case gxtkGraphics::kPoints: return 1;
+    case gxtkGraphics::kLines: return 2;
+    default: return 4;
+  }
+}
+
+// A colour byte: trunc(value), kept within 0..255 so that out-of-range input
+// saturates instead of spilling into the neighbouring channel.
+std::uint32_t colorByte(float value) {
+  if (!(value > 0.0f)) return 0;
+  if (value >= 255.0f) return 255;
+  return static_cast<std::uint32_t>(value);
+}
+
+bool isPowerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
+
+bool imageSizeAcceptable(int width, int height) {
+  if (width <= 0 || height <= 0) return false;
+  if (width > kMaxImageSide || height > kMaxImageSide) return false;
+  return static_cast<long long>(width) * height <= kMaxImagePixels;
+}
+
+void countDrawCall(GLenum drawMode, int count) {
+  ++graphics_seams::drawCalls;
+  graphics_seams::lastDrawMode = static_cast<int>(drawMode);
+  graphics_seams::lastDrawCount = count;
+}
+
+void drainGlErrors() {
+  while (glGetError() != GL_NO_ERROR) {
+  }
+}
+
+// Allocates level 0 of the bound texture; answers whether OpenGL took it.
+bool allocateTexture(GLenum format, int width, int height) {
+  drainGlErrors();
+  glTexImage2D(GL_TEXTURE_2D, 0, format, width, height, 0, format, GL_UNSIGNED_BYTE, nullptr);
+  return glGetError() == GL_NO_ERROR;
+}
+
+// Premultiplies 0xAARRGGBB source pixels into BGRA bytes as OpenGL reads them.
+void premultiplyArgbRow(const int* source, int count, unsigned char* out) {
+  for (int i = 0; i < count; ++i) {
+    const std::uint32_t argb = static_cast<std::uint32_t>(source[i]);
+    const std::uint32_t alphaByte = argb >> 24;
+    out[4 * i + 0] = static_cast<unsigned char>((argb & 0xff) * alphaByte / 255);
+    out[4 * i + 1] = static_cast<unsigned char>(((argb >> 8) & 0xff) * alphaByte / 255);
+    out[4 * i + 2] = static_cast<unsigned char>(((argb >> 16) & 0xff) * alphaByte / 255);
+    out[4 * i + 3] = static_cast<unsigned char>(alphaByte);
+  }
+}
+
+// Whether rows [offset + r * pitch, + width) for r < height lie in an array of
+// `length` elements. Checked so that a wrong caller gets nothing instead of
+// memory written or read outside the array.
+bool pixelRangeFits(int length, int width, int height, int offset, int pitch) {
+  if (width <= 0 || height <= 0 || offset < 0) return false;
+  const long long first = offset;
+  const long long lastRow = first + static_cast<long long>(height - 1) * pitch;
+  return lastRow >= 0 && first + width <= length && lastRow + width <= length;
+}
+
+}  // namespace
+
+int Pow2Size(int n) {
+  int size = 1;
+  while (size < n && size < (1 << 30)) size *= 2;
+  return size;
+}
+
+// ---------------------------------------------------------------------------
+// gxtkGraphics
+
+gxtkGraphics::gxtkGraphics()
+    : mode(1),
+      width(0),
+      height(0),
+      color(0xffffffffu),
+      red(255),
+      green(255),
+      blue(255),
+      alpha(1),
+      a(1),
+      b(0),
+      c(0),
+      d(1),
+      tx(0),
+      ty(0),
+      transformed(false),
+      vertices(),
+      primType(0),
+      primCount(0),
+      primSurf(nullptr) {
+  for (int q = 0; q < kMaxQuads; ++q) {
+    const auto first = static_cast<std::uint16_t>(4 * q);
+    std::uint16_t* index = &quadIndices[6 * q];
+    index[0] = first;
+    index[1] = static_cast<std::uint16_t>(first + 1);
+    index[2] = static_cast<std::uint16_t>(first + 2);
+    index[3] = first;
+    index[4] = static_cast<std::uint16_t>(first + 2);
+    index[5] = static_cast<std::uint16_t>(first + 3);
+  }
+}
+
+int gxtkGraphics::Mode() { return mode; }
+int gxtkGraphics::Width() { return width; }
+int gxtkGraphics::Height() { return height; }
+
+bool gxtkGraphics::Validate() {
+  width = height = 0;
+  if (GLFWwindow* window = glfwGetCurrentContext()) glfwGetFramebufferSize(window, &width, &height);
+  return width > 0 && height > 0;
+}
+
+void gxtkGraphics::BeginRender() {
+  if (!mode) return;
+  glViewport(0, 0, width, height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, width, height, 0, -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+
+  const char* base = reinterpret_cast<const char*>(&vertices[0]);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glVertexPointer(2, GL_FLOAT, sizeof(gxtkVertex), base + offsetof(gxtkVertex, x));
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glTexCoordPointer(2, GL_FLOAT, sizeof(gxtkVertex), base + offsetof(gxtkVertex, u));
+  glEnableClientState(GL_COLOR_ARRAY);
+  glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(gxtkVertex), base + offsetof(gxtkVertex, color));
+
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+  glDisable(GL_TEXTURE_2D);
+  primCount = 0;
+}
+
+void gxtkGraphics::EndRender() {
+  if (mode && primCount > 0) Flush();
+  if (GLFWwindow* window = glfwGetCurrentContext()) glfwSwapBuffers(window);
+}
+
+void gxtkGraphics::Flush() {
+  if (primCount <= 0) return;
+  if (primSurf) {
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, primSurf->texture);
+  }
+  switch (primType) {
+    case kPoints:
+      glDrawArrays(GL_POINTS, 0, primCount);
+      countDrawCall(GL_POINTS, primCount);
+      break;
+    case kLines:
+      glDrawArrays(GL_LINES, 0, 2 * primCount);
+      countDrawCall(GL_LINES, 2 * primCount);
+      break;
+    case kQuads:
+      glDrawElements(GL_TRIANGLES, 6 * primCount, GL_UNSIGNED_SHORT, quadIndices);
+      countDrawCall(GL_TRIANGLES, 6 * primCount);
+      break;
+    case kPolygon:
+      glDrawArrays(GL_TRIANGLE_FAN, 0, primCount);
+      countDrawCall(GL_TRIANGLE_FAN, primCount);
+      break;
+  }
+  if (primSurf) glDisable(GL_TEXTURE_2D);
+  primCount = 0;
+}
+
+void gxtkGraphics::UpdateColor() {
+  color = colorByte(red * alpha) | colorByte(green * alpha) << 8 |
+          colorByte(blue * alpha) << 16 | colorByte(255.0f * alpha) << 24;
+}
+
+int gxtkGraphics::SetColor(float r, float g, float b) {
+  red = r;
+  green = g;
+  blue = b;
+  UpdateColor();
+  return 0;
+}
+
+int gxtkGraphics::SetAlpha(float newAlpha) {
+  alpha = newAlpha;
+  UpdateColor();
+  return 0;
+}
+
+int gxtkGraphics::SetMatrix(float ma, float mb, float mc, float md, float mtx, float mty) {
+  a = ma;
+  b = mb;
+  c = mc;
+  d = md;
+  tx = mtx;
+  ty = mty;
+  transformed = !(a == 1 && b == 0 && c == 0 && d == 1 && tx == 0 && ty == 0);
+  return 0;
+}
+
+int gxtkGraphics::SetBlend(int blend) {
+  Flush();
+  if (blend == kAdditiveBlend) {
+    glBlendFunc(GL_ONE, GL_ONE);
+  } else {
+    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+  }
+  return 0;
+}
+
+int gxtkGraphics::SetScissor(int x, int y, int w, int h) {
+  Flush();
+  if (x == 0 && y == 0 && w == Width() && h == Height()) {
+    glDisable(GL_SCISSOR_TEST);
+  } else {
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(x, Height() - y - h, w, h);
+  }
+  return 0;
+}
+
+int gxtkGraphics::Cls(float r, float g, float b) {
+  primCount = 0;  // whatever was still batched never reaches the screen
+  glClearColor(r / 255.0f, g / 255.0f, b / 255.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  return 0;
+}
+
+// Makes room for one primitive of `kind` with `surface`, flushing first when
+// the batch holds another kind or texture or is full; answers where its
+// vertices go.
+gxtkVertex* gxtkGraphics::Reserve(int kind, gxtkSurface* surface, int vertexCount) {
+  if (primType != kind || primSurf != surface || primCount >= capacityOf(kind)) {
+    if (primCount > 0) Flush();
+    primType = kind;
+    primSurf = surface;
+  }
+  gxtkVertex* first = &vertices[primCount * vertexCount];
+  ++primCount;
+  return first;
+}
+
+void gxtkGraphics::PutVertex(gxtkVertex* vertex, float x, float y, float u, float v) const {
+  if (transformed) {
+    vertex->x = a * x + c * y + tx;
+    vertex->y = b * x + d * y + ty;
+  } else {
+    vertex->x = x;
+    vertex->y = y;
+  }
+  vertex->u = u;
+  vertex->v = v;
+  vertex->color = color;
+}
+
+int gxtkGraphics::DrawPoint(float x, float y) {
+  PutVertex(Reserve(kPoints, nullptr, verticesPer(kPoints)), x, y, 0, 0);
+  return 0;
+}
+
+int gxtkGraphics::DrawLine(float x1, float y1, float x2, float y2) {
+  gxtkVertex* v = Reserve(kLines, nullptr, verticesPer(kLines));
+  PutVertex(v, x1, y1, 0, 0);
+  PutVertex(v + 1, x2, y2, 0, 0);
+  return 0;
+}
+
+int gxtkGraphics::DrawRect(float x, float y, float w, float h) {
+  gxtkVertex* v = Reserve(kQuads, nullptr, verticesPer(kQuads));
+  PutVertex(v, x, y, 0, 0);
+  PutVertex(v + 1, x + w, y, 0, 0);
+  PutVertex(v + 2, x + w, y + h, 0, 0);
+  PutVertex(v + 3, x, y + h, 0, 0);
+  return 0;
+}
+
+int gxtkGraphics::DrawSurface(gxtkSurface* surface, float x, float y) {
+  const float w = static_cast<float>(surface->Width());
+  const float h = static_cast<float>(surface->Height());
+  const float u = w * surface->uscale;
+  const float v = h * surface->vscale;
+  gxtkVertex* out = Reserve(kQuads, surface, verticesPer(kQuads));
+  PutVertex(out, x, y, 0, 0);
+  PutVertex(out + 1, x + w, y, u, 0);
+  PutVertex(out + 2, x + w, y + h, u, v);
+  PutVertex(out + 3, x, y + h, 0, v);
+  return 0;
+}
+
+int gxtkGraphics::DrawSurface2(gxtkSurface* surface, float x, float y, int srcx, int srcy,
+                               int srcw, int srch) {
+  const float uLeft = srcx * surface->uscale;
+  const float uRight = (srcx + srcw) * surface->uscale;
+  const float vTop = srcy * surface->vscale;
+  const float vBottom = (srcy + srch) * surface->vscale;
+  const float w = static_cast<float>(srcw);
+  const float h = static_cast<float>(srch);
+  gxtkVertex* out = Reserve(kQuads, surface, verticesPer(kQuads));
+  PutVertex(out, x, y, uLeft, vTop);
+  PutVertex(out + 1, x + w, y, uRight, vTop);
+  PutVertex(out + 2, x + w, y + h, uRight, vBottom);
+  PutVertex(out + 3, x, y + h, uLeft, vBottom);
+  return 0;
+}
+
+// Polygons and ovals are drawn at once from the start of the vertex array,
+// never sharing a batch.
+void gxtkGraphics::DrawFan(int vertexCount) {
+  primType = kPolygon;
+  primSurf = nullptr;
+  primCount = vertexCount;
+  Flush();
+}
+
+int gxtkGraphics::DrawPoly(Array<float> verts) {
+  const int n = verts.Length() / 2;
+  if (n < 3 || n > kMaxVertices) return 0;
+  if (primCount > 0) Flush();
+  for (int i = 0; i < n; ++i) PutVertex(&vertices[i], verts[2 * i], verts[2 * i + 1], 0, 0);
+  DrawFan(n);
+  return 0;
+}
+
+int gxtkGraphics::DrawOval(float x, float y, float w, float h) {
+  if (primCount > 0) Flush();
+  const float xr = w * 0.5f;
+  const float yr = h * 0.5f;
+
+  // Segments follow the on-screen size of the radii. Worked out in float and
+  // clamped before converting, so that huge or non-finite sizes stay defined.
+  float segments;
+  if (transformed) {
+    segments = std::fabs(xr) * std::sqrt(a * a + b * b) + std::fabs(yr) * std::sqrt(c * c + d * d);
+  } else {
+    segments = std::fabs(std::trunc(xr)) + std::fabs(std::trunc(yr));
+  }
+  int n;
+  if (!(segments >= kMinOvalSegments)) {
+    n = kMinOvalSegments;
+  } else if (segments > kMaxOvalSegments) {
+    n = kMaxOvalSegments;
+  } else {
+    n = static_cast<int>(segments) & ~3;
+  }
+
+  const float cx = x + xr;
+  const float cy = y + yr;
+  for (int i = 0; i < n; ++i) {
+    const float angle = static_cast<float>(i) * kTwoPi / static_cast<float>(n);
+    PutVertex(&vertices[i], xr * std::cos(angle) + cx, cy - yr * std::sin(angle), 0, 0);
+  }
+  DrawFan(n);
+  return 0;
+}
+
+int gxtkGraphics::ReadPixels(Array<int> pixels, int x, int y, int w, int h, int offset,
+                             int pitch) {
+  Flush();
+  if (!pixelRangeFits(pixels.Length(), w, h, offset, pitch)) return 0;
+  std::vector<unsigned char> block(static_cast<size_t>(w) * h * 4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(x, Height() - y - h, w, h, GL_BGRA, GL_UNSIGNED_BYTE, block.data());
+  // OpenGL's rows run bottom-up; row 0 of the result is the top row.
+  for (int row = 0; row < h; ++row) {
+    const unsigned char* source = &block[static_cast<size_t>(h - 1 - row) * w * 4];
+    int* target = &pixels[offset + row * pitch];
+    for (int i = 0; i < w; ++i) {
+      const unsigned char* px = source + 4 * i;
+      target[i] = static_cast<int>(static_cast<std::uint32_t>(px[0]) | px[1] << 8 | px[2] << 16 |
+                                   static_cast<std::uint32_t>(px[3]) << 24);
+    }
+  }
+  return 0;
+}
+
+int gxtkGraphics::WritePixels2(gxtkSurface* surface, Array<int> pixels, int x, int y, int w,
+                               int h, int offset, int pitch) {
+  Flush();
+  if (!surface || !surface->texture) return 0;
+  if (!pixelRangeFits(pixels.Length(), w, h, offset, pitch)) return 0;
+  std::vector<unsigned char> block(static_cast<size_t>(w) * h * 4);
+  for (int row = 0; row < h; ++row) {
+    premultiplyArgbRow(&pixels[offset + row * pitch], w, &block[static_cast<size_t>(row) * w * 4]);
+  }
+  glBindTexture(GL_TEXTURE_2D, surface->texture);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, w, h, GL_BGRA, GL_UNSIGNED_BYTE, block.data());
+  return 0;
+}
+
+gxtkSurface* gxtkGraphics::LoadSurface(String path) {
+  gxtkSurface* surface = new gxtkSurface();
+  if (!LoadSurface__UNSAFE__(surface, path)) return nullptr;
+  return surface->OnUnsafeLoadComplete() ? surface : nullptr;
+}
+
+gxtkSurface* gxtkGraphics::LoadSurface__UNSAFE__(gxtkSurface* surface, String path) {
+  int w = 0, h = 0, depth = 0;
+  unsigned char* pixels = loadImage(path, &w, &h, &depth);
+  if (!pixels) return nullptr;
+  surface->SetData(pixels, w, h, depth);
+  gc_force_sweep = 1;  // the pixels are large: let a discarded surface go soon
+  return surface;
+}
+
+gxtkSurface* gxtkGraphics::CreateSurface(int w, int h) {
+  if (w <= 0 || h <= 0) return nullptr;
+  gxtkSurface* surface = new gxtkSurface();
+  surface->SetData(nullptr, w, h, 4);
+  return surface->OnUnsafeLoadComplete() ? surface : nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// gxtkSurface
+
+gxtkSurface::gxtkSurface()
+    : data(nullptr), width(0), height(0), depth(0), texture(0), uscale(0), vscale(0) {}
+
+gxtkSurface::~gxtkSurface() { Discard(); }
+
+int gxtkSurface::Discard() {
+  if (texture) {
+    const GLuint name = texture;
+    glDeleteTextures(1, &name);
+    texture = 0;
+  }
+  if (data) {
+    unloadImage(data);
+    data = nullptr;
+  }
+  return 0;
+}
+
+int gxtkSurface::Width() { return width; }
+int gxtkSurface::Height() { return height; }
+int gxtkSurface::Loaded() { return 1; }
+
+void gxtkSurface::SetData(unsigned char* pixels, int w, int h, int bytesPerPixel) {
+  data = pixels;
+  width = w;
+  height = h;
+  depth = bytesPerPixel;
+}
+
+bool gxtkSurface::OnUnsafeLoadComplete() {
+  GLenum format;
+  switch (depth) {
+    case 1: format = GL_LUMINANCE; break;
+    case 2: format = GL_LUMINANCE_ALPHA; break;
+    case 3: format = GL_RGB; break;
+    case 4: format = GL_RGBA; break;
+    default: std::exit(-1);  // no decoder yields this: a broken caller
+  }
+  if (data) PremultiplyPixels(data, width, height, depth);
+
+  GLuint name = 0;
+  glGenTextures(1, &name);
+  texture = name;
+  glBindTexture(GL_TEXTURE_2D, name);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+
+  // The exact size first; drivers without non-power-of-two textures refuse
+  // it, and then the image goes into the top-left corner of a larger one.
+  int textureWidth = width, textureHeight = height;
+  const bool exactRefused =
+      graphics_seams::refuseNonPow2 && !(isPowerOfTwo(width) && isPowerOfTwo(height));
+  if (exactRefused || !allocateTexture(format, width, height)) {
+    textureWidth = Pow2Size(width);
+    textureHeight = Pow2Size(height);
+    if (!allocateTexture(format, textureWidth, textureHeight)) {
+      Discard();
+      return false;
+    }
+  }
+  if (data) {
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, format, GL_UNSIGNED_BYTE, data);
+    unloadImage(data);
+    data = nullptr;
+  }
+  uscale = 1.0f / static_cast<float>(textureWidth);
+  vscale = 1.0f / static_cast<float>(textureHeight);
+  return true;
+}
+
+void PremultiplyPixels(unsigned char* pixels, int w, int h, int depth) {
+  if (depth != 2 && depth != 4) return;
+  const size_t count = static_cast<size_t>(w) * h;
+  const int colorChannels = depth - 1;
+  for (size_t i = 0; i < count; ++i) {
+    unsigned char* px = pixels + i * depth;
+    const unsigned alphaByte = px[colorChannels];
+    for (int ch = 0; ch < colorChannels; ++ch) px[ch] = static_cast<unsigned char>(px[ch] * alphaByte / 255);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Image decoding
+
+unsigned char* loadImageFromFile(FILE* file, int* width, int* height, int* depth) {
+  int w = 0, h = 0, channels = 0;
+  if (!stbi_info_from_file(file, &w, &h, &channels) || !imageSizeAcceptable(w, h)) return nullptr;
+  unsigned char* pixels = stbi_load_from_file(file, &w, &h, &channels, 0);
+  if (!pixels) return nullptr;
+  *width = w;
+  *height = h;
+  *depth = channels;
+  return pixels;
+}
+
+unsigned char* loadImage(const unsigned char* bytes, int length, int* width, int* height,
+                         int* depth) {
+  int w = 0, h = 0, channels = 0;
+  if (!bytes || length <= 0) return nullptr;
+  if (!stbi_info_from_memory(bytes, length, &w, &h, &channels) || !imageSizeAcceptable(w, h)) {
+    return nullptr;
+  }
+  unsigned char* pixels = stbi_load_from_memory(bytes, length, &w, &h, &channels, 0);
+  if (!pixels) return nullptr;
+  *width = w;
+  *height = h;
+  *depth = channels;
+  return pixels;
+}
+
+unsigned char* loadImage(String path, int* width, int* height, int* depth) {
+  FILE* file = fopenFile(path, String("rb"));
+  if (!file) return nullptr;
+  unsigned char* pixels = loadImageFromFile(file, width, height, depth);
+  std::fclose(file);
+  return pixels;
+}
+
+void unloadImage(unsigned char* pixels) { stbi_image_free(pixels); }

@@ -1,0 +1,120 @@
+// Image decoding and pixel preparation without an OpenGL context: bad files
+// of every kind give null and print nothing; alpha premultiplication rounds
+// down; texture sizes for drivers without non-power-of-two textures.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "host/graphics_device.h"
+#include "tests/host/gl_test_window.h"
+
+namespace {
+
+std::vector<unsigned char> PngBytes(int width, int height, int channels) {
+  gltest::TempDir dir;
+  const std::string file = dir.File("image.png");
+  gltest::WritePng(file, width, height, channels, [](int x, int y, int ch) { return x * 7 + y * 3 + ch; });
+  return gltest::ReadBytes(file);
+}
+
+// Decodes from memory and from a file stream, the two ways the loader reads.
+struct Decoded {
+  unsigned char* memory;
+  unsigned char* file;
+};
+
+Decoded DecodeBoth(const std::vector<unsigned char>& bytes, int* w, int* h, int* depth) {
+  Decoded result{};
+  result.memory = loadImage(bytes.data(), static_cast<int>(bytes.size()), w, h, depth);
+  gltest::TempDir dir;
+  gltest::WriteBytes(dir.File("f"), bytes);
+  if (FILE* in = std::fopen(dir.File("f").c_str(), "rb")) {
+    result.file = loadImageFromFile(in, w, h, depth);
+    std::fclose(in);
+  }
+  return result;
+}
+
+TEST(ImageDecodeTest, PngsKeepTheirOwnChannelCount) {
+  for (int channels = 1; channels <= 4; ++channels) {
+    int w = 0, h = 0, depth = 0;
+    const Decoded d = DecodeBoth(PngBytes(5, 3, channels), &w, &h, &depth);
+    ASSERT_NE(d.memory, nullptr) << channels;
+    ASSERT_NE(d.file, nullptr) << channels;
+    EXPECT_EQ(w, 5);
+    EXPECT_EQ(h, 3);
+    EXPECT_EQ(depth, channels);
+    // Pixel (2, 1), last channel: 2 * 7 + 1 * 3 + (channels - 1).
+    EXPECT_EQ(d.file[(1 * 5 + 2) * channels + channels - 1], 17 + channels - 1);
+    EXPECT_EQ(std::memcmp(d.memory, d.file, static_cast<size_t>(5 * 3 * channels)), 0);
+    unloadImage(d.memory);
+    unloadImage(d.file);
+  }
+}
+
+TEST(ImageDecodeTest, TruncatedCorruptAndEnormousFilesGiveNullSilently) {
+  const std::vector<unsigned char> png = PngBytes(16, 16, 4);
+  std::vector<std::vector<unsigned char>> bad;
+  for (size_t cut : {size_t{0}, size_t{8}, size_t{30}, png.size() / 2, png.size() - 13}) {
+    bad.emplace_back(png.begin(), png.begin() + static_cast<long>(cut));
+  }
+  std::vector<unsigned char> corrupt = png;
+  for (size_t i = 37; i < corrupt.size(); i += 5) corrupt[i] ^= 0xa5;
+  bad.push_back(corrupt);
+  std::vector<unsigned char> enormous = png;  // 100000 x 100000 in the header
+  const unsigned char side[4] = {0x00, 0x01, 0x86, 0xa0};
+  std::memcpy(&enormous[16], side, 4);
+  std::memcpy(&enormous[20], side, 4);
+  bad.push_back(enormous);
+  std::vector<unsigned char> wide = png;  // 16384 x 16384: within one side, too many pixels
+  const unsigned char side16k[4] = {0x00, 0x00, 0x40, 0x00};
+  std::memcpy(&wide[16], side16k, 4);
+  std::memcpy(&wide[20], side16k, 4);
+  bad.push_back(wide);
+  bad.push_back({'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'});
+
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  for (size_t i = 0; i < bad.size(); ++i) {
+    int w = -1, h = -1, depth = -1;
+    const Decoded d = DecodeBoth(bad[i], &w, &h, &depth);
+    EXPECT_EQ(d.memory, nullptr) << "case " << i;
+    EXPECT_EQ(d.file, nullptr) << "case " << i;
+  }
+  int w, h, depth;
+  EXPECT_EQ(loadImage(nullptr, 0, &w, &h, &depth), nullptr);
+  EXPECT_EQ(loadImage(String("/nonexistent/dir/x.png"), &w, &h, &depth), nullptr);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST(ImageDecodeTest, PremultiplyRoundsDownAndLeavesOpaqueFormatsAlone) {
+  unsigned char rgba[] = {255, 0, 100, 128, 7, 8, 9, 0, 1, 2, 3, 255};
+  PremultiplyPixels(rgba, 3, 1, 4);
+  const unsigned char wantRgba[] = {128, 0, 50, 128, 0, 0, 0, 0, 1, 2, 3, 255};
+  EXPECT_EQ(std::memcmp(rgba, wantRgba, sizeof wantRgba), 0);
+  unsigned char greyAlpha[] = {200, 128, 255, 1};
+  PremultiplyPixels(greyAlpha, 2, 1, 2);
+  EXPECT_EQ(greyAlpha[0], 100);
+  EXPECT_EQ(greyAlpha[1], 128);
+  EXPECT_EQ(greyAlpha[2], 1);
+  unsigned char rgb[] = {1, 2, 3};
+  PremultiplyPixels(rgb, 1, 1, 3);
+  EXPECT_EQ(rgb[2], 3);
+}
+
+TEST(ImageDecodeTest, Pow2SizeIsTheSmallestPowerOfTwoNotBelow) {
+  EXPECT_EQ(Pow2Size(-5), 1);
+  EXPECT_EQ(Pow2Size(0), 1);
+  EXPECT_EQ(Pow2Size(1), 1);
+  EXPECT_EQ(Pow2Size(2), 2);
+  EXPECT_EQ(Pow2Size(3), 4);
+  EXPECT_EQ(Pow2Size(60), 64);
+  EXPECT_EQ(Pow2Size(100), 128);
+  EXPECT_EQ(Pow2Size(1024), 1024);
+  EXPECT_EQ(Pow2Size(1025), 2048);
+}
+
+}  // namespace
