@@ -8,6 +8,7 @@ packages=(
   build-essential cmake pkg-config
   libglfw3-dev libgl-dev libopenal-dev libstb-dev
   libgtest-dev libbenchmark-dev
+  libvorbis-dev
   clang libfuzzer-14-dev
   xvfb xauth xdotool openbox imagemagick
   fonts-dejavu-core

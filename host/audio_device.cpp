@@ -1,0 +1,218 @@
+#include "host/audio_device.h"
+
+#include <AL/al.h>
+
+#include <cstdio>
+
+#include "host/sound_decoder.h"
+#include "runtime/files.h"
+#include "runtime/gc.h"
+
+std::vector<unsigned int> gxtkAudio::discarded;
+
+namespace {
+
+ALint sourceState(ALuint source) {
+  ALint state = 0;
+  alGetSourcei(source, AL_SOURCE_STATE, &state);
+  return state;
+}
+
+ALenum bufferFormat(const DecodedSound& sound) {
+  if (sound.bytesPerSample == 1) {
+    if (sound.channels == 1) return AL_FORMAT_MONO8;
+    if (sound.channels == 2) return AL_FORMAT_STEREO8;
+  } else if (sound.bytesPerSample == 2) {
+    if (sound.channels == 1) return AL_FORMAT_MONO16;
+    if (sound.channels == 2) return AL_FORMAT_STEREO16;
+  }
+  return 0;
+}
+
+struct FileCloser {
+  FILE* file;
+  ~FileCloser() { std::fclose(file); }
+};
+
+bool loadSound(const String& path, DecodedSound& sound) {
+  String ext = SoundFileExtension(path);
+  bool wav = ext == String("wav");
+  if (!wav && !(ext == String("ogg"))) return false;
+  FILE* file = fopenFile(path, String("rb"));
+  if (!file) return false;
+  FileCloser closer{file};
+  return wav ? readWav(file, sound) : readOgg(file, sound);
+}
+
+}  // namespace
+
+String SoundFileExtension(String path) {
+  int dot = path.FindLast(String("."));
+  if (dot < 0) return String();
+  String ext = path.Slice(dot + 1);
+  if (ext.Find(String("/"), 0) >= 0 || ext.Find(String("\\"), 0) >= 0) return String();
+  return ext.ToLower();
+}
+
+// ---- gxtkSample ----
+
+gxtkSample::gxtkSample() : buffer(0) {}
+gxtkSample::gxtkSample(unsigned int name) : buffer(name) {}
+gxtkSample::~gxtkSample() { Discard(); }
+
+void gxtkSample::SetBuffer(unsigned int name) { buffer = name; }
+
+int gxtkSample::Discard() {
+  if (buffer) {
+    gxtkAudio::discarded.push_back(buffer);
+    buffer = 0;
+  }
+  return 0;
+}
+
+// ---- gxtkChannel ----
+
+unsigned int gxtkChannel::AL_Source() {
+  if (!source) alGenSources(1, &source);
+  return source;
+}
+
+// ---- gxtkAudio ----
+
+gxtkAudio::gxtkAudio() { alDistanceModel(AL_NONE); }
+
+gxtkSample* gxtkAudio::LoadSample__UNSAFE__(gxtkSample* sample, String path) {
+  DecodedSound sound;
+  if (!loadSound(path, sound)) return nullptr;
+  ALuint name = 0;
+  alGenBuffers(1, &name);
+  alBufferData(name, bufferFormat(sound), sound.data(), sound.byteCount(), sound.rate);
+  sample->SetBuffer(name);
+  gc_force_sweep = 1;  // a large decoded sound may have made other samples garbage
+  return sample;
+}
+
+gxtkSample* gxtkAudio::LoadSample(String path) {
+  FlushDiscarded();
+  return LoadSample__UNSAFE__(new gxtkSample(), path);
+}
+
+int gxtkAudio::PlaySample(gxtkSample* sample, int channel, int flags) {
+  FlushDiscarded();
+  gxtkChannel& chan = channels[channel];
+  ALuint source = chan.AL_Source();
+  alSourceStop(source);
+  alSourcei(source, AL_BUFFER, ALint(sample->buffer));
+  alSourcei(source, AL_LOOPING, flags ? 1 : 0);
+  alSourcePlay(source);
+  gc_assign(chan.sample, sample);
+  chan.flags = flags;
+  chan.state = 1;
+  return 0;
+}
+
+int gxtkAudio::StopChannel(int channel) {
+  gxtkChannel& chan = channels[channel];
+  if (chan.state != 0) {
+    alSourceStop(chan.source);
+    chan.state = 0;
+  }
+  return 0;
+}
+
+int gxtkAudio::PauseChannel(int channel) {
+  gxtkChannel& chan = channels[channel];
+  if (chan.state == 1) {
+    if (sourceState(chan.source) == AL_STOPPED) {
+      chan.state = 0;
+    } else {
+      alSourcePause(chan.source);
+      chan.state = 2;
+    }
+  }
+  return 0;
+}
+
+int gxtkAudio::ResumeChannel(int channel) {
+  gxtkChannel& chan = channels[channel];
+  if (chan.state == 2) {
+    alSourcePlay(chan.source);
+    chan.state = 1;
+  }
+  return 0;
+}
+
+int gxtkAudio::ChannelState(int channel) {
+  gxtkChannel& chan = channels[channel];
+  if (chan.state == 1 && sourceState(chan.source) == AL_STOPPED) chan.state = 0;
+  return chan.state;
+}
+
+int gxtkAudio::SetVolume(int channel, float volume) {
+  alSourcef(channels[channel].AL_Source(), AL_GAIN, volume);
+  return 0;
+}
+
+int gxtkAudio::SetPan(int channel, float pan) {
+  alSource3f(channels[channel].AL_Source(), AL_POSITION, pan, 0, 0);
+  return 0;
+}
+
+int gxtkAudio::SetRate(int channel, float rate) {
+  alSourcef(channels[channel].AL_Source(), AL_PITCH, rate);
+  return 0;
+}
+
+int gxtkAudio::PlayMusic(String path, int flags) {
+  StopMusic();
+  gxtkSample* music = LoadSample(path);
+  if (!music) return -1;
+  PlaySample(music, kMusicChannel, flags);
+  return 0;
+}
+
+int gxtkAudio::StopMusic() { return StopChannel(kMusicChannel); }
+int gxtkAudio::PauseMusic() { return PauseChannel(kMusicChannel); }
+int gxtkAudio::ResumeMusic() { return ResumeChannel(kMusicChannel); }
+int gxtkAudio::MusicState() { return ChannelState(kMusicChannel); }
+int gxtkAudio::SetMusicVolume(float volume) { return SetVolume(kMusicChannel, volume); }
+
+void gxtkAudio::mark() {
+  for (gxtkChannel& chan : channels) {
+    if (chan.state != 0 && sourceState(chan.source) != AL_STOPPED) gc_mark(chan.sample);
+  }
+}
+
+void gxtkAudio::OnSuspend() {
+  for (gxtkChannel& chan : channels) {
+    if (chan.state == 1 && sourceState(chan.source) == AL_PLAYING) alSourcePause(chan.source);
+  }
+}
+
+void gxtkAudio::OnResume() {
+  for (gxtkChannel& chan : channels) {
+    if (chan.state == 1 && sourceState(chan.source) == AL_PAUSED) alSourcePlay(chan.source);
+  }
+}
+
+// Deletes the buffers of collected samples. A buffer still attached to a
+// source cannot be deleted, so every source that is not sounding lets go of
+// its buffer first: those of finished sounds and those of channels stopped by
+// request (which would otherwise hold their buffer until the channel plays
+// again). Names whose deletion still fails stay on the list for a later flush.
+void gxtkAudio::FlushDiscarded() {
+  if (discarded.empty()) return;
+  for (gxtkChannel& chan : channels) {
+    if (!chan.source) continue;
+    if (chan.state == 0 || sourceState(chan.source) == AL_STOPPED) {
+      alSourcei(chan.source, AL_BUFFER, 0);
+    }
+  }
+  std::vector<unsigned int> kept;
+  for (ALuint name : discarded) {
+    alGetError();  // start from a clean error state so the check below is about this name
+    alDeleteBuffers(1, &name);
+    if (alGetError() != AL_NO_ERROR) kept.push_back(name);
+  }
+  discarded.swap(kept);
+}

@@ -1,0 +1,203 @@
+#include "host/input_device.h"
+
+#include <GLFW/glfw3.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "host/window.h"
+
+namespace {
+
+constexpr int kDownFlag = 0x100;
+constexpr int kHitMask = 0xff;
+constexpr int kAnyShift = 16, kLeftShift = 160, kRightShift = 161;
+constexpr int kAnyControl = 17, kLeftControl = 162, kRightControl = 163;
+constexpr int kMouseLeft = 1;
+constexpr int kTouchAlias = 384;        // the first touch reads the left mouse button
+constexpr int kJoyButtonBase = 256;
+constexpr int kMaxJoyButtons = 32;      // buttons polled per update
+constexpr int kNavigationCharBase = 0x10000;  // keeps navigation keys apart from text
+constexpr int kDeleteChar = 127;
+
+bool validKey(int key) { return key >= 1 && key < gxtkInput::kKeyCount; }
+
+// Codes 384 and up are touches; only the first one exists, as the mouse.
+int aliasKey(int key) { return key == kTouchAlias ? kMouseLeft : key; }
+
+// The either-side code a left/right modifier feeds, or 0.
+int pairedKey(int key) {
+  if (key == kLeftShift || key == kRightShift) return kAnyShift;
+  if (key == kLeftControl || key == kRightControl) return kAnyControl;
+  return 0;
+}
+
+}  // namespace
+
+void RemapJoyAxes(float* axes, int count) {
+  if (count == 4) {
+    axes[4] = axes[2];
+    axes[2] = 0;
+  } else if (count == 5) {
+    std::swap(axes[3], axes[4]);
+  }
+}
+
+gxtkInput::gxtkInput() : charPut(0), charGet(0), mouseX(0), mouseY(0) {
+  std::memset(keyStates, 0, sizeof keyStates);
+  std::memset(charQueue, 0, sizeof charQueue);
+  std::memset(joyAxes, 0, sizeof joyAxes);
+}
+
+int gxtkInput::SetKeyboardEnabled(int) { return 0; }
+
+int gxtkInput::KeyDown(int key) {
+  key = aliasKey(key);
+  return validKey(key) ? keyStates[key] >> 8 : 0;
+}
+
+int gxtkInput::KeyHit(int key) {
+  key = aliasKey(key);
+  return validKey(key) ? keyStates[key] & kHitMask : 0;
+}
+
+int gxtkInput::GetChar() { return charGet < charPut ? charQueue[charGet++] : 0; }
+
+float gxtkInput::MouseX() { return mouseX; }
+float gxtkInput::MouseY() { return mouseY; }
+
+float gxtkInput::JoyX(int index) {
+  if (index == 0) return joyAxes[0];
+  if (index == 1) return joyAxes[3];
+  return 0;
+}
+
+float gxtkInput::JoyY(int index) {
+  if (index == 0) return joyAxes[1];
+  if (index == 1) return -joyAxes[4];
+  return 0;
+}
+
+float gxtkInput::JoyZ(int index) {
+  if (index == 0) return joyAxes[2];
+  if (index == 1) return joyAxes[5];
+  return 0;
+}
+
+float gxtkInput::TouchX(int) { return mouseX; }
+float gxtkInput::TouchY(int) { return mouseY; }
+float gxtkInput::AccelX() { return 0; }
+float gxtkInput::AccelY() { return 0; }
+float gxtkInput::AccelZ() { return 0; }
+
+void gxtkInput::BeginUpdate() {
+  PollMouse();
+  PollJoystick();
+}
+
+void gxtkInput::EndUpdate() {
+  for (int& state : keyStates) state &= kDownFlag;
+  charPut = 0;
+  charGet = 0;
+}
+
+void gxtkInput::OnKeyDown(int key) {
+  if (!validKey(key) || (keyStates[key] & kDownFlag)) return;  // repeats do not count
+  // The hit count saturates instead of wrapping into the down flag.
+  int hits = std::min((keyStates[key] & kHitMask) + 1, kHitMask);
+  keyStates[key] = kDownFlag | hits;
+  int either = pairedKey(key);
+  if (either) OnKeyDown(either);
+}
+
+void gxtkInput::OnKeyUp(int key) {
+  if (!validKey(key) || !(keyStates[key] & kDownFlag)) return;
+  keyStates[key] &= ~kDownFlag;
+  int either = pairedKey(key);
+  if (either == kAnyShift && !KeyDown(kLeftShift) && !KeyDown(kRightShift)) OnKeyUp(either);
+  if (either == kAnyControl && !KeyDown(kLeftControl) && !KeyDown(kRightControl)) OnKeyUp(either);
+}
+
+void gxtkInput::PutChar(int chr) {
+  if (charPut < kCharQueueSize) charQueue[charPut++] = chr;
+}
+
+void gxtkInput::PollMouse() {
+  int x = 0, y = 0;
+  hostwin::GetCursorPos(&x, &y);
+  mouseX = float(x);
+  mouseY = float(y);
+}
+
+void gxtkInput::PollJoystick() {
+  int axisCount = 0, buttonCount = 0;
+  const float* axes = glfwGetJoystickAxes(GLFW_JOYSTICK_1, &axisCount);
+  const unsigned char* buttons = glfwGetJoystickButtons(GLFW_JOYSTICK_1, &buttonCount);
+  if (!axes) axisCount = 0;
+  if (!buttons) buttonCount = 0;
+
+  std::fill(joyAxes, joyAxes + kJoyAxisCount, 0.0f);
+  std::copy(axes, axes + std::min(axisCount, kJoyAxisCount), joyAxes);
+  RemapJoyAxes(joyAxes, axisCount);
+
+  for (int n = 0; n < std::min(buttonCount, kMaxJoyButtons); ++n) {
+    if (buttons[n] == GLFW_PRESS) {
+      OnKeyDown(kJoyButtonBase + n);
+    } else {
+      OnKeyUp(kJoyButtonBase + n);
+    }
+  }
+}
+
+int TransKey(int key) {
+  if ((key >= GLFW_KEY_0 && key <= GLFW_KEY_9) || (key >= GLFW_KEY_A && key <= GLFW_KEY_Z)) {
+    return key;
+  }
+  if (key >= GLFW_KEY_F1 && key <= GLFW_KEY_F12) return 112 + (key - GLFW_KEY_F1);
+  switch (key) {
+    case GLFW_KEY_SPACE: return 32;
+    case GLFW_KEY_APOSTROPHE: return 222;
+    case GLFW_KEY_COMMA: return 188;
+    case GLFW_KEY_MINUS: return 189;
+    case GLFW_KEY_PERIOD: return 190;
+    case GLFW_KEY_SLASH: return 191;
+    case GLFW_KEY_SEMICOLON: return 186;
+    case GLFW_KEY_EQUAL: return 187;
+    case GLFW_KEY_LEFT_BRACKET: return 219;
+    case GLFW_KEY_BACKSLASH: return 220;
+    case GLFW_KEY_RIGHT_BRACKET: return 221;
+    case GLFW_KEY_GRAVE_ACCENT: return 192;
+    case GLFW_KEY_ESCAPE: return 27;
+    case GLFW_KEY_UP: return 38;
+    case GLFW_KEY_DOWN: return 40;
+    case GLFW_KEY_LEFT: return 37;
+    case GLFW_KEY_RIGHT: return 39;
+    case GLFW_KEY_LEFT_SHIFT: return kLeftShift;
+    case GLFW_KEY_RIGHT_SHIFT: return kRightShift;
+    case GLFW_KEY_LEFT_CONTROL: return kLeftControl;
+    case GLFW_KEY_RIGHT_CONTROL: return kRightControl;
+    case GLFW_KEY_TAB: return 9;
+    case GLFW_KEY_ENTER: return 13;
+    case GLFW_KEY_BACKSPACE: return 8;
+    case GLFW_KEY_INSERT: return 45;
+    case GLFW_KEY_DELETE: return 46;
+    case GLFW_KEY_PAGE_UP: return 33;
+    case GLFW_KEY_PAGE_DOWN: return 34;
+    case GLFW_KEY_HOME: return 36;
+    case GLFW_KEY_END: return 35;
+    default: return 0;
+  }
+}
+
+int KeyToChar(int key) {
+  switch (key) {
+    case 8: case 9: case 13: case 27:
+      return key;
+    case 33: case 34: case 35: case 36: case 37: case 38: case 39: case 40: case 45:
+      return key + kNavigationCharBase;
+    case 46:
+      return kDeleteChar;
+    default:
+      return 0;
+  }
+}

@@ -1,0 +1,64 @@
+#include "tests/host/openal_test_env.h"
+
+#include <AL/alc.h>
+
+#include <cstdlib>
+#include <thread>
+
+#include "runtime/gc.h"
+
+gxtkAudio* g_testAudio = nullptr;
+
+namespace {
+ALCdevice* device = nullptr;
+ALCcontext* context = nullptr;
+constexpr std::chrono::milliseconds kPollInterval(5);
+
+void markTestRoot() { gc_enqueue(g_testAudio); }
+}  // namespace
+
+bool OpenTestAudio() {
+  if (context) return true;
+  setenv("ALSOFT_DRIVERS", "null", 0);  // keeps a sound card, if any, silent
+  device = alcOpenDevice(nullptr);
+  if (!device) return false;
+  context = alcCreateContext(device, nullptr);
+  return context && alcMakeContextCurrent(context);
+}
+
+void CloseTestAudio() {
+  alcMakeContextCurrent(nullptr);
+  if (context) alcDestroyContext(context);
+  if (device) alcCloseDevice(device);
+  context = nullptr;
+  device = nullptr;
+}
+
+void InstallTestAudioRoot() { gc_root_marker = markTestRoot; }
+
+void CollectEverything() {
+  // Two full cycles: objects stored through the write barrier since the last
+  // sweep are grey and survive the first one. The collector skips a sweep when
+  // every object was reached, so each cycle gets one object of fresh garbage.
+  for (int cycle = 0; cycle < 2; ++cycle) {
+    new gxtkSample();
+    gc_mark();
+    gc_force_sweep = 1;
+    gc_collect();
+  }
+}
+
+ALint SourceState(ALuint source) {
+  ALint state = 0;
+  alGetSourcei(source, AL_SOURCE_STATE, &state);
+  return state;
+}
+
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  auto until = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(kPollInterval);
+  }
+  return true;
+}
