@@ -1,0 +1,216 @@
+// The allocator: size rounding, accounting, the size-class cache, lazy
+// finalisation and the out-of-memory stop.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <string>
+
+#include "gc_test_support.h"
+#include "runtime/gc.h"
+
+namespace {
+
+using gctest::CollectorTest;
+using gctest::finalised;
+using gctest::Tracked;
+
+// An object of exactly `Bytes` bytes.
+template <size_t Bytes>
+class Sized : public Object {
+  char payload[Bytes - sizeof(Object)];
+};
+
+int allocated_for(int size) {
+  int before = gc_alloced_bytes;
+  new (gc_malloc(size)) gc_object;  // constructed, so the collector may finalise it
+  return gc_alloced_bytes - before;
+}
+
+TEST_F(CollectorTest, SizesAreRoundedUpToEightBytes) {
+  EXPECT_EQ(allocated_for(1), 8);
+  EXPECT_EQ(allocated_for(8), 8);
+  EXPECT_EQ(allocated_for(33), 40);
+  EXPECT_EQ(allocated_for(56), 56);
+  EXPECT_EQ(allocated_for(57), 64);
+  gc_object* last = gc_unmarked_list.pred;
+  EXPECT_EQ(last->flags & ~gc_object::kFlagBits, 64);
+  EXPECT_EQ(last->flags & 3, gc_markbit) << "a new object must be white";
+}
+
+TEST_F(CollectorTest, MaximumFollowsThePeakOfLiveBytes) {
+  int base = gc_max_alloced_bytes;
+  for (int i = 0; i < 10; ++i) new Tracked(i);
+  EXPECT_EQ(gc_max_alloced_bytes, base + 10 * 56);
+  gc_force_sweep = 1;
+  gc_collect();
+  EXPECT_EQ(gc_alloced_bytes, 0);
+  EXPECT_EQ(gc_max_alloced_bytes, base + 10 * 56) << "the maximum never falls";
+}
+
+TEST_F(CollectorTest, FreedSmallBlocksAreReusedLastInFirstOut) {
+  static_assert(sizeof(Sized<48>) == 48, "test object must be a cached size");
+  gc_object* a = new Sized<48>;
+  gc_object* b = new Sized<48>;
+  gc_force_sweep = 1;
+  gc_collect();  // no roots: both are finalised, a first
+  EXPECT_EQ(gc_cache[48 / 8], b);
+  EXPECT_EQ(gc_cache[48 / 8]->succ, a);
+  EXPECT_EQ(new Sized<48>, b);
+  EXPECT_EQ(new Sized<48>, a);
+  EXPECT_EQ(gc_cache[48 / 8], nullptr);
+}
+
+TEST_F(CollectorTest, BlocksAboveFiftySixBytesBypassTheCache) {
+  gc_object* cached_before[kGcCacheClasses];
+  std::copy(gc_cache, gc_cache + kGcCacheClasses, cached_before);
+  new Sized<64>;
+  new Sized<128>;
+  gc_force_sweep = 1;
+  gc_collect();
+  EXPECT_EQ(gc_free_bytes, 0);
+  for (int i = 0; i < kGcCacheClasses; ++i) EXPECT_EQ(gc_cache[i], cached_before[i]) << "class " << i;
+}
+
+// Sweeping with more than 4 MiB allocated, without forcing, leaves the
+// garbage for later allocations to finalise.
+void sweep_lazily() {
+  Array<char> filler(5 * 1024 * 1024);
+  gc_collect();
+}
+
+TEST_F(CollectorTest, GarbageIsFinalisedByLaterAllocationsOldestFirst) {
+  for (int id = 1; id <= 3; ++id) new Tracked(id);
+  sweep_lazily();
+  EXPECT_TRUE(finalised().empty()) << "a sweep alone runs no destructor";
+  EXPECT_EQ(gctest::count(gc_free_list), 4);
+  new Tracked(10);  // 56 bytes: finalises the oldest 56 bytes of garbage
+  EXPECT_EQ(finalised(), std::vector<int>({1}));
+  new Tracked(11);
+  new Tracked(12);
+  EXPECT_EQ(finalised(), std::vector<int>({1, 2, 3}));
+}
+
+TEST_F(CollectorTest, AnAllocationFinalisesAtLeastItsOwnSizeOfGarbage) {
+  for (int id = 1; id <= 10; ++id) new Tracked(id);
+  sweep_lazily();
+  new Sized<200>;  // 200 bytes: four 56-byte objects
+  EXPECT_EQ(finalised(), std::vector<int>({1, 2, 3, 4}));
+}
+
+TEST_F(CollectorTest, ExhaustedFreeListPrintsTheErrorLineAndResets) {
+  gc_free_bytes = 100;  // claims garbage the free list does not hold
+  testing::internal::CaptureStdout();
+  new Tracked(1);
+  std::string out = testing::internal::GetCapturedStdout();
+  char expected[128];
+  std::snprintf(expected, sizeof expected, "ERROR:p=%p gc_free_bytes=%i\n", static_cast<void*>(&gc_free_list), 100);
+  EXPECT_EQ(out, expected);
+  EXPECT_EQ(gc_free_bytes, 0);
+}
+
+class Throws : public Object {
+ public:
+  Throws() { throw 7; }
+};
+
+TEST_F(CollectorTest, ObjectWhoseConstructorThrowsIsReleasedAndUnlinked) {
+  int before = gc_alloced_bytes;
+  int objects = gctest::count(gc_unmarked_list);
+  EXPECT_THROW(new Throws, int);
+  EXPECT_EQ(gc_alloced_bytes, before);
+  EXPECT_EQ(gctest::count(gc_unmarked_list), objects);
+}
+
+// Classes without a user-provided constructor are zero-filled by `new T()`
+// after the allocator has linked them; the header must survive that.
+class Plain : public Object {
+ public:
+  long long value;
+};
+
+TEST_F(CollectorTest, ValueInitialisedObjectsStayLinkedAndWhite) {
+  Plain* a = new Plain();
+  Plain* b = new Plain{};
+  EXPECT_EQ(a->value, 0);
+  EXPECT_TRUE(gctest::consistent(gc_unmarked_list));
+  EXPECT_EQ(gc_unmarked_list.pred, b);
+  EXPECT_EQ(b->pred, a);
+  EXPECT_EQ(a->flags, static_cast<intptr_t>(sizeof(Plain) | gc_markbit));
+  gc_force_sweep = 1;
+  gc_collect();
+  EXPECT_EQ(gc_alloced_bytes, 0);
+}
+
+TEST(ObjectsOutsideTheHeap, ArePermanentAndIgnoredByTheCollector) {
+  Object local;
+  EXPECT_EQ(local.flags & 3, 3);
+  gc_enqueue(&local);
+  gc_mark(&local);
+  EXPECT_EQ(local.succ, &local);
+  EXPECT_EQ(local.pred, &local);
+}
+
+TEST(ObjectIdentity, EqualsAndCompareFollowAddresses) {
+  Object* a = new Object;
+  Object* b = new Object;
+  EXPECT_TRUE(a->Equals(a));
+  EXPECT_FALSE(a->Equals(b));
+  EXPECT_EQ(a->Compare(a), 0);
+  Object* low = a < b ? a : b;
+  Object* high = a < b ? b : a;
+  EXPECT_LT(low->Compare(high), 0);
+  EXPECT_GT(high->Compare(low), 0);
+  EXPECT_EQ(a->debug(), String("+Object\n"));
+}
+
+// Runs `body` in a child process; its exit status and standard output.
+std::pair<int, std::string> run_child(void (*body)()) {
+  int out[2];
+  EXPECT_EQ(pipe(out), 0);
+  std::fflush(stdout);
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], 1);
+    close(out[0]);
+    body();
+    std::fflush(stdout);
+    _exit(0);
+  }
+  close(out[1]);
+  std::string text;
+  char chunk[256];
+  for (ssize_t n; (n = read(out[0], chunk, sizeof chunk)) > 0;) text.append(chunk, static_cast<size_t>(n));
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status), text};
+}
+
+TEST(OutOfMemory, OversizedArrayStopsWithAMessage) {
+  auto [code, out] = run_child([] { Array<int> huge(INT_MAX / 2); });
+  EXPECT_EQ(code, 255);
+  EXPECT_EQ(out.rfind("Out of memory", 0), 0u) << out;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+TEST(OutOfMemory, SystemAllocatorFailureStopsWithAMessage) {
+  if (kAddressSanitizer) GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
+  auto [code, out] = run_child([] {
+    rlimit limit{256u << 20, 256u << 20};  // 256 MiB of address space
+    setrlimit(RLIMIT_AS, &limit);
+    Array<char> big(512 << 20);
+  });
+  EXPECT_EQ(code, 255);
+  EXPECT_EQ(out.rfind("Out of memory", 0), 0u) << out;
+}
+
+}  // namespace
