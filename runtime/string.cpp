@@ -379,6 +379,7 @@ void String::Save(std::vector<unsigned char>& out) const {
 bool String::Save(FILE* f) const {
   std::vector<unsigned char> bytes;
   Save(bytes);
+  if (bytes.empty()) return true;
   return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
 }
 
