@@ -1,0 +1,233 @@
+#include "host/app.h"
+
+#include <iterator>
+
+#include "host/audio_device.h"
+#include "host/graphics_device.h"
+#include "host/input_device.h"
+#include "host/state_file.h"
+#include "host/window.h"
+#include "runtime/gc.h"
+
+gxtkApp* app = nullptr;
+int (*runner)() = nullptr;
+
+namespace {
+
+// Updates run back to back when the loop has fallen behind; any backlog
+// beyond this is dropped so that one stall cannot snowball.
+constexpr int kMaxUpdatesPerPass = 7;
+
+constexpr double kMillisecondsPerSecond = 1000.0;
+
+// Framework key codes of the three mouse buttons, in the window library's
+// button order (left, right, middle).
+constexpr int kMouseButtonKeys[] = {1, 2, 3};
+
+const char kUntitled[] = "<TODO>";
+
+}  // namespace
+
+int RunApp() {
+  app->Run();
+  return 0;
+}
+
+gxtkApp::gxtkApp()
+    : graphics(nullptr),
+      input(nullptr),
+      audio(nullptr),
+      updateRate(0),
+      nextUpdate(0),
+      updatePeriod(0),
+      suspended(false) {
+  app = this;
+  gc_assign(graphics, new gxtkGraphics());
+  gc_assign(input, new gxtkInput());
+  gc_assign(audio, new gxtkAudio());
+  runner = RunApp;
+}
+
+// The framework's device globals keep the devices alive in the program; the
+// host traces them as well so that a host object on its own never points at
+// a collected device.
+void gxtkApp::mark() {
+  gc_enqueue(graphics);
+  gc_enqueue(input);
+  gc_enqueue(audio);
+}
+
+gxtkGraphics* gxtkApp::GraphicsDevice() { return graphics; }
+gxtkInput* gxtkApp::InputDevice() { return input; }
+gxtkAudio* gxtkApp::AudioDevice() { return audio; }
+String gxtkApp::AppTitle() { return String(kUntitled); }
+String gxtkApp::LoadState() { return LoadStateFile(); }
+int gxtkApp::SaveState(String state) { return SaveStateFile(state); }
+String gxtkApp::LoadString(String path) { return LoadTextFile(path); }
+
+int gxtkApp::SetUpdateRate(int hertz) {
+  updateRate = hertz;
+  if (hertz != 0) {
+    updatePeriod = 1.0 / hertz;
+    nextUpdate = hostwin::Time() + updatePeriod;
+  }
+  return 0;
+}
+
+int gxtkApp::MilliSecs() { return static_cast<int>(hostwin::Time() * kMillisecondsPerSecond); }
+
+int gxtkApp::Loading() { return 0; }
+int gxtkApp::OnCreate() { return 0; }
+int gxtkApp::OnSuspend() { return 0; }
+int gxtkApp::OnResume() { return 0; }
+int gxtkApp::OnUpdate() { return 0; }
+int gxtkApp::OnRender() { return 0; }
+int gxtkApp::OnLoading() { return 0; }
+
+void gxtkApp::InvokeOnCreate() {
+  graphics->Validate();
+  OnCreate();
+  gc_collect();
+}
+
+void gxtkApp::InvokeOnUpdate() {
+  if (suspended || updateRate == 0 || !graphics->Validate()) return;
+  input->BeginUpdate();
+  OnUpdate();
+  input->EndUpdate();
+  gc_collect();
+}
+
+void gxtkApp::InvokeOnRender() {
+  if (suspended || !graphics->Validate()) return;
+  graphics->BeginRender();
+  OnRender();
+  graphics->EndRender();
+  gc_collect();
+}
+
+void gxtkApp::InvokeOnSuspend() {
+  if (suspended) return;
+  suspended = true;
+  OnSuspend();
+  audio->OnSuspend();
+  // Stop the schedule but keep the rate (as set by OnSuspend) for the resume.
+  if (updateRate != 0) {
+    int rate = updateRate;
+    SetUpdateRate(0);
+    updateRate = rate;
+  }
+  gc_collect();
+}
+
+void gxtkApp::InvokeOnResume() {
+  if (!suspended) return;
+  if (updateRate != 0) {
+    int rate = updateRate;
+    updateRate = 0;
+    SetUpdateRate(rate);  // the first update comes one full period from now
+  }
+  audio->OnResume();
+  OnResume();
+  suspended = false;
+  gc_collect();
+}
+
+int gxtkApp::Run() {
+  // Held keys repeat as presses and events are handled only where this loop
+  // polls or waits: both are how the window layer always behaves.
+  hostwin::SetKeyCallback(OnKey);
+  hostwin::SetCharCallback(OnChar);
+  hostwin::SetSizeCallback(OnWindowSize);
+  hostwin::SetRefreshCallback(OnWindowRefresh);
+  hostwin::SetMouseButtonCallback(OnMouseButton);
+
+  if (!WaitForDrawableWindow()) return 0;
+  InvokeOnCreate();
+  InvokeOnRender();  // one first frame before any update
+  while (hostwin::IsOpened()) RunPass();
+  return 0;
+}
+
+// The application is created only once the window has a positive size; a
+// window that starts without one is waited for, and one closed before it
+// gets a size never creates the application.
+bool gxtkApp::WaitForDrawableWindow() {
+  while (!graphics->Validate()) {
+    if (!hostwin::IsOpened()) return false;
+    hostwin::WaitEvents();
+  }
+  return true;
+}
+
+void gxtkApp::RunPass() {
+  if (hostwin::IsIconified()) {
+    if (!suspended) {
+      InvokeOnSuspend();
+    } else {
+      hostwin::WaitEvents();
+    }
+    return;
+  }
+  // Losing the focus alone does not suspend; only a minimised window does.
+  if (hostwin::IsActive() && suspended) {
+    InvokeOnResume();
+    return;
+  }
+  if (suspended) {  // restored, but not yet active
+    hostwin::WaitEvents();
+    return;
+  }
+  if (updateRate == 0) {  // no timed updates: render after each batch of events
+    InvokeOnRender();
+    hostwin::WaitEvents();
+    return;
+  }
+  double now = hostwin::Time();
+  if (now < nextUpdate) {
+    hostwin::Sleep(nextUpdate - now);
+    return;
+  }
+  hostwin::PollEvents();
+  RunDueUpdates();
+  InvokeOnRender();
+}
+
+void gxtkApp::RunDueUpdates() {
+  for (int i = 0; i < kMaxUpdatesPerPass; ++i) {
+    nextUpdate += updatePeriod;
+    InvokeOnUpdate();
+    if (updateRate == 0 || nextUpdate > hostwin::Time()) return;
+  }
+  nextUpdate = hostwin::Time();  // still behind: drop the backlog
+}
+
+void OnKey(int key, int action) {
+  int code = TransKey(key);
+  if (code == 0) return;
+  if (action == 0) {
+    app->input->OnKeyUp(code);
+  } else if (action == 1) {
+    app->input->OnKeyDown(code);
+    if (int chr = KeyToChar(code)) app->input->PutChar(chr);
+  }
+}
+
+void OnChar(int chr, int action) {
+  if (action == 1) app->input->PutChar(chr);
+}
+
+void OnMouseButton(int button, int action) {
+  if (button < 0 || button >= static_cast<int>(std::size(kMouseButtonKeys))) return;
+  int code = kMouseButtonKeys[button];
+  if (action == 1) {
+    app->input->OnKeyDown(code);
+  } else if (action == 0) {
+    app->input->OnKeyUp(code);
+  }
+}
+
+// The graphics device reads the window size itself before every update and
+// render, so size and refresh events need no handling here.
+void OnWindowSize(int, int) {}
+void OnWindowRefresh() {}

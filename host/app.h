@@ -1,0 +1,82 @@
+// gxtkApp: the native application host. It owns the graphics, input and audio
+// devices and runs the host loop that calls the application's create, update,
+// render, suspend and resume operations at the update rate the application
+// sets, with one collector step after each call.
+//
+// The On... operations here do nothing; the framework's adapter derives from
+// gxtkApp and overrides them. The host loop runs on the main thread until the
+// window is closed; window events reach the input device only inside the
+// loop's event polls. Collected objects therefore live in locals only within
+// one call into the application (the collector never scans the stack).
+//
+// Depends on host/window.h (the window and clock), the three devices, the
+// state file (host/state_file.h) and runtime/gc.h.
+#pragma once
+
+#include "host/object.h"
+#include "runtime/string.h"
+
+class gxtkGraphics;
+class gxtkInput;
+class gxtkAudio;
+
+class gxtkApp : public gxtkObject {
+ public:
+  gxtkGraphics* graphics;
+  gxtkInput* input;
+  gxtkAudio* audio;
+  int updateRate;      // updates per second; 0: no timed updates
+  double nextUpdate;   // clock time at which the next update is due
+  double updatePeriod; // seconds between updates
+  bool suspended;
+
+  gxtkApp();
+  void mark() override;
+
+  virtual gxtkGraphics* GraphicsDevice();
+  virtual gxtkInput* InputDevice();
+  virtual gxtkAudio* AudioDevice();
+  virtual String AppTitle();
+  virtual String LoadState();
+  virtual int SaveState(String state);
+  virtual String LoadString(String path);
+  virtual int SetUpdateRate(int hertz);
+  virtual int MilliSecs();
+  virtual int Loading();
+  virtual int OnCreate();
+  virtual int OnSuspend();
+  virtual int OnResume();
+  virtual int OnUpdate();
+  virtual int OnRender();
+  virtual int OnLoading();
+
+  // The host loop; returns once the window has been closed.
+  int Run();
+
+  void InvokeOnCreate();
+  void InvokeOnUpdate();
+  void InvokeOnRender();
+  void InvokeOnSuspend();
+  void InvokeOnResume();
+
+ private:
+  bool WaitForDrawableWindow();
+  void RunPass();
+  void RunDueUpdates();
+};
+
+// The one host object, set by its constructor; the window callbacks reach the
+// input device through it.
+extern gxtkApp* app;
+
+// Null until a gxtkApp exists, then RunApp: what the program entry calls to
+// run the host loop.
+extern int (*runner)();
+int RunApp();
+
+// Window callbacks, registered by Run.
+void OnKey(int key, int action);
+void OnChar(int chr, int action);
+void OnMouseButton(int button, int action);
+void OnWindowSize(int width, int height);
+void OnWindowRefresh();

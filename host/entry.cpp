@@ -1,0 +1,64 @@
+#include "host/entry.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "host/window.h"
+#include "runtime/errors.h"
+#include "runtime/string.h"
+
+ALCdevice* alcDevice = nullptr;
+ALCcontext* alcContext = nullptr;
+
+namespace {
+
+constexpr int kWindowWidth = 640;
+constexpr int kWindowHeight = 480;
+const char kWindowTitle[] = "Korvane";
+constexpr int kStartFailedExitCode = -1;
+
+const char kGlfwInitFailed[] = "glfwInit failed";
+const char kGlfwOpenWindowFailed[] = "glfwOpenWindow failed";
+const char kAlcOpenDeviceFailed[] = "alcOpenDevice failed";
+const char kAlcCreateContextFailed[] = "alcCreateContext failed";
+const char kAlcMakeContextCurrentFailed[] = "alcMakeContextCurrent failed";
+const char kUncaughtException[] = "Vellum Runtime Error : Uncaught Vellum Exception";
+
+void OpenWindow() {
+  if (!hostwin::Init()) fail(kGlfwInitFailed);
+  hostwin::DesktopMode desktop = hostwin::GetDesktopMode();
+  if (!hostwin::Open(kWindowWidth, kWindowHeight)) fail(kGlfwOpenWindowFailed);
+  hostwin::SetPos(desktop.x + (desktop.width - kWindowWidth) / 2,
+                  desktop.y + (desktop.height - kWindowHeight) / 2);
+  hostwin::SetTitle(kWindowTitle);
+}
+
+// Audio failures are reported and otherwise ignored: the program runs silent.
+void OpenAudio() {
+  alcDevice = alcOpenDevice(nullptr);
+  if (!alcDevice) {
+    std::puts(kAlcOpenDeviceFailed);
+  } else if (!(alcContext = alcCreateContext(alcDevice, nullptr))) {
+    std::puts(kAlcCreateContextFailed);
+  } else if (!alcMakeContextCurrent(alcContext)) {
+    std::puts(kAlcMakeContextCurrentFailed);
+  }
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+void StartHost() {
+  OpenWindow();
+  OpenAudio();
+}
+
+void ReportUncaughtException() { Print(String(kUncaughtException)); }
+
+void StopHost() {
+  if (alcContext) alcDestroyContext(alcContext);
+  if (alcDevice) alcCloseDevice(alcDevice);
+  alcContext = nullptr;
+  alcDevice = nullptr;
+  hostwin::Terminate();
+}

@@ -1,0 +1,27 @@
+// The program's entry as the host sees it. main (host/main.cpp, compiled into
+// each executable rather than into the host library) starts the host (window
+// and OpenAL), calls vl_std_main, which the layers above provide (the
+// framework's start-up builds the application, whose host object sets
+// `runner`), calls runner to run the host loop, and stops the host.
+//
+// Exit codes: 0 after a normal close or an uncaught language exception; -1
+// when the window library or the window cannot be opened (StartHost ends the
+// process then). Audio failures are printed and ignored.
+#pragma once
+
+#include <AL/alc.h>
+
+// The framework start-up, called once by main; returns 0.
+int vl_std_main(int argc, const char* argv[]);
+
+// The OpenAL device and context; null when opening failed or was not tried.
+extern ALCdevice* alcDevice;
+extern ALCcontext* alcContext;
+
+// Opens the 640x480 window centred on the primary monitor, titled "Korvane",
+// then OpenAL's default device and a context on it.
+void StartHost();
+// Prints the report of a language exception that nothing caught.
+void ReportUncaughtException();
+// Closes OpenAL and the window library.
+void StopHost();
