@@ -1,0 +1,325 @@
+// The host loop driving an application through the framework's adapter, in a
+// real window (under Xvfb) with OpenAL's null output: update timing, the
+// catch-up bound, rendering on demand, suspension and resumption, and the
+// window callbacks reaching the input device.
+//
+// Each test runs the program's own start-up (StartHost, vl_std_main, runner,
+// StopHost) in its own process; the application records every call with the
+// clock time, and hooks let a test act from inside the calls.
+#include <gtest/gtest.h>
+
+#include <GLFW/glfw3.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "framework/app.h"
+#include "framework/graphics.h"
+#include "framework/std_main.h"
+#include "host/entry.h"
+#include "host/input_device.h"
+#include "host/window.h"
+#include "runtime/gc.h"
+#include "tests/host/private_display.h"
+
+namespace {
+
+constexpr double kPeriod60 = 1.0 / 60;
+
+struct Call {
+  char kind;  // C create, U update, R render, S suspend, P resume (pick up)
+  double time;
+};
+
+std::vector<Call> calls;
+int updateCount = 0;
+std::function<void()> onCreate, onUpdate, onSuspend;
+
+void Record(char kind) { calls.push_back({kind, hostwin::Time()}); }
+
+class RecordingApp : public vl_app_App {
+ public:
+  int m_OnCreate() override {
+    Record('C');
+    if (onCreate) onCreate();
+    return 0;
+  }
+  int m_OnUpdate() override {
+    Record('U');
+    ++updateCount;
+    if (onUpdate) onUpdate();
+    return 0;
+  }
+  int m_OnRender() override {
+    Record('R');
+    return 0;
+  }
+  int m_OnSuspend() override {
+    Record('S');
+    if (onSuspend) onSuspend();
+    return 0;
+  }
+  int m_OnResume() override {
+    Record('P');
+    return 0;
+  }
+};
+
+void CloseWindow() { glfwSetWindowShouldClose(hostwin::Handle(), GLFW_TRUE); }
+
+double CreateTime() {
+  for (const Call& call : calls) {
+    if (call.kind == 'C') return call.time;
+  }
+  return 0;
+}
+
+void StartProgram() {
+  StartHost();
+  static const char* args[] = {"app_loop_test", nullptr};
+  vl_std_main(1, args);
+}
+
+// Runs the program from start-up to the closed window.
+void RunProgram() {
+  StartProgram();
+  ASSERT_NE(runner, nullptr);
+  runner();
+  StopHost();
+}
+
+std::string Kinds() {
+  std::string kinds;
+  for (const Call& call : calls) kinds += call.kind;
+  return kinds;
+}
+
+int Count(const std::string& kinds, char kind) {
+  return static_cast<int>(std::count(kinds.begin(), kinds.end(), kind));
+}
+
+int CountIn(char kind, double from, double to) {
+  return static_cast<int>(std::count_if(calls.begin(), calls.end(), [&](const Call& call) {
+    return call.kind == kind && call.time >= from && call.time < to;
+  }));
+}
+
+// The n-th update after a rate is set is due n periods later, and the loop
+// may run late but never early. Checks every update recorded after `start`.
+void ExpectNoUpdateEarly(double start, int count) {
+  int n = 0;
+  for (const Call& call : calls) {
+    if (call.kind != 'U' || n == count) continue;
+    ++n;
+    EXPECT_GE(call.time - start, n * kPeriod60 - 0.001) << "update " << n << " came early";
+  }
+  EXPECT_EQ(n, count);
+}
+
+// Wakes the loop with empty events every 50 ms while it waits for events,
+// and closes the window after `seconds`.
+std::thread WakeThenClose(double seconds) {
+  return std::thread([seconds] {
+    auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      glfwPostEmptyEvent();
+    }
+    CloseWindow();
+    glfwPostEmptyEvent();
+  });
+}
+
+}  // namespace
+
+int vlInit() {
+  gc_assign(vl_graphics_context, (new vl_graphics_GraphicsContext())->g_new());
+  return 0;
+}
+
+int vlMain() {
+  (new RecordingApp())->g_new();
+  return 0;
+}
+
+namespace {
+
+TEST(AppLoopTest, HoldsSixtyUpdatesPerSecondWithARenderAfterEachBatch) {
+  double rateSet = 0;
+  onCreate = [&] {
+    vl_app_SetUpdateRate(60);
+    rateSet = hostwin::Time();
+  };
+  onUpdate = [] {
+    if (hostwin::Time() - CreateTime() > 3.0) CloseWindow();
+  };
+  RunProgram();
+  double start = CreateTime();
+  ASSERT_EQ(Kinds().substr(0, 2), "CR");  // create, then one frame before any update
+  // Two seconds after a settling second: 120 updates due. Generous bounds for
+  // a loaded machine; running fast (no sleep) or slow (sleeping too long)
+  // both fall outside.
+  int updates = CountIn('U', start + 1.0, start + 3.0);
+  EXPECT_GE(updates, 100);
+  EXPECT_LE(updates, 125);
+  EXPECT_GE(CountIn('R', start + 1.0, start + 3.0), 50);
+  ExpectNoUpdateEarly(rateSet, 100);
+}
+
+TEST(AppLoopTest, SlowUpdatesCatchUpAtMostSevenTimesThenRenderOnce) {
+  onCreate = [] { vl_app_SetUpdateRate(60); };
+  onUpdate = [] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // six periods
+    if (updateCount == 21) CloseWindow();
+  };
+  RunProgram();
+  EXPECT_EQ(Kinds(), "CR" "UUUUUUUR" "UUUUUUUR" "UUUUUUUR");
+}
+
+TEST(AppLoopTest, RateZeroRendersAfterEventsAndNeverUpdates) {
+  std::thread waker;
+  onCreate = [&] { waker = WakeThenClose(0.6); };  // no rate set: 0
+  RunProgram();
+  waker.join();
+  std::string kinds = Kinds();
+  EXPECT_EQ(Count(kinds, 'U'), 0);
+  EXPECT_GE(Count(kinds, 'R'), 4) << kinds;
+}
+
+TEST(AppLoopTest, RateZeroSetInsideAnUpdateDropsTheRestOfTheCatchUp) {
+  std::thread waker;
+  onCreate = [] { vl_app_SetUpdateRate(60); };
+  onUpdate = [&] {
+    if (updateCount == 3) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (updateCount == 4) {
+      vl_app_SetUpdateRate(0);  // five updates of backlog are due in this pass
+      EXPECT_EQ(vl_app_device->rateSetting, 0);
+      waker = WakeThenClose(0.4);
+    }
+  };
+  RunProgram();
+  waker.join();
+  std::string kinds = Kinds();
+  EXPECT_EQ(Count(kinds, 'U'), 4) << kinds;
+  size_t lastUpdate = kinds.rfind('U');
+  ASSERT_NE(lastUpdate, std::string::npos);
+  EXPECT_EQ(kinds.substr(lastUpdate, 2), "UR");  // rendered straight after
+  EXPECT_GE(kinds.size() - lastUpdate - 1, 3u) << "renders go on at rate 0: " << kinds;
+}
+
+TEST(AppLoopTest, MinimisingSuspendsOnceAndRestoringResumesOnePeriodLater) {
+  PrivateDisplay display(/*withWindowManager=*/true);
+  if (!display.ready()) GTEST_SKIP() << "Xvfb with openbox could not be started here";
+  std::thread restorer;
+  int suspendRate = 0;
+  onCreate = [] { vl_app_SetUpdateRate(60); };
+  onUpdate = [] {
+    if (updateCount == 10) glfwIconifyWindow(hostwin::Handle());
+    if (updateCount == 30) CloseWindow();
+  };
+  onSuspend = [&] {
+    suspendRate = vl_app_device->updateRate;
+    // Restored from outside, as a user would, while the loop waits for events.
+    restorer = std::thread([] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      int status = std::system("xdotool search --name '^Korvane$' windowactivate >/dev/null 2>&1");
+      (void)status;
+    });
+  };
+  RunProgram();
+  if (restorer.joinable()) restorer.join();
+  std::string kinds = Kinds();
+  ASSERT_EQ(Count(kinds, 'S'), 1) << kinds;
+  ASSERT_EQ(Count(kinds, 'P'), 1) << kinds;
+  size_t suspend = kinds.find('S'), resume = kinds.find('P');
+  ASSERT_LT(suspend, resume);
+  EXPECT_EQ(resume, suspend + 1) << "no update or render while suspended: " << kinds;
+  EXPECT_EQ(suspendRate, 60);
+  EXPECT_EQ(vl_app_device->updateRate, 60);  // the rate survived the suspension
+  size_t firstUpdate = kinds.find('U', resume);
+  ASSERT_NE(firstUpdate, std::string::npos) << kinds;
+  EXPECT_GE(calls[firstUpdate].time - calls[resume].time, kPeriod60 - 0.002);
+  EXPECT_GE(calls[resume].time - calls[suspend].time, 0.25);
+}
+
+// An X window cannot be 0 pixels high, so the test takes the size away the
+// way the graphics device sees it: with no current OpenGL context there is
+// no window to measure.
+TEST(AppLoopTest, WindowWithoutASizeSkipsUpdatesAndRenders) {
+  onCreate = [] { vl_app_SetUpdateRate(60); };
+  StartProgram();
+  vl_app_device->InvokeOnCreate();
+  vl_app_device->InvokeOnUpdate();
+  vl_app_device->InvokeOnRender();
+  EXPECT_EQ(Kinds(), "CUR");
+
+  glfwMakeContextCurrent(nullptr);
+  vl_app_device->InvokeOnUpdate();
+  vl_app_device->InvokeOnRender();
+  EXPECT_EQ(Kinds(), "CUR");
+  EXPECT_EQ(vl_app_device->updateRate, 60);  // timing is untouched
+
+  glfwMakeContextCurrent(hostwin::Handle());
+  vl_app_device->InvokeOnUpdate();
+  vl_app_device->InvokeOnRender();
+  EXPECT_EQ(Kinds(), "CURUR");
+  StopHost();
+}
+
+// After twelve days of uptime single-precision seconds are coarser than a
+// frame (1/16 s): a schedule kept with them would run updates early.
+TEST(AppLoopTest, LongUptimeKeepsUpdatesOnSchedule) {
+  constexpr double kTwelveDays = 1.0e6;  // seconds
+  double rateSet = 0;
+  onCreate = [&] {
+    glfwSetTime(kTwelveDays);
+    vl_app_SetUpdateRate(60);
+    rateSet = hostwin::Time();
+  };
+  onUpdate = [] {
+    if (updateCount == 90) CloseWindow();
+  };
+  RunProgram();
+  ExpectNoUpdateEarly(rateSet, 90);
+}
+
+TEST(AppLoopTest, KeysCharactersAndButtonsReachTheInputDevice) {
+  // A display of its own: other tests' windows would take the keyboard focus.
+  PrivateDisplay display(/*withWindowManager=*/false);
+  if (!display.ready()) GTEST_SKIP() << "a private Xvfb could not be started here";
+  std::thread typist;
+  std::vector<int> hits, chars;
+  onCreate = [&] {
+    vl_app_SetUpdateRate(60);
+    typist = std::thread([] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      int status = std::system(
+          "xdotool search --name '^Korvane$' windowfocus --sync >/dev/null 2>&1;"
+          "xdotool keydown a; sleep 0.1; xdotool keyup a; sleep 0.1;"
+          "xdotool key Escape; sleep 0.1;"
+          "xdotool search --name '^Korvane$' mousemove --window %1 100 100 >/dev/null 2>&1;"
+          "xdotool mousedown 3; sleep 0.1; xdotool mouseup 3; sleep 0.2");
+      (void)status;
+      CloseWindow();
+    });
+  };
+  onUpdate = [&] {
+    gxtkInput* input = vl_app_device->InputDevice();
+    for (int key : {65, 27, 2}) {
+      if (input->KeyHit(key)) hits.push_back(key);
+    }
+    while (int chr = input->GetChar()) chars.push_back(chr);
+  };
+  RunProgram();
+  typist.join();
+  EXPECT_EQ(hits, (std::vector<int>{65, 27, 2}));
+  EXPECT_EQ(chars, (std::vector<int>{'a', 27}));
+}
+
+}  // namespace

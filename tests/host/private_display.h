@@ -1,0 +1,93 @@
+// PrivateDisplay: an Xvfb server of the test's own, optionally with the
+// openbox window manager on it (plain Xvfb cannot minimise windows). The
+// object points DISPLAY at it for its lifetime and stops both processes,
+// by their ids, when it goes.
+#pragma once
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+class PrivateDisplay {
+ public:
+  explicit PrivateDisplay(bool withWindowManager) {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    server_ = fork();
+    if (server_ == 0) {
+      QuietChild();
+      dup2(fds[1], 3);
+      execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten",
+             "tcp", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(fds[1]);
+    char number[32] = {};
+    ssize_t got = read(fds[0], number, sizeof number - 1);  // blocks until the server is up
+    close(fds[0]);
+    if (got <= 0) return;
+    previous_ = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+    hadPrevious_ = std::getenv("DISPLAY") != nullptr;
+    display_ = ":" + std::to_string(std::atoi(number));
+    setenv("DISPLAY", display_.c_str(), 1);
+    if (withWindowManager) StartWindowManager();
+  }
+
+  ~PrivateDisplay() {
+    Stop(windowManager_);
+    Stop(server_);
+    if (hadPrevious_) {
+      setenv("DISPLAY", previous_.c_str(), 1);
+    } else {
+      unsetenv("DISPLAY");
+    }
+  }
+
+  PrivateDisplay(const PrivateDisplay&) = delete;
+  PrivateDisplay& operator=(const PrivateDisplay&) = delete;
+
+  bool ready() const { return !display_.empty() && (windowManager_ == -1 || managed_); }
+
+ private:
+  static void QuietChild() {
+    int devNull = open("/dev/null", O_RDWR);
+    dup2(devNull, STDIN_FILENO);
+    dup2(devNull, STDOUT_FILENO);
+    dup2(devNull, STDERR_FILENO);
+  }
+
+  void StartWindowManager() {
+    windowManager_ = fork();
+    if (windowManager_ == 0) {
+      QuietChild();
+      execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    // Ready once it has announced itself on the root window.
+    for (int tries = 0; tries < 100 && !managed_; ++tries) {
+      managed_ = std::system("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'") == 0;
+      if (!managed_) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  }
+
+  static void Stop(pid_t& pid) {
+    if (pid <= 0) return;
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    pid = -1;
+  }
+
+  pid_t server_ = -1;
+  pid_t windowManager_ = -1;
+  bool managed_ = false;
+  std::string display_;
+  std::string previous_;
+  bool hadPrevious_ = false;
+};
