@@ -170,6 +170,10 @@ class vl_Korvane_MyApp : public vl_app_App {
   // --- start, pause and game-over screens ---
   int spinAngle = 0;
 
+  // --- tilt input (dormant): readings minus the calibrated zero ---
+  float tiltX = 0;
+  float tiltY = 0;
+
   vl_Korvane_MyApp();
   vl_Korvane_MyApp* g_new();
   void mark() override;

@@ -1,0 +1,502 @@
+// The game object's life: construction, start-up, the per-update input snapshot
+// and mode dispatch, the display-list replay at one uniform scale, and the
+// suspend/resume rules.
+#include "game/my_app.h"
+
+#include "framework/app.h"
+#include "framework/audio.h"
+#include "framework/graphics.h"
+#include "framework/input.h"
+#include "music/kx_player.h"
+#include "runtime/errors.h"
+
+using namespace korvane;
+
+namespace {
+
+// Array lengths of the game object.
+constexpr int kImageSlots = 100;
+constexpr int kImageInfoInts = 300;
+constexpr int kBadgePopSlots = 15;
+constexpr int kBadgeFlagCount = 256;
+constexpr int kPadCount = 20;
+constexpr int kSettingCount = 25;
+constexpr int kHighScoreInts = 150;
+constexpr int kSfxChannelCount = 33;
+constexpr int kDrawListFloats = 37500;
+constexpr int kTouchPoints = 10;
+constexpr int kSoundSlots = 100;
+constexpr int kCellFloats = 25000;
+constexpr int kParticleFloats = 1024;
+constexpr int kColourGridInts = 16384;
+constexpr int kWordsPerSheet = 2048;
+
+// Start-up values.
+constexpr int kUpdateRateRunning = 60;    // updates per second while running
+constexpr int kUpdateRateSuspended = 5;   // while minimised
+constexpr int kStartDifficulty = 2;
+constexpr int kMenuSlideStart = -32;
+constexpr int kPauseSlideHidden = -64;
+constexpr int kClearedBadgeFlags = 128;
+constexpr int kClearedHighScores = 31;
+constexpr int kSoundSetting = 5;          // settings index of the sound switch
+
+// Music player set-up: channel base and four arrangement parameters.
+constexpr int kMusicChannelBase = 32;
+
+// Framework key codes.
+constexpr int kKeyLeftMouse = 1;
+constexpr int kKeyFirstTouch = 384;
+
+// Game actions (see m_PlayKey): 0/3/5/8 up/left/right/down, 10-17 buttons.
+constexpr int kActionBack = 99;
+// Every controller action whose key holds the key latch.
+constexpr int kLatchActions[] = {0, 3, 5, 8, 10, 11, 12, 13, 14, 15, 16, 17, 99};
+
+// Arcade-controller letters: pressing the first letter holds the pad, the second
+// releases it.
+struct ArcadeLetters {
+  int pad;
+  char press;
+  char release;
+};
+constexpr ArcadeLetters kArcadeLetters[] = {
+    {0, 'W', 'E'},  {8, 'X', 'Z'},  {3, 'A', 'Q'},  {5, 'D', 'C'},
+    {10, 'H', 'R'}, {11, 'J', 'N'}, {12, 'K', 'P'}, {13, 'Y', 'T'},
+    {14, 'U', 'F'}, {15, 'I', 'M'}, {16, 'O', 'G'}, {17, 'L', 'V'},
+};
+constexpr int kPadHeldByArcade = 2;
+constexpr int kPadPressedOnce = 1;
+
+// On-screen pad: position and size settings and their limits.
+constexpr int kPadSettingX = 10;
+constexpr int kPadSettingY = 11;
+constexpr int kPadSettingSize = 12;
+constexpr int kPadMargin = 32;  // virtual pixels kept free around the pad
+constexpr int kPadSizeMin = 8;
+constexpr int kPadSizeMax = 25;
+constexpr int kImageDpad = 94;
+constexpr int kImageIcons = 97;
+constexpr int kIconCalibrate = 7;
+constexpr float kCalibrateInset = 24;  // from the left and the bottom edge
+
+template <typename T>
+T clampTo(T v, T low, T high) {
+  return v < low ? low : (v > high ? high : v);
+}
+
+// Device pixels to virtual pixels, truncated toward zero. Before the first
+// render has computed a scale the pointer is taken as it is.
+int toVirtual(float devicePixels, float scale) {
+  if (scale <= 0) return static_cast<int>(devicePixels);
+  return static_cast<int>(devicePixels / scale);
+}
+
+int upperLetter(int c) { return (c >= 'a' && c <= 'z') ? c - 32 : c; }
+
+}  // namespace
+
+// --------------------------------------------------------------------------
+// Construction
+
+vl_Korvane_MyApp::vl_Korvane_MyApp() {
+  gc_assign(images, Array<vl_graphics_Image*>(kImageSlots));
+  gc_assign(imageInfo, Array<int>(kImageInfoInts));
+  gc_assign(badgePopId, Array<int>(kBadgePopSlots));
+  gc_assign(badgePopTimer, Array<int>(kBadgePopSlots));
+  gc_assign(badgeFlags, Array<bool>(kBadgeFlagCount));
+  gc_assign(pads, Array<int>(kPadCount));
+  gc_assign(settings, Array<int>(kSettingCount));
+  gc_assign(highScores, Array<int>(kHighScoreInts));
+  gc_assign(sfxChannels, Array<int>(kSfxChannelCount));
+  gc_assign(drawList, Array<float>(kDrawListFloats));
+  gc_assign(touchDown, Array<int>(kTouchPoints));
+  gc_assign(touchX, Array<int>(kTouchPoints));
+  gc_assign(touchY, Array<int>(kTouchPoints));
+  gc_assign(sounds, Array<vl_audio_Sound*>(kSoundSlots));
+  gc_assign(cells, Array<float>(kCellFloats));
+  gc_assign(particles, Array<float>(kParticleFloats));
+  gc_assign(colourGrid, Array<int>(kColourGridInts));
+  gc_assign(wordList, Array<int>(kWordsPerSheet));
+  gc_assign(musicPlayer, (new vl_KXTrackr_KXPlayer())->g_new());
+}
+
+vl_Korvane_MyApp* vl_Korvane_MyApp::g_new() {
+  vl_app_App::g_new();
+  return this;
+}
+
+void vl_Korvane_MyApp::mark() {
+  vl_app_App::mark();
+  gc_enqueue(musicPlayer);
+  gc_mark_q(images);
+  gc_mark_q(imageInfo);
+  gc_mark_q(badgePopId);
+  gc_mark_q(badgePopTimer);
+  gc_mark_q(badgeFlags);
+  gc_mark_q(pads);
+  gc_mark_q(settings);
+  gc_mark_q(highScores);
+  gc_mark_q(sfxChannels);
+  gc_mark_q(drawList);
+  gc_mark_q(touchDown);
+  gc_mark_q(touchX);
+  gc_mark_q(touchY);
+  gc_mark_q(sounds);
+  gc_mark_q(cells);
+  gc_mark_q(particles);
+  gc_mark_q(colourGrid);
+  gc_mark_q(wordList);
+}
+
+// --------------------------------------------------------------------------
+// Start-up
+
+int vl_Korvane_MyApp::m_OnCreate() {
+  mode = 1;
+  vl_app_SetUpdateRate(kUpdateRateRunning);
+  deviceWidth = vl_graphics_DeviceWidth();
+  deviceHeight = vl_graphics_DeviceHeight();
+  if (vl_Korvane_HasMusic == 1) musicPlayer->m_KX_Init(kMusicChannelBase, 4, 3, 3, 4);
+  accelZeroX = 0;
+  accelZeroY = 0;
+  m_Reload();
+  difficulty = kStartDifficulty;
+  menuSlide = kMenuSlideStart;
+  pauseActive = 0;
+  pauseState = -1;
+  pauseSlide = kPauseSlideHidden;
+  for (lp = 0; lp < kBadgePopSlots; ++lp) {
+    badgePopId[lp] = 0;
+    badgePopTimer[lp] = 0;
+  }
+  for (lp = 0; lp < kClearedBadgeFlags; ++lp) badgeFlags[lp] = false;
+  for (lp = 0; lp < kPadCount; ++lp) pads[lp] = 0;
+  for (lp = 0; lp < kSettingCount; ++lp) settings[lp] = 0;
+  settings[kSoundSetting] = 1;
+  for (lp = 0; lp < kClearedHighScores; ++lp) highScores[lp] = 0;
+  m_Load();
+  for (lp = 0; lp < kSfxChannelCount; ++lp) sfxChannels[lp] = lp;
+  return 0;
+}
+
+// --------------------------------------------------------------------------
+// One update
+
+namespace {
+
+// Pointer, buttons and touches in virtual pixels.
+void takeInputSnapshot(vl_Korvane_MyApp& g) {
+  const int leftDown = vl_input_KeyDown(kKeyLeftMouse);
+  g.prevMouseX = g.mouseX;
+  g.prevMouseY = g.mouseY;
+  g.mouseX = toVirtual(vl_input_MouseX(), g.scaleX);
+  g.mouseY = toVirtual(vl_input_MouseY(), g.scaleY);
+  if (g.mouseWasDown == 0 && leftDown != 0) {
+    // A fresh press has no drag distance.
+    g.prevMouseX = g.mouseX;
+    g.prevMouseY = g.mouseY;
+  }
+  g.mouseDown = leftDown;
+  g.mouseHit = vl_input_KeyHit(kKeyLeftMouse);
+  for (int n = 0; n < kTouchPoints; ++n) {
+    g.touchDown[n] = 0;
+    g.touchX[n] = kUnset;
+    g.touchY[n] = kUnset;
+    if (vl_input_KeyDown(kKeyFirstTouch + n) != 0) {
+      g.touchDown[n] = 1;
+      g.touchX[n] = toVirtual(vl_input_TouchX(n), g.scaleX);
+      g.touchY[n] = toVirtual(vl_input_TouchY(n), g.scaleY);
+      g.mouseDown = 1;
+    }
+  }
+  g.mouseWasDown = leftDown;
+  if (g.mouseDown == 0) g.clickLatch = 0;
+}
+
+// The key latch holds until every controller key is up; the back key closes an
+// open box over the menu and is then used up.
+void updateKeyLatch(vl_Korvane_MyApp& g) {
+  bool anyDown = false;
+  for (int action : kLatchActions) {
+    if (g.m_PlayKey(action) != 0) {
+      anyDown = true;
+      break;
+    }
+  }
+  if (!anyDown) g.keyLatch = 0;
+  if (g.keyLatch == 0 && g.clickLatch == 0 && g.m_PlayKey(kActionBack) != 0 && g.mode == 1 &&
+      (g.creditsOpen == 1 || g.badgesOpen == 1)) {
+    g.creditsOpen = 0;
+    g.badgesOpen = 0;
+    g.keyLatch = 1;
+    g.clickLatch = 1;
+  }
+}
+
+void dispatchMode(vl_Korvane_MyApp& g) {
+  bool ranLoadMenu = false;
+  switch (g.mode) {
+    case 1:
+      g.m_Menu();
+      break;
+    case 2:
+      g.m_LoadMenu();
+      g.mode = 1;
+      ranLoadMenu = true;
+      break;
+    case 5:
+      g.m_WaitStart(0);
+      break;
+    case 10:
+      g.m_Game();
+      g.m_InGame();
+      break;
+    case 11:
+      g.m_LoadGame();
+      break;
+    default:
+      break;
+  }
+  if (!ranLoadMenu && g.mode == 10 && g.gameOverFlag > 0) g.m_GameOver();
+  // The game-over overlay fades out over the menu.
+  if (g.mode == 1 || g.mode == 2) g.m_GameOver();
+  if (g.mode == 1) {
+    if (g.creditsOpen == 1) g.m_CreditBox();
+    if (g.mode == 1 && g.badgesOpen == 1) g.m_BadgesBox();
+  }
+}
+
+// Arcade-controller letters typed since the last update become pad holds and
+// releases.
+void decodeArcadeLetters(vl_Korvane_MyApp& g) {
+  for (;;) {
+    const int c = vl_input_GetChar();
+    if (c == 0) break;
+    if (c < 0) continue;
+    g.lastChar = c;
+    const int letter = upperLetter(c);
+    for (const ArcadeLetters& entry : kArcadeLetters) {
+      if (letter == entry.press) g.pads[entry.pad] = kPadHeldByArcade;
+      if (letter == entry.release) g.pads[entry.pad] = 0;
+    }
+  }
+}
+
+// The on-screen game pad: a direction pad at the lower left and two action
+// buttons mirrored at the lower right; a touch on a part presses its pad for
+// this update only.
+void runOnScreenPad(vl_Korvane_MyApp& g) {
+  const float w = vl_Korvane_jscrw;
+  const float h = vl_Korvane_jscrh;
+  const float x = clampTo<float>(g.settings[kPadSettingX], kPadMargin, w - kPadMargin);
+  const float y = h - clampTo<float>(g.settings[kPadSettingY], kPadMargin, h - kPadMargin);
+  const float size = clampTo(g.settings[kPadSettingSize], kPadSizeMin, kPadSizeMax) / 10.0f;
+  const float reach = 20 * size;  // centre of the pad to the centre of a direction
+  const float touch = 24 * size;  // diameter of the touch area of one part
+  struct Part {
+    int pad;
+    float dx, dy;
+    int frame;
+  };
+  const Part dpad[] = {{0, 0, -reach, 1}, {3, -reach, 0, 2}, {5, reach, 0, 3}, {8, 0, reach, 4}};
+  g.m_ResetDraw();
+  g.m_SetSize(size, kUnset);
+  g.m_Alpha(0.5f);
+  g.m_DrawImg(kImageDpad, x, y, 0);
+  for (const Part& p : dpad) {
+    if (g.m_MouseIn_Radius(x + p.dx, y + p.dy, touch, touch) != 0) {
+      g.pads[p.pad] = kPadPressedOnce;
+      g.m_DrawImg(kImageDpad, x + p.dx, y + p.dy, p.frame);
+    }
+  }
+  const Part buttons[] = {{10, -reach, reach / 2, 5}, {11, reach, -reach / 2, 6}};
+  const float bx = w - x;
+  for (const Part& p : buttons) {
+    g.m_DrawImg(kImageDpad, bx + p.dx, y + p.dy, p.frame);
+    if (g.m_MouseIn_Radius(bx + p.dx, y + p.dy, touch * 1.5f, touch * 1.5f) != 0) {
+      g.pads[p.pad] = kPadPressedOnce;
+    }
+  }
+  g.m_ResetDraw();
+}
+
+void runTiltInput(vl_Korvane_MyApp& g) {
+  if (vl_Korvane_iCadeControls != 0) {
+    g.tiltX = 0;
+    g.tiltY = 0;
+    return;
+  }
+  g.tiltX = vl_input_AccelX() - g.accelZeroX;
+  g.tiltY = vl_input_AccelY() - g.accelZeroY;
+  g.m_ResetDraw();
+  if (g.m_Button(kImageIcons, kCalibrateInset, vl_Korvane_jscrh - kCalibrateInset, kIconCalibrate) !=
+          0 &&
+      g.clickLatch == 0) {
+    g.clickLatch = 1;
+    g.accelZeroX = vl_input_AccelX();
+    g.accelZeroY = vl_input_AccelY();
+  }
+}
+
+void drawDebugLine(vl_Korvane_MyApp& g) {
+  g.m_ResetDraw();
+  g.m_Text(16, vl_Korvane_jscrh - 16,
+           String(g.scaleX) + String(" ") + String(g.scaleY) + String(" ") + String(g.renderFpsAvg), 0, 1);
+}
+
+}  // namespace
+
+int vl_Korvane_MyApp::m_OnUpdate() {
+  if (vl_Korvane_HasMusic == 1) {
+    const int music = (settings[kSoundSetting] == 1 || settings[kSoundSetting] == 3) ? 1 : 0;
+    musicPlayer->m_KX_Alive_U(pauseActive, music);
+  }
+  takeInputSnapshot(*this);
+  updateKeyLatch(*this);
+  if (loadStage == 0) dispatchMode(*this);
+  if (loadStage > 0) m_Loader();
+  if (vl_Korvane_iCadeControls == 1) decodeArcadeLetters(*this);
+  for (lp = 0; lp < kPadCount; ++lp) {
+    if (pads[lp] == kPadPressedOnce) pads[lp] = 0;
+  }
+  if (vl_Korvane_OnScreenControls == 1 && mode > 5 && vl_Korvane_iCadeControls == 0) runOnScreenPad(*this);
+  if (vl_Korvane_AccelerometerControls == 1) runTiltInput(*this);
+  if (vl_Korvane_DebugMode == 1 && mode != 5) drawDebugLine(*this);
+  m_ShowBadges();
+  return 0;
+}
+
+// --------------------------------------------------------------------------
+// One render
+
+namespace {
+
+constexpr int kFloatIndexX = 1;
+constexpr int kFloatIndexY = 2;
+constexpr int kFloatIndexRot = 3;
+constexpr int kFloatIndexSizeX = 4;
+constexpr int kFloatIndexSizeY = 5;
+constexpr int kFloatIndexFrame = 6;
+constexpr int kFloatIndexAlpha = 7;
+constexpr int kFloatIndexRed = 10;
+constexpr int kFloatIndexGreen = 11;
+constexpr int kFloatIndexBlue = 12;
+
+void measureRenderRate(vl_Korvane_MyApp& g) {
+  const int now = vl_app_Millisecs();
+  if (now - g.renderLastMs > 0) g.renderFps = 1000 / (now - g.renderLastMs);
+  g.renderFpsAvg = (g.renderFps + 9 * g.renderFpsAvg) / 10;
+  g.renderLastMs = vl_app_Millisecs();
+}
+
+// One uniform scale: the virtual screen is 640 wide or 480 high, whichever fits
+// tighter, and always covers the window exactly.
+void computeScale(vl_Korvane_MyApp& g, float deviceW, float deviceH) {
+  const float sx = deviceW / vl_Korvane_rawscrw;
+  const float sy = deviceH / vl_Korvane_rawscrh;
+  const float scale = sx > sy ? sx : sy;
+  if (scale <= 0) return;  // a window without area keeps the last scale
+  g.scaleX = scale;
+  g.scaleY = scale;
+  vl_Korvane_jscrw = deviceW / scale;
+  vl_Korvane_jscrh = deviceH / scale;
+  g.landscape = vl_Korvane_jscrw >= vl_Korvane_jscrh ? 1 : 0;
+}
+
+void replayImage(vl_Korvane_MyApp& g, const float* r) {
+  const int slot = static_cast<int>(r[0]);
+  if (slot >= g.images.Length()) return;
+  vl_graphics_Image* image = g.images[slot];
+  if (image == nullptr) return;
+  const int frame = static_cast<int>(r[kFloatIndexFrame]);
+  if (frame < 0 || frame >= image->frames.Length()) return;  // not a frame of this image
+  vl_graphics_DrawImage2(image, r[kFloatIndexX] * g.scaleX, r[kFloatIndexY] * g.scaleY, r[kFloatIndexRot],
+                         r[kFloatIndexSizeX] * g.scaleX * g.hdDrawScale,
+                         r[kFloatIndexSizeY] * g.scaleY * g.hdDrawScale, frame);
+}
+
+void replayDisplayList(vl_Korvane_MyApp& g) {
+  for (int start = 0; start <= g.drawLen - kRecordFloats; start += kRecordFloats) {
+    const float* r = &g.drawList[start];
+    vl_graphics_SetAlpha(r[kFloatIndexAlpha]);
+    vl_graphics_SetColor(r[kFloatIndexRed], r[kFloatIndexGreen], r[kFloatIndexBlue]);
+    const float kind = r[0];
+    const float x = r[kFloatIndexX] * g.scaleX;
+    const float y = r[kFloatIndexY] * g.scaleY;
+    const float w = r[kFloatIndexSizeX] * g.scaleX;
+    const float h = r[kFloatIndexSizeY] * g.scaleY;
+    if (kind == kKindRect) {
+      vl_graphics_DrawRect(x, y, w, h);
+    } else if (kind == kKindOval) {
+      vl_graphics_DrawEllipse(x, y, w, h);
+    } else if (kind == kKindLine) {
+      vl_graphics_DrawLine(x, y, w, h);
+    } else if (kind > -1) {
+      replayImage(g, r);
+    }
+  }
+}
+
+}  // namespace
+
+int vl_Korvane_MyApp::m_OnRender() {
+  if (vl_Korvane_HasMusic == 1) musicPlayer->m_KX_Alive_R();
+  if (grabSlot > 0) {
+    m_GrabImageData(grabSlot, grabFrame);
+    grabSlot = 0;
+  }
+  measureRenderRate(*this);
+  const int deviceW = vl_graphics_DeviceWidth();
+  const int deviceH = vl_graphics_DeviceHeight();
+  vl_graphics_SetColor(clearRed, clearGreen, clearBlue);
+  vl_graphics_SetAlpha(clearAlpha);
+  vl_graphics_DrawRect(-1, -1, static_cast<float>(deviceW + 2), static_cast<float>(deviceH + 2));
+  vl_graphics_SetColor(255, 255, 255);
+  vl_graphics_SetAlpha(1);
+  if (deviceW != deviceWidth || deviceH != deviceHeight) {
+    loadStage = 1;  // reload every asset at the resolution the new size calls for
+    deviceWidth = deviceW;
+    deviceHeight = deviceH;
+  }
+  computeScale(*this, static_cast<float>(deviceW), static_cast<float>(deviceH));
+  replayDisplayList(*this);
+  vl_graphics_SetAlpha(0.5f);
+  vl_graphics_SetColor(255, 255, 255);
+  return 0;
+}
+
+// --------------------------------------------------------------------------
+// Suspend and resume
+
+namespace {
+
+// A game in progress comes back with its pause panel already open.
+void applySuspendPauseRule(vl_Korvane_MyApp& g) {
+  if (g.mode > 9) {
+    g.pauseActive = 1;
+    g.pauseState = 1;
+    g.pauseSlide = static_cast<int>(0.5f * vl_Korvane_jscrh);
+  } else {
+    g.pauseActive = 0;
+    g.pauseState = 0;
+    g.pauseSlide = 0;
+  }
+}
+
+}  // namespace
+
+int vl_Korvane_MyApp::m_OnSuspend() {
+  m_iCade(0);
+  applySuspendPauseRule(*this);
+  vl_app_SetUpdateRate(kUpdateRateSuspended);
+  m_Save();
+  return 0;
+}
+
+int vl_Korvane_MyApp::m_OnResume() {
+  applySuspendPauseRule(*this);
+  vl_app_SetUpdateRate(kUpdateRateRunning);
+  m_iCade(0);
+  return 0;
+}

@@ -1,0 +1,309 @@
+// Saved settings, score tables and badges of the game object: the one-line
+// state of 98 numbers with a checksum per section, the badge names, the badge
+// pop-ups and the badge gallery, and the score-table number format.
+//
+// The state text comes from a file a player can edit or damage: reading it
+// never allocates per token, never reads past the text, saturates numbers that
+// do not fit an int, and a section that is missing or fails its checksum leaves
+// the other sections alone.
+#include <climits>
+#include <cstdint>
+#include <string>
+
+#include "framework/app.h"
+#include "game/my_app.h"
+#include "game/texts.h"
+#include "runtime/errors.h"
+
+using namespace korvane;
+
+namespace {
+
+constexpr int kSettingCount = 25;
+constexpr int kSoundSetting = 5;
+constexpr int kBadgeWords = 8;
+constexpr int kBadgeCount = 256;
+constexpr int kTables = 3;
+constexpr int kTableRows = 10;
+constexpr int kLastScoresBase = 30;  // highScores index of the first last-score row
+constexpr int kSettingsTokens = 26;  // 25 values and the checksum
+constexpr int kBadgeTokens = 9;
+constexpr int kTableTokens = 21;
+constexpr int kTokensKept = kSettingsTokens + kBadgeTokens + kTables * kTableTokens;  // 98
+constexpr char kSeparator = '|';
+
+// Lower limits of the on-screen pad settings.
+struct SettingFloor {
+  int index, atMost, raisedTo;
+};
+constexpr SettingFloor kSettingFloors[] = {{10, 63, 64}, {11, 63, 64}, {12, 7, 10}};
+
+// Badge pop-ups.
+constexpr int kPopSlots = 13;
+constexpr int kPopSlideEnd = 240;  // timer value at which a pop-up has left
+constexpr int kPopSlideOut = 230;
+constexpr float kPopWidth = 160;
+constexpr float kPopRowPitch = 34;
+constexpr int kBadgeSheetSlot = 80;
+constexpr int kBadgeSheetFrames = 64;
+
+// Sums wrap like 32-bit ints.
+int wrapAdd(int a, int64_t b) { return static_cast<int>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); }
+
+int settingsChecksum(const Array<int>& settings) {
+  int sum = 0;
+  for (int i = 0; i < kSettingCount; ++i) sum = wrapAdd(sum, static_cast<int64_t>(i) * settings[i]);
+  return sum;
+}
+
+int badgeWord(const Array<bool>& flags, int k) {
+  uint32_t word = 0;
+  for (int j = 0; j < 32; ++j) {
+    if (flags[32 * k + j]) word |= 1u << j;
+  }
+  return static_cast<int>(word);
+}
+
+int tableChecksum(const Array<int>& scores, int t) {
+  int sum = 0;
+  for (int i = 0; i < kTableRows; ++i) {
+    sum = wrapAdd(sum, static_cast<int64_t>(i + 4) * scores[10 * t + i]);
+    sum = wrapAdd(sum, static_cast<int64_t>(t + i + 3) * scores[kLastScoresBase + 10 * t + i]);
+  }
+  return sum;
+}
+
+void appendNumber(std::string& out, int value) {
+  out += std::to_string(value);
+  out += kSeparator;
+}
+
+// The first 98 numbers of a state text and how many "|"-separated tokens it
+// has in all. A token reads as its leading decimal digits after optional blanks
+// and an optional sign; without digits it is 0; beyond the int range it
+// saturates.
+struct StateTokens {
+  int value[kTokensKept] = {};
+  int64_t count = 0;
+};
+
+int parseToken(const String& text, int from, int to) {
+  int i = from;
+  while (i < to && (text[i] == ' ' || (text[i] >= 9 && text[i] <= 13))) ++i;
+  bool negative = false;
+  if (i < to && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  int64_t magnitude = 0;
+  for (; i < to && text[i] >= '0' && text[i] <= '9'; ++i) {
+    magnitude = magnitude * 10 + (text[i] - '0');
+    if (magnitude > static_cast<int64_t>(INT_MAX) + 1) magnitude = static_cast<int64_t>(INT_MAX) + 1;
+  }
+  const int64_t value = negative ? -magnitude : magnitude;
+  if (value > INT_MAX) return INT_MAX;
+  return static_cast<int>(value);
+}
+
+StateTokens tokenize(const String& text) {
+  StateTokens tokens;
+  const int n = text.Length();
+  int start = 0;
+  for (int i = 0; i <= n; ++i) {
+    if (i < n && text[i] != kSeparator) continue;
+    if (tokens.count < kTokensKept) tokens.value[tokens.count] = parseToken(text, start, i);
+    ++tokens.count;
+    start = i + 1;
+  }
+  return tokens;
+}
+
+// Text of a badge record up to the first separator, or between the first and
+// the second.
+String recordField(const String& record, int field) {
+  int start = 0;
+  for (int f = 0; f < field; ++f) {
+    const int sep = record.Find(String("|"), start);
+    if (sep < 0) return String();
+    start = sep + 1;
+  }
+  const int end = record.Find(String("|"), start);
+  return record.Slice(start, end < 0 ? record.Length() : end);
+}
+
+}  // namespace
+
+// --------------------------------------------------------------------------
+// Saving and loading
+
+int vl_Korvane_MyApp::m_Save() {
+  std::string out;
+  for (int i = 0; i < kSettingCount; ++i) appendNumber(out, settings[i]);
+  appendNumber(out, settingsChecksum(settings));
+  int badgeSum = 0;
+  for (int k = 0; k < kBadgeWords; ++k) {
+    const int word = badgeWord(badgeFlags, k);
+    appendNumber(out, word);
+    badgeSum = wrapAdd(badgeSum, word);
+  }
+  appendNumber(out, badgeSum);
+  for (int t = 0; t < kTables; ++t) {
+    for (int i = 0; i < kTableRows; ++i) {
+      appendNumber(out, highScores[10 * t + i]);
+      appendNumber(out, highScores[kLastScoresBase + 10 * t + i]);
+    }
+    appendNumber(out, tableChecksum(highScores, t));
+  }
+  const String text(out.c_str());
+  if (vl_Korvane_DebugMode == 1) DebugLog(text);
+  vl_app_SaveState(text);
+  return 0;
+}
+
+namespace {
+
+int64_t loadSettings(vl_Korvane_MyApp& g, const StateTokens& tokens) {
+  if (tokens.count < kSettingsTokens) return 0;
+  for (int i = 0; i < kSettingCount; ++i) g.settings[i] = tokens.value[i];
+  if (settingsChecksum(g.settings) == tokens.value[kSettingCount]) {
+    DebugLog(String(texts::kSettingsLoaded));
+  } else {
+    DebugLog(String(texts::kSettingsInvalid));
+    for (int i = 0; i < kSettingCount; ++i) g.settings[i] = 0;
+    g.settings[kSoundSetting] = 1;
+  }
+  return kSettingsTokens;
+}
+
+void raiseSettingFloors(vl_Korvane_MyApp& g) {
+  for (const SettingFloor& f : kSettingFloors) {
+    if (g.settings[f.index] <= f.atMost) g.settings[f.index] = f.raisedTo;
+  }
+}
+
+int64_t loadBadges(vl_Korvane_MyApp& g, const StateTokens& tokens, int64_t p) {
+  if (tokens.count <= p + 8) return p;
+  int sum = 0;
+  for (int k = 0; k < kBadgeWords; ++k) {
+    const uint32_t word = static_cast<uint32_t>(tokens.value[p + k]);
+    for (int j = 0; j < 32; ++j) g.badgeFlags[32 * k + j] = ((word >> j) & 1u) != 0;
+    sum = wrapAdd(sum, tokens.value[p + k]);
+  }
+  if (sum == tokens.value[p + kBadgeWords]) {
+    DebugLog(String(texts::kBadgesLoaded));
+  } else {
+    DebugLog(String(texts::kBadgesInvalid));
+    for (int i = 0; i < kBadgeCount; ++i) g.badgeFlags[i] = false;
+  }
+  return p + kBadgeTokens;
+}
+
+int64_t loadTable(vl_Korvane_MyApp& g, const StateTokens& tokens, int64_t p, int t) {
+  if (tokens.count <= p + 20) return p;
+  for (int i = 0; i < kTableRows; ++i) {
+    g.highScores[10 * t + i] = tokens.value[p + 2 * i];
+    g.highScores[kLastScoresBase + 10 * t + i] = tokens.value[p + 2 * i + 1];
+  }
+  if (tableChecksum(g.highScores, t) == tokens.value[p + 20]) {
+    DebugLog(String(texts::kHighscore) + String(t) + String(texts::kTableLoaded));
+  } else {
+    DebugLog(String(texts::kHighscore) + String(t) + String(texts::kTableInvalid));
+    for (int i = 0; i < kTableRows; ++i) {
+      g.highScores[10 * t + i] = 0;
+      g.highScores[kLastScoresBase + 10 * t + i] = 0;
+    }
+  }
+  return p + kTableTokens;
+}
+
+}  // namespace
+
+int vl_Korvane_MyApp::m_Load() {
+  const String state = vl_app_LoadState();
+  if (vl_Korvane_DebugMode == 1) DebugLog(state);
+  const StateTokens tokens = tokenize(state);
+  int64_t p = loadSettings(*this, tokens);
+  raiseSettingFloors(*this);
+  p = loadBadges(*this, tokens, p);
+  for (int t = 0; t < kTables; ++t) p = loadTable(*this, tokens, p, t);
+  return 0;
+}
+
+// --------------------------------------------------------------------------
+// Score-table numbers
+
+String vl_Korvane_MyApp::m_rstr(int value, int width, String pad) {
+  if (width <= 0) return String();
+  String text;
+  for (int i = 0; i <= width; ++i) text = text + pad;
+  text = text + String(value);
+  return text.Slice(text.Length() - width);
+}
+
+// --------------------------------------------------------------------------
+// Badges
+
+String vl_Korvane_MyApp::m_BadgeID(int badge) {
+  if (badge == 0) return String(texts::kTestBadge);
+  return String();
+}
+
+String vl_Korvane_MyApp::m_BadgeName(int badge) { return recordField(m_BadgeID(badge), 0); }
+
+String vl_Korvane_MyApp::m_BadgeDetail(int badge) { return recordField(m_BadgeID(badge), 1); }
+
+int vl_Korvane_MyApp::m_ShowBadges() {
+  m_ResetDraw();
+  for (int k = 0; k < kPopSlots; ++k) {
+    int timer = badgePopTimer[k];
+    if (timer < 1) continue;
+    timer = timer + 1;
+    badgePopTimer[k] = timer;
+    float x = 16.0f * static_cast<float>(timer) - kPopWidth;
+    if (timer > kPopSlideOut) x = 16.0f * static_cast<float>(kPopSlideEnd - timer) - kPopWidth;
+    if (x > 0) x = 0;
+    if (timer > kPopSlideEnd) badgePopTimer[k] = 0;  // drawn once more, off screen
+    const float y = vl_Korvane_jscrh - kPopRowPitch * static_cast<float>(k + 1);
+    const int badge = badgePopId[k];
+    m_SetCol(0, 0, 80, 0.8f);
+    m_Rect(x, y, kPopWidth, 32);
+    m_SetCol(255, 255, 255, 1);
+    m_Text(x + 16, y + 4, m_BadgeName(badge), 0, 0);
+    if (badge <= 63 && badge >= 0 && badge < kBadgeSheetFrames) {
+      m_SetSize(0.5f, kUnset);
+      m_DrawImg(kBadgeSheetSlot, x + 144, y + 16, static_cast<float>(badge));
+      m_SetSize(1, kUnset);
+    }
+  }
+  return 0;
+}
+
+// The gallery: two panels that scroll with the keys or a drag. No badge is
+// ever selected in this game, so only the panels show.
+int vl_Korvane_MyApp::m_BadgesBox() {
+  const float w = vl_Korvane_jscrw;
+  const float h = vl_Korvane_jscrh;
+  m_ResetDraw();
+  m_SetCol(255, 125, 0, 0.8f);
+  m_Rect(0.1f * w, -1, 0.8f * w, h + 2);
+  m_SetCol(100, 0, 0, 0.8f);
+  m_Rect(0.12f * w, -1, 0.76f * w, h + 2);
+  m_SetCol(255, 255, 255, kUnset);
+  const int selected = -1;
+  if (m_PlayKey(0) != 0) badgeScroll -= 16;
+  if (m_PlayKey(8) != 0) badgeScroll += 16;
+  if (badgeScroll > 0) badgeScroll = 0;
+  if (mouseWasDown != 0 && static_cast<float>(mouseX) > 0.12f * w) {
+    badgeScroll += 1.5f * static_cast<float>(mouseY - prevMouseY);
+  }
+  badgeScrollShown += (badgeScroll - badgeScrollShown) / 6;
+  const float gap = badgeScroll - badgeScrollShown;
+  if (gap > -6 && gap < 6) badgeScrollShown = badgeScroll;
+  if (selected >= 0) {
+    m_SetCol(0, 40, 80, 0.7f);
+    m_Rect(-1, h / 2 - 120, w + 2, 320);
+    m_SetCol(255, 255, 255, 1);
+    m_SetSize(3, kUnset);
+    m_DrawImg(kBadgeSheetSlot, w / 2, h / 2, static_cast<float>(selected));
+    m_SetSize(1.5f, kUnset);
+    m_Text(0.15f * w, h / 2 + 120, m_BadgeDetail(selected), 0, 0);
+  }
+  return 0;
+}
