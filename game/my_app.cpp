@@ -7,7 +7,7 @@
 #include "framework/audio.h"
 #include "framework/graphics.h"
 #include "framework/input.h"
-#include "music/kx_player.h"
+#include "music/music_player.h"
 #include "runtime/errors.h"
 
 using namespace korvane;
@@ -129,24 +129,24 @@ vl_Korvane_MyApp* vl_Korvane_MyApp::g_new() {
 void vl_Korvane_MyApp::mark() {
   vl_app_App::mark();
   gc_enqueue(musicPlayer);
-  gc_mark_q(images);
-  gc_mark_q(imageInfo);
-  gc_mark_q(badgePopId);
-  gc_mark_q(badgePopTimer);
-  gc_mark_q(badgeFlags);
-  gc_mark_q(pads);
-  gc_mark_q(settings);
-  gc_mark_q(highScores);
-  gc_mark_q(sfxChannels);
-  gc_mark_q(drawList);
-  gc_mark_q(touchDown);
-  gc_mark_q(touchX);
-  gc_mark_q(touchY);
-  gc_mark_q(sounds);
-  gc_mark_q(cells);
-  gc_mark_q(particles);
-  gc_mark_q(colourGrid);
-  gc_mark_q(wordList);
+  gc_enqueue(images);
+  gc_enqueue(imageInfo);
+  gc_enqueue(badgePopId);
+  gc_enqueue(badgePopTimer);
+  gc_enqueue(badgeFlags);
+  gc_enqueue(pads);
+  gc_enqueue(settings);
+  gc_enqueue(highScores);
+  gc_enqueue(sfxChannels);
+  gc_enqueue(drawList);
+  gc_enqueue(touchDown);
+  gc_enqueue(touchX);
+  gc_enqueue(touchY);
+  gc_enqueue(sounds);
+  gc_enqueue(cells);
+  gc_enqueue(particles);
+  gc_enqueue(colourGrid);
+  gc_enqueue(wordList);
 }
 
 // --------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include "framework/graphics.h"
 #include "framework/input.h"
 #include "framework/random.h"
+#include "framework/std_main.h"
 #include "game/my_app.h"
 
 float vl_Korvane_rawscrw = 0;
