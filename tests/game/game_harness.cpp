@@ -1,0 +1,191 @@
+#include "tests/game/game_harness.h"
+
+#include <GL/gl.h>
+#include <GLFW/glfw3.h>
+#include <stb/stb_image_write.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "framework/app.h"
+#include "framework/std_main.h"
+#include "host/app.h"
+#include "host/input.h"
+#include "host/window.h"
+
+namespace fs = std::filesystem;
+
+namespace gametest {
+namespace {
+
+constexpr int kStartWidth = 640;
+constexpr int kStartHeight = 480;
+constexpr int kResizeTries = 200;  // polls of 10 ms
+
+std::string workFolder;
+vl_Korvane_MyApp* game = nullptr;
+
+void StartGame() {
+  char pattern[] = "/tmp/korvane-game-test-XXXXXX";
+  const char* made = mkdtemp(pattern);
+  if (made == nullptr || chdir(made) != 0) {
+    std::fprintf(stderr, "cannot make a working folder\n");
+    std::abort();
+  }
+  workFolder = made;
+  LinkData(true);
+  if (!hostwin::Init() || !hostwin::Open(kStartWidth, kStartHeight)) {
+    std::fprintf(stderr, "cannot open a window (is DISPLAY set?)\n");
+    std::abort();
+  }
+  static const char* args[] = {"korvane-test", nullptr};
+  vl_std_main(1, args);
+  game = static_cast<vl_Korvane_MyApp*>(vl_app_device->app);
+  app->InvokeOnCreate();
+  app->InvokeOnRender();
+}
+
+std::vector<unsigned char> ReadFrontBuffer(int* width, int* height) {
+  int w = 0, h = 0;
+  hostwin::GetSize(&w, &h);
+  std::vector<unsigned char> rows(static_cast<size_t>(w) * h * 3);
+  glReadBuffer(GL_FRONT);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, rows.data());
+  glReadBuffer(GL_BACK);
+  std::vector<unsigned char> flipped(rows.size());
+  const size_t stride = static_cast<size_t>(w) * 3;
+  for (int y = 0; y < h; ++y) {
+    std::copy_n(&rows[static_cast<size_t>(h - 1 - y) * stride], stride, &flipped[static_cast<size_t>(y) * stride]);
+  }
+  if (width) *width = w;
+  if (height) *height = h;
+  return flipped;
+}
+
+}  // namespace
+
+vl_Korvane_MyApp* Game() {
+  if (game == nullptr) StartGame();
+  return game;
+}
+
+void Update() {
+  Game();
+  app->InvokeOnUpdate();
+}
+
+void Render() {
+  Game();
+  app->InvokeOnRender();
+}
+
+void Step() {
+  Update();
+  Render();
+}
+
+void Resize(int width, int height) {
+  Game();
+  glfwSetWindowSize(hostwin::Handle(), width, height);
+  for (int i = 0; i < kResizeTries; ++i) {
+    hostwin::PollEvents();
+    int w = 0, h = 0;
+    hostwin::GetSize(&w, &h);
+    if (w == width && h == height) return;
+    usleep(10000);
+  }
+  std::fprintf(stderr, "the window did not take the size %dx%d\n", width, height);
+}
+
+void MovePointer(int x, int y) {
+  Game();
+  glfwSetCursorPos(hostwin::Handle(), x, y);
+  for (int i = 0; i < kResizeTries; ++i) {
+    int cx = -1, cy = -1;
+    hostwin::GetCursorPos(&cx, &cy);
+    if (cx == x && cy == y) return;
+    hostwin::PollEvents();
+    usleep(10000);
+  }
+}
+
+void PressLeft() {
+  Game();
+  OnMouseButton(0, 1);
+}
+
+void ReleaseLeft() {
+  Game();
+  OnMouseButton(0, 0);
+}
+
+void PressKey(int code) {
+  Game();
+  app->input->OnKeyDown(code);
+}
+
+void ReleaseKey(int code) {
+  Game();
+  app->input->OnKeyUp(code);
+}
+
+bool LinkData(bool present) {
+  const fs::path link = fs::path(workFolder) / "data";
+  std::error_code ignored;
+  fs::remove(link, ignored);
+  if (!present) return true;
+  const fs::path data = KORVANE_BUILD_DATA_DIR;
+  if (!fs::is_directory(data)) return false;
+  fs::create_directory_symlink(data, link, ignored);
+  return !ignored;
+}
+
+std::string WorkFolder() { return workFolder; }
+
+std::string ReadStateFile() {
+  std::ifstream in(fs::path(workFolder) / ".vellumstate", std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteStateFile(const std::string& text) {
+  std::ofstream out(fs::path(workFolder) / ".vellumstate", std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+void RemoveStateFile() {
+  std::error_code ignored;
+  fs::remove(fs::path(workFolder) / ".vellumstate", ignored);
+}
+
+bool SaveFrame(const std::string& path, int* width, int* height) {
+  int w = 0, h = 0;
+  const std::vector<unsigned char> pixels = ReadFrontBuffer(&w, &h);
+  if (width) *width = w;
+  if (height) *height = h;
+  return stbi_write_png(path.c_str(), w, h, 3, pixels.data(), w * 3) != 0;
+}
+
+unsigned FramePixel(int x, int y) {
+  int w = 0, h = 0;
+  const std::vector<unsigned char> pixels = ReadFrontBuffer(&w, &h);
+  if (x < 0 || y < 0 || x >= w || y >= h) return 0;
+  const unsigned char* p = &pixels[(static_cast<size_t>(y) * w + x) * 3];
+  return (unsigned{p[0]} << 16) | (unsigned{p[1]} << 8) | p[2];
+}
+
+std::string OutputFolder() {
+  const fs::path folder = fs::path(KORVANE_TEST_OUTPUT_DIR) / "game";
+  std::error_code ignored;
+  fs::create_directories(folder, ignored);
+  return folder.string();
+}
+
+}  // namespace gametest
