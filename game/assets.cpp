@@ -6,6 +6,7 @@
 #include "framework/audio.h"
 #include "framework/graphics.h"
 #include "game/my_app.h"
+#include "game/texts.h"
 #include "runtime/errors.h"
 
 using namespace korvane;
@@ -170,7 +171,7 @@ int vl_Korvane_MyApp::m_Loader() {
 // Runs in the render pass: clears the top-left block to a marker colour, draws
 // the frame there and reads it back as 5-bit colour cells.
 int vl_Korvane_MyApp::m_GrabImageData(int slot, int frame) {
-  DebugLog(String("Loading Image Data ") + String(slot) + String(":") + String(frame));
+  DebugLog(String(texts::kGrabbing) + String(slot) + String(":") + String(frame));
   vl_graphics_Cls(1, 0, 0);
   vl_graphics_SetAlpha(1);
   vl_graphics_SetColor(1, 0, 0);
@@ -194,7 +195,7 @@ int vl_Korvane_MyApp::m_Loader_WordList() {
   vl_graphics_Cls(0, 0, 0);
   vl_graphics_SetColor(255, 255, 255);
   if (wordSheet < 1) wordSheet = 1;  // the first sheet is frame 0 of the image
-  DebugLog(String("Loading WordList ") + String(wordSheet));
+  DebugLog(String(texts::kWordList) + String(wordSheet));
   drawFrameIfPresent(images[kWordListSlot], kGrabSize / 2, kGrabSize / 2, wordSheet - 1);
   wordSheet = wordSheet + 1;
   Array<int> pixels = readBlock();

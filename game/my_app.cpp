@@ -198,7 +198,7 @@ void takeInputSnapshot(vl_Korvane_MyApp& g) {
     g.prevMouseY = g.mouseY;
   }
   g.mouseDown = leftDown;
-  g.mouseHit = vl_input_KeyHit(kKeyLeftMouse);
+  g.mouseHit = vl_input_MouseHit(0);
   for (int n = 0; n < kTouchPoints; ++n) {
     g.touchDown[n] = 0;
     g.touchX[n] = kUnset;

@@ -16,6 +16,10 @@ inline constexpr const char* kTableInvalid = " Checksum Invalid";
 // Badge records: name, separator, description.
 inline constexpr const char* kTestBadge = "Test Badge|This is a Test Badge which has no purpose.";
 
+// Pixel decoders.
+inline constexpr const char* kGrabbing = "Loading Image Data ";  // slot ":" frame follow
+inline constexpr const char* kWordList = "Loading WordList ";    // the sheet number follows
+
 // Click-to-start screen.
 inline constexpr const char* kClickToStart = " Click to Start";
 

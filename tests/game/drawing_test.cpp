@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 
+#include "framework/random.h"
 #include "framework/std_main.h"
 #include "game/my_app.h"
 #include "runtime/gc.h"
