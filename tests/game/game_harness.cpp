@@ -5,6 +5,7 @@
 #include <stb/stb_image_write.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,7 +16,7 @@
 #include "framework/app.h"
 #include "framework/std_main.h"
 #include "host/app.h"
-#include "host/input.h"
+#include "host/input_device.h"
 #include "host/window.h"
 
 namespace fs = std::filesystem;
