@@ -43,8 +43,8 @@ TEST(GameStartUp, CreateSetsTheStartValuesAndBeginsLoading) {
   EXPECT_EQ(g->settings[12], 10);
   for (int i = 0; i <= 32; ++i) ASSERT_EQ(g->sfxChannels[i], i);
   EXPECT_EQ(g->lp, 33);
-  EXPECT_EQ(g->hdLevel, 1);
-  EXPECT_EQ(g->hdDrawScale, 1);
+  EXPECT_EQ(g->hdLevel, 2) << "640 is more than 630 device pixels";
+  EXPECT_EQ(g->hdDrawScale, 0.5f);
   EXPECT_EQ(g->clearAlpha, 1);
   EXPECT_NE(g->musicPlayer, nullptr);
   EXPECT_EQ(vl_Korvane_HasMusic, 0);
@@ -71,7 +71,7 @@ TEST(GameLoading, TakesTwentyThreeUpdatesWithEveryDataFileMissing) {
     ASSERT_EQ(g->images[slot], nullptr) << slot;
     ASSERT_EQ(g->sounds[slot], nullptr) << slot;
   }
-  EXPECT_EQ(g->imageInfo[3 * 1], 32) << "sizes are known even when the file is not";
+  EXPECT_EQ(g->imageInfo[3 * 1], 32 * g->hdLevel) << "sizes are known even when the file is not";
   EXPECT_EQ(g->imageInfo[3 * 90], 7);
   EXPECT_EQ(g->imageInfo[3 * 90 + 1], 10);
   EXPECT_EQ(g->imageInfo[3 * 80 + 2], 64);
@@ -116,7 +116,7 @@ TEST(GameDispatch, ClickToStartNeedsAClickInTheMiddleHalf) {
   gametest::PressLeft();
   Step();
   EXPECT_EQ(g->mode, 1);
-  EXPECT_EQ(g->loadStage, 1) << "starting reloads everything";
+  EXPECT_EQ(g->loadStage, 2) << "starting reloads everything, from this very update";
   EXPECT_EQ(g->clickLatch, 1);
   gametest::ReleaseLeft();
   Step();
@@ -263,7 +263,7 @@ TEST(GameScale, WindowSizeGivesOneUniformScaleAndTheResolutionLevel) {
   const ScaleCase cases[] = {
       {1280, 720, 2, 640, 360, 4}, {640, 960, 2, 320, 480, 2},  {800, 600, 1.25f, 640, 480, 2},
       {630, 630, 1.3125f, 480, 630 / 1.3125f, 1}, {640, 1300, 1300 / 480.0f, 640 / (1300 / 480.0f), 480, 4},
-      {640, 480, 1, 640, 480, 1},
+      {640, 480, 1, 640, 480, 2},
   };
   for (const ScaleCase& c : cases) {
     gametest::Resize(c.width, c.height);
@@ -290,6 +290,7 @@ TEST(GameScale, ResizeReloadsEveryImageAtTheNewLevelAndKeepsTheMode) {
   Step();
   FinishLoading();
   EXPECT_EQ(g->imageInfo[3 * 1], 64);
+  EXPECT_EQ(g->images[1]->width, 64);
   g->mode = 5;
   gametest::Resize(1920, 1080);
   Step();
