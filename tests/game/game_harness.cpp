@@ -16,6 +16,7 @@
 #include "framework/app.h"
 #include "framework/std_main.h"
 #include "host/app.h"
+#include "host/graphics_device.h"
 #include "host/input_device.h"
 #include "host/window.h"
 
@@ -51,23 +52,9 @@ void StartGame() {
   app->InvokeOnRender();
 }
 
-std::vector<unsigned char> ReadFrontBuffer(int* width, int* height) {
-  int w = 0, h = 0;
-  hostwin::GetSize(&w, &h);
-  std::vector<unsigned char> rows(static_cast<size_t>(w) * h * 3);
-  glReadBuffer(GL_FRONT);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, rows.data());
-  glReadBuffer(GL_BACK);
-  std::vector<unsigned char> flipped(rows.size());
-  const size_t stride = static_cast<size_t>(w) * 3;
-  for (int y = 0; y < h; ++y) {
-    std::copy_n(&rows[static_cast<size_t>(h - 1 - y) * stride], stride, &flipped[static_cast<size_t>(y) * stride]);
-  }
-  if (width) *width = w;
-  if (height) *height = h;
-  return flipped;
-}
+// The last captured frame, RGB, top row first.
+std::vector<unsigned char> frame;
+int frameWidth = 0, frameHeight = 0;
 
 }  // namespace
 
@@ -166,19 +153,37 @@ void RemoveStateFile() {
   fs::remove(fs::path(workFolder) / ".vellumstate", ignored);
 }
 
-bool SaveFrame(const std::string& path, int* width, int* height) {
+void RenderAndCapture() {
+  Game();
+  if (!app->graphics->Validate()) return;
+  app->graphics->BeginRender();
+  app->OnRender();
+  app->graphics->Flush();
   int w = 0, h = 0;
-  const std::vector<unsigned char> pixels = ReadFrontBuffer(&w, &h);
-  if (width) *width = w;
-  if (height) *height = h;
-  return stbi_write_png(path.c_str(), w, h, 3, pixels.data(), w * 3) != 0;
+  hostwin::GetSize(&w, &h);
+  std::vector<unsigned char> rows(static_cast<size_t>(w) * h * 3);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, rows.data());
+  app->graphics->EndRender();
+  frame.assign(rows.size(), 0);
+  const size_t stride = static_cast<size_t>(w) * 3;
+  for (int y = 0; y < h; ++y) {
+    std::copy_n(&rows[static_cast<size_t>(h - 1 - y) * stride], stride, &frame[static_cast<size_t>(y) * stride]);
+  }
+  frameWidth = w;
+  frameHeight = h;
+}
+
+bool SaveFrame(const std::string& path, int* width, int* height) {
+  if (width) *width = frameWidth;
+  if (height) *height = frameHeight;
+  if (frame.empty()) return false;
+  return stbi_write_png(path.c_str(), frameWidth, frameHeight, 3, frame.data(), frameWidth * 3) != 0;
 }
 
 unsigned FramePixel(int x, int y) {
-  int w = 0, h = 0;
-  const std::vector<unsigned char> pixels = ReadFrontBuffer(&w, &h);
-  if (x < 0 || y < 0 || x >= w || y >= h) return 0;
-  const unsigned char* p = &pixels[(static_cast<size_t>(y) * w + x) * 3];
+  if (x < 0 || y < 0 || x >= frameWidth || y >= frameHeight) return 0;
+  const unsigned char* p = &frame[(static_cast<size_t>(y) * frameWidth + x) * 3];
   return (unsigned{p[0]} << 16) | (unsigned{p[1]} << 8) | p[2];
 }
 

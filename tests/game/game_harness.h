@@ -46,10 +46,12 @@ std::string ReadStateFile();
 void WriteStateFile(const std::string& text);
 void RemoveStateFile();
 
-// Reads back the window's last presented frame (top row first, RGB) and
-// writes it as a PNG file; returns false on failure.
+// Renders one frame as the host does and keeps a copy of it, read back from
+// the frame buffer just before it is presented.
+void RenderAndCapture();
+// Writes the captured frame as a PNG file; returns false on failure.
 bool SaveFrame(const std::string& path, int* width = nullptr, int* height = nullptr);
-// Colour of one pixel of the last presented frame, as 0xRRGGBB.
+// Colour of one pixel of the captured frame (top-left origin), as 0xRRGGBB.
 unsigned FramePixel(int x, int y);
 
 // Folder for pictures the tests leave behind for people to look at.

@@ -28,7 +28,9 @@ void ShowLoadingScreen(int width, int height, const std::string& name) {
   gametest::Step();  // a new size restarts loading; the first start loads anyway
   ASSERT_GT(g->loadStage, 0);
   for (int i = 0; i < 6; ++i) gametest::Step();
+  gametest::Update();
   ASSERT_GT(g->loadStage, 0) << "still loading";
+  gametest::RenderAndCapture();
   int w = 0, h = 0;
   const std::string path = gametest::OutputFolder() + "/" + name;
   ASSERT_TRUE(gametest::SaveFrame(path, &w, &h)) << path;
