@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/host/private_display.h"
+
 namespace {
 
 struct ProbeResult {
@@ -92,6 +94,14 @@ TEST(EntryTest, WithoutADisplayReportsGlfwInitFailedAndExitsMinusOne) {
   ProbeResult result = RunProbe("report", {"-DISPLAY", "-WAYLAND_DISPLAY"});
   EXPECT_EQ(result.exitCode, 255);
   EXPECT_EQ(result.out, "glfwInit failed\n");
+}
+
+TEST(EntryTest, DisplayWithoutOpenGLReportsGlfwOpenWindowFailedAndExitsMinusOne) {
+  PrivateDisplay display(/*withWindowManager=*/false, /*withOpenGL=*/false);
+  if (!display.ready()) GTEST_SKIP() << "a private Xvfb could not be started here";
+  ProbeResult result = RunProbe("report", {"ALSOFT_DRIVERS=null"});
+  EXPECT_EQ(result.exitCode, 255);
+  EXPECT_EQ(result.out, "glfwOpenWindow failed\n");
 }
 
 TEST(EntryTest, OpensACentredWindowAndClosesNormally) {

@@ -1,5 +1,6 @@
 // PrivateDisplay: an Xvfb server of the test's own, optionally with the
-// openbox window manager on it (plain Xvfb cannot minimise windows). The
+// openbox window manager on it (plain Xvfb cannot minimise windows) or
+// without OpenGL (no GLX extension), where no OpenGL window can open. The
 // object points DISPLAY at it for its lifetime and stops both processes,
 // by their ids, when it goes.
 #pragma once
@@ -17,15 +18,17 @@
 
 class PrivateDisplay {
  public:
-  explicit PrivateDisplay(bool withWindowManager) {
+  explicit PrivateDisplay(bool withWindowManager, bool withOpenGL = true) {
     int fds[2];
     if (pipe(fds) != 0) return;
     server_ = fork();
     if (server_ == 0) {
       QuietChild();
       dup2(fds[1], 3);
-      execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten",
-             "tcp", static_cast<char*>(nullptr));
+      const char* args[] = {"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24",
+                            "-nolisten", "tcp", "-extension", "GLX", nullptr};
+      if (withOpenGL) args[8] = nullptr;  // keep GLX
+      execvp("Xvfb", const_cast<char* const*>(args));
       _exit(127);
     }
     close(fds[1]);
