@@ -321,8 +321,14 @@ void trace(bool full, int budget) {
 
 // Every white object is garbage; survivors turn white again by flipping the
 // meaning of the colour bit, and the roots start the next cycle.
+//
+// A cycle in which no object stayed white still ends here: when every new
+// object is stored (and so greyed) before the step, the white list is always
+// empty, and skipping the sweep would keep every black object, garbage
+// included, black for ever, so the heap would grow without bound. Only a
+// collector with no objects at all has nothing to do.
 void sweep() {
-  if (is_empty(&gc_unmarked_list)) return;
+  if (is_empty(&gc_unmarked_list) && is_empty(&gc_marked_list)) return;
   splice_tail(&gc_free_list, &gc_unmarked_list);
   gc_free_bytes += gc_alloced_bytes - gc_marked_bytes;
   gc_alloced_bytes = gc_marked_bytes;
