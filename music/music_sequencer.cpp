@@ -122,6 +122,9 @@ int vl_KXTrackr_KXPlayer::m_KX_Stop(int reset) {
 int vl_KXTrackr_KXPlayer::m_KX_MusicPlay() {
   const int64_t now = vl_app_Millisecs();
   if (now <= nextTime && nextTime <= now + kStaleAheadMs) return 0;
+  // A stale schedule restarts from the clock; otherwise the next row would
+  // be scheduled even further ahead and every later row would play at once.
+  const bool stale = nextTime > now + kStaleAheadMs;
 
   const int voices = ActiveVoices();
   for (int v = 0; v < voices; ++v) {
@@ -146,7 +149,8 @@ int vl_KXTrackr_KXPlayer::m_KX_MusicPlay() {
   }
 
   const int rowTempo = std::max(tempo, 1);
-  nextTime = static_cast<int>(static_cast<double>(nextTime) + kRowTimeScale / rowTempo);
+  const double rowStart = stale ? static_cast<double>(now) : static_cast<double>(nextTime);
+  nextTime = static_cast<int>(rowStart + kRowTimeScale / rowTempo);
   row = (row + 1) % kRowsPerBar;
   if (row == 0) StartBar();
   return 0;

@@ -1,0 +1,157 @@
+// Shared set-up for the music player's tests: the framework's module globals,
+// an application device whose clock the test sets (the player reads time only
+// through vl_app_Millisecs, which asks the application device), and an audio
+// device that records every channel call before passing it on to the real
+// OpenAL device.
+//
+// Nothing here runs the collector: every object a test makes lives until the
+// test program ends, so no roots are needed.
+#pragma once
+
+#include <AL/alc.h>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "framework/app.h"
+#include "framework/audio.h"
+#include "framework/graphics.h"
+#include "framework/input.h"
+#include "framework/random.h"
+#include "music/music_player.h"
+#include "tools/music_demo/demo_assets.h"
+
+namespace musictest {
+
+// An application device with a clock the test sets.
+class TestClockDevice : public vl_app_AppDevice {
+ public:
+  int now = 100000;
+  int MilliSecs() override { return now; }
+};
+
+struct AudioCall {
+  enum Kind { kPlay, kStop, kVolume, kPan, kRate } kind;
+  int channel;
+  float value;  // volume, pan or rate; the flags for kPlay
+  gxtkSample* sample;
+};
+
+// The real audio device, with every channel call written down first.
+class RecordingAudio : public gxtkAudio {
+ public:
+  std::vector<AudioCall> calls;
+
+  int PlaySample(gxtkSample* sample, int channel, int flags) override {
+    calls.push_back({AudioCall::kPlay, channel, static_cast<float>(flags), sample});
+    return gxtkAudio::PlaySample(sample, channel, flags);
+  }
+  int StopChannel(int channel) override {
+    calls.push_back({AudioCall::kStop, channel, 0.0f, nullptr});
+    return gxtkAudio::StopChannel(channel);
+  }
+  int SetVolume(int channel, float volume) override {
+    calls.push_back({AudioCall::kVolume, channel, volume, nullptr});
+    return gxtkAudio::SetVolume(channel, volume);
+  }
+  int SetPan(int channel, float pan) override {
+    calls.push_back({AudioCall::kPan, channel, pan, nullptr});
+    return gxtkAudio::SetPan(channel, pan);
+  }
+  int SetRate(int channel, float rate) override {
+    calls.push_back({AudioCall::kRate, channel, rate, nullptr});
+    return gxtkAudio::SetRate(channel, rate);
+  }
+
+  std::vector<AudioCall> Of(AudioCall::Kind kind, int channel) const {
+    std::vector<AudioCall> found;
+    for (const AudioCall& call : calls) {
+      if (call.kind == kind && call.channel == channel) found.push_back(call);
+    }
+    return found;
+  }
+};
+
+// Opens OpenAL Soft's silent null output once per test program when the test
+// command asked for it (ALSOFT_DRIVERS=null), so that channel calls reach a
+// real mixer. Returns whether a context is current.
+inline bool OpenNullAudio() {
+  static bool open = false;
+  if (open) return true;
+  const char* drivers = std::getenv("ALSOFT_DRIVERS");
+  if (drivers == nullptr || std::strcmp(drivers, "null") != 0) return false;
+  static ALCdevice* device = alcOpenDevice(nullptr);
+  if (device == nullptr) return false;
+  static ALCcontext* context = alcCreateContext(device, nullptr);
+  open = context != nullptr && alcMakeContextCurrent(context);
+  std::atexit([] {
+    alcMakeContextCurrent(nullptr);
+    if (context != nullptr) alcDestroyContext(context);
+    alcCloseDevice(device);
+  });
+  return open;
+}
+
+// Gives the framework's globals their start values, installs the test clock
+// and the recording audio device. Call once per test (in SetUp).
+inline void InstallFramework(TestClockDevice*& clock, RecordingAudio*& audio) {
+  OpenNullAudio();
+  gc_assign(vl_graphics_context, (new vl_graphics_GraphicsContext())->g_new());
+  vl_random_Seed = 1234;
+  clock = new TestClockDevice();
+  // Publishes the device's graphics, input and audio devices, as at start-up.
+  clock->g_new(new vl_app_App());
+  gc_assign(vl_app_device, static_cast<vl_app_AppDevice*>(clock));
+  audio = new RecordingAudio();
+  gc_assign(vl_audio_device, static_cast<gxtkAudio*>(audio));
+}
+
+// A sound with a sample of its own (no sound data): enough to be started on
+// a channel.
+inline vl_audio_Sound* SilentSound() {
+  return (new vl_audio_Sound())->g_new(new gxtkSample());
+}
+
+// A looping instrument loaded from a WAV file, as the player loads its own.
+inline vl_audio_Sound* LoopingSound() {
+  char path[] = "/tmp/korvane-music-lead-XXXXXX.wav";
+  const int fd = mkstemps(path, 4);
+  if (fd < 0) return nullptr;
+  close(fd);
+  musicdemo::WriteWav(path, musicdemo::LeadSample(), musicdemo::kSampleRate);
+  vl_audio_Sound* sound = vl_audio_LoadSound(String(path));
+  std::remove(path);
+  return sound;
+}
+
+// A player as the game sets it up (channels 31 down to 27), with the given
+// song written straight into its song data and every voice able to pick
+// patterns 0 to `lastPattern`.
+inline vl_KXTrackr_KXPlayer* NewPlayer() {
+  vl_KXTrackr_KXPlayer* player = (new vl_KXTrackr_KXPlayer())->g_new();
+  player->m_KX_Init(32, 4, 3, 3, 4);
+  return player;
+}
+
+inline void SetCell(vl_KXTrackr_KXPlayer* player, int pattern, int voice, int row, int note,
+                    int volume, int command = 0, int param = 0) {
+  const int cell = vl_KXTrackr_KXPlayer::CellIndex(pattern, voice, row);
+  player->songData[cell + 0] = note;
+  player->songData[cell + 1] = volume;
+  player->songData[cell + 2] = command;
+  player->songData[cell + 3] = param;
+}
+
+// Makes the next row due and plays it.
+inline void PlayRow(vl_KXTrackr_KXPlayer* player, TestClockDevice* clock) {
+  clock->now = player->nextTime + 1;
+  player->m_KX_MusicPlay();
+}
+
+}  // namespace musictest
