@@ -1,0 +1,315 @@
+// The screens around a game: the pause button and the pause panel (resume,
+// quit, sound) with its key navigation, and the game-over overlay with the
+// new-high-score notice and the place the score reached. The play field keeps
+// running under the pause panel; the overlay builds up over the board for 90
+// updates, then fades out over the menu.
+#include <cmath>
+
+#include "game/my_app.h"
+#include "game/texts.h"
+#include "music/music_player.h"
+
+using namespace korvane;
+
+namespace {
+
+constexpr int kSoundSetting = 5;
+constexpr int kSoundModes = 4;
+constexpr int kRowLength = 10;
+
+// The icon sheet and its frames.
+constexpr int kIcons = 97;
+constexpr int kIconPause = 0;
+constexpr int kIconQuit = 1;
+constexpr int kIconResume = 3;
+constexpr int kIconSoundOn = 4;
+constexpr int kIconSoundOff = 5;
+constexpr int kIconHighlight = 6;
+constexpr int kIconMusicModeBase = 7;
+
+constexpr int kSfxClick = 98;
+constexpr float kClickVolume = 0.5f;
+
+// Game actions (m_PlayKey).
+constexpr int kActionUp = 0;
+constexpr int kActionLeft = 3;
+constexpr int kActionRight = 5;
+constexpr int kActionDown = 8;
+constexpr int kActionButton = 10;
+constexpr int kActionBack = 99;
+
+// Pause panel choices for the keys.
+constexpr int kChoiceQuit = -1;
+constexpr int kChoiceResume = 0;
+constexpr int kChoiceSound = 1;
+
+constexpr int kPanelHidden = -64;   // pauseSlide of a hidden panel
+constexpr int kPanelClosedBelow = -32;
+constexpr int kPanelStep = 24;      // pixels per update while sliding
+constexpr float kShadeFull = 0.8f;  // the shade is opaque when the panel is this far down (x H)
+
+// Game-over overlay, in updates.
+constexpr int kGameOverLength = 90;
+constexpr int kFadeStart = 75;  // timer value the fade over the menu starts from
+constexpr int kFadeStep = 2;
+constexpr int kModeBackToMenu = 2;
+constexpr int kModePlaying = 10;
+
+const char* const kPlaceTexts[] = {"",        texts::kPlace1, texts::kPlace2, texts::kPlace3,
+                                   texts::kPlace4, texts::kPlace5, texts::kPlace6, texts::kPlace7,
+                                   texts::kPlace8, texts::kPlace9, texts::kPlace10};
+
+struct Point {
+  float x, y;
+};
+
+struct PanelLayout {
+  float stripLeft, stripWidth, topStripY, bottomStripY;
+  float bodyLeft, bodyTop, bodyWidth, bodyHeight;
+  Point quit, sound;
+};
+
+// The panel around its centre (W/2, y); portrait screens get a narrower,
+// taller panel.
+PanelLayout panelLayout(const vl_Korvane_MyApp& g, float y) {
+  const float cx = vl_Korvane_jscrw / 2;
+  auto whole = [](float v) { return static_cast<float>(static_cast<int>(v)); };
+  if (g.landscape == 1) {
+    return {cx - 128, 256, y - 64, y + 56, cx - 140, y - 52, 280, 104,
+            {whole(cx - 140), whole(y - 64)}, {whole(cx + 140), whole(y - 64)}};
+  }
+  return {cx - 96, 192, y - 92, y + 84, cx - 128, y - 80, 256, 160,
+          {whole(cx - 96), whole(y - 96)}, {whole(cx + 96), whole(y - 96)}};
+}
+
+void playClick(vl_Korvane_MyApp& g, float rate) { g.m_PlaySFX(kSfxClick, rate, kClickVolume, 0); }
+
+void drawHighlight(vl_Korvane_MyApp& g, Point p) {
+  g.m_SetSize(2.5f, kUnset);
+  g.m_SetCol(255, 255, 100, 1);
+  g.m_DrawImg(kIcons, p.x, p.y, kIconHighlight);
+}
+
+void openPause(vl_Korvane_MyApp& g) {
+  g.pauseActive = 1;
+  g.pauseState = 1;
+  g.pauseChoice = kChoiceResume;
+  playClick(g, 1);
+}
+
+void resume(vl_Korvane_MyApp& g) {
+  g.pauseActive = 1;  // stays open while it slides out
+  g.pauseState = -1;
+  playClick(g, 1);
+}
+
+void quitGame(vl_Korvane_MyApp& g) {
+  g.pauseActive = 0;
+  g.pauseState = -1;
+  g.pauseSlide = kPanelHidden;
+  g.gameOverFlag = 1;
+  playClick(g, 0.5f);
+}
+
+void stepSoundSetting(vl_Korvane_MyApp& g) {
+  int& sound = g.settings[kSoundSetting];
+  sound = (sound + 1) % kSoundModes;
+  if (sound < 0) sound = 0;
+}
+
+void slidePanel(vl_Korvane_MyApp& g) {
+  if (g.pauseState == 1 && static_cast<float>(g.pauseSlide) < 0.5f * vl_Korvane_jscrh) g.pauseSlide += kPanelStep;
+  if (g.pauseState == -1) {
+    if (g.pauseSlide <= kPanelHidden) {
+      g.pauseActive = 0;
+    } else {
+      g.pauseSlide -= kPanelStep;
+      if (g.pauseSlide < kPanelClosedBelow) g.pauseActive = 0;
+    }
+  }
+}
+
+void drawPanel(vl_Korvane_MyApp& g, const PanelLayout& p) {
+  g.m_ResetDraw();
+  g.m_SetCol(255, 255, 10, 0.6f);
+  g.m_Rect(p.stripLeft, p.topStripY, p.stripWidth, 8);
+  g.m_SetCol(255, 150, 10, 0.7f);
+  g.m_Rect(p.bodyLeft, p.bodyTop, p.bodyWidth, p.bodyHeight);
+  g.m_SetCol(10, 150, 255, 0.6f);
+  g.m_Rect(p.stripLeft, p.bottomStripY, p.stripWidth, 8);
+}
+
+void runResumeButton(vl_Korvane_MyApp& g, Point at) {
+  g.m_SetSize(2, kUnset);
+  g.m_SetCol(50, 50, 250, 1);
+  if (g.m_Button(kIcons, at.x, at.y, kIconResume) != 0 && g.clickLatch == 0) {
+    resume(g);
+    g.clickLatch = 1;
+  }
+  if (g.pauseChoice != kChoiceResume) return;
+  drawHighlight(g, at);
+  if (g.keyLatch != 0) return;
+  if (g.m_PlayKey(kActionButton) != 0) {
+    resume(g);
+    g.keyLatch = 1;
+  } else if (g.m_PlayKey(kActionLeft) != 0 || g.m_PlayKey(kActionUp) != 0) {
+    g.pauseChoice = kChoiceQuit;
+    playClick(g, 0.8f);
+    g.keyLatch = 1;
+  } else if (g.m_PlayKey(kActionRight) != 0) {
+    g.pauseChoice = kChoiceSound;
+    playClick(g, 1.2f);
+    g.keyLatch = 1;
+  }
+}
+
+void runQuitButton(vl_Korvane_MyApp& g, Point at) {
+  g.m_SetSize(2, kUnset);
+  g.m_SetCol(255, 50, 50, 1);
+  if (g.m_Button(kIcons, at.x, at.y, kIconQuit) != 0 && g.clickLatch == 0) {
+    quitGame(g);
+    g.clickLatch = 1;
+  }
+  if (g.pauseChoice != kChoiceQuit) return;
+  drawHighlight(g, at);
+  if (g.keyLatch != 0) return;
+  if (g.m_PlayKey(kActionButton) != 0) {
+    quitGame(g);
+    g.keyLatch = 1;
+  } else if (g.m_PlayKey(kActionRight) != 0 || g.m_PlayKey(kActionDown) != 0) {
+    g.pauseChoice = kChoiceResume;
+    playClick(g, 0.8f);
+    g.keyLatch = 1;
+  }
+}
+
+void runSoundButton(vl_Korvane_MyApp& g, Point at) {
+  g.m_SetSize(2, kUnset);
+  g.m_SetCol(50, 250, 50, 1);
+  const int frame = g.settings[kSoundSetting] != 0 ? kIconSoundOn : kIconSoundOff;
+  if (g.m_Button(kIcons, at.x, at.y, frame) != 0 && g.clickLatch == 0) {
+    int& sound = g.settings[kSoundSetting];
+    if (vl_Korvane_HasMusic == 1) {
+      stepSoundSetting(g);
+    } else {
+      sound = 1 - sound;
+      if (sound < 0 || sound > 1) sound = 0;
+    }
+    g.clickLatch = 1;
+    playClick(g, 1);
+  }
+  const int sound = g.settings[kSoundSetting];
+  if (vl_Korvane_HasMusic == 1 && sound >= 1 && sound <= 3) {
+    g.m_SetSize(1.5f, kUnset);
+    g.m_SetCol(180, 255, 255, 1);
+    g.m_DrawImg(kIcons, at.x + 20, at.y, static_cast<float>(sound + kIconMusicModeBase));
+  }
+  if (g.pauseChoice != kChoiceSound) return;
+  drawHighlight(g, at);
+  if (g.keyLatch != 0) return;
+  if (g.m_PlayKey(kActionButton) != 0) {
+    stepSoundSetting(g);
+    playClick(g, 1);
+    g.keyLatch = 1;
+  } else if (g.m_PlayKey(kActionLeft) != 0 || g.m_PlayKey(kActionDown) != 0) {
+    g.pauseChoice = kChoiceResume;
+    playClick(g, 0.8f);
+    g.keyLatch = 1;
+  }
+}
+
+void drawGameOver(vl_Korvane_MyApp& g, int t) {
+  const float w = vl_Korvane_jscrw;
+  const float h = vl_Korvane_jscrh;
+  g.m_SetCol(0, 0, 0, std::fmin(static_cast<float>(t) / 40, 0.7f));
+  g.m_Rect(-1, -1, w + 2, h + 2);
+  // The bars and words move in by 12 pixels per update until 0.45 H.
+  int slide = 12 * t;
+  const int slideMax = static_cast<int>(0.45f * h);
+  if (slide > slideMax) slide = slideMax;
+  const float s = static_cast<float>(slide);
+  g.m_ResetDraw();
+  g.m_SetCol(255, 255, 0, 0.5f);
+  g.m_Rect(-1, 0.45f * h - 8, 2 * s, 16);
+  g.m_SetCol(255, 128, 0, 0.5f);
+  g.m_Rect(w - 2 * s, 0.55f * h - 8, 2 * s + 1, 16);
+  g.m_ResetDraw();
+  g.m_SetSize(4, kUnset);
+  g.m_SetCol(255, 180, 180, 1);
+  g.m_Text(0.35f * w, s, String(texts::kGame), 1, 1);
+  g.m_Text(0.65f * w, h - s, String(texts::kOver), 1, 1);
+  g.m_MyNth();
+  if (g.lp == 0) return;
+  g.m_SetSize(1, kUnset);
+  g.m_SetCol(0, 125, 255, 0.5f);
+  g.m_Rect(0.35f * w, h - s / 1.5f - 16, 0.3f * w, 32);
+  g.m_SetSize(2, kUnset);
+  g.m_SetCol(100, 255, 100, 1);
+  g.m_Text(w / 2, h - s / 1.5f, String(texts::kNewHighscore) + g.m_MyNth(), 0.5f, 2);
+}
+
+}  // namespace
+
+int vl_Korvane_MyApp::m_InGame() {
+  m_ResetDraw();
+  menuSlide = -32;  // the menu slides in afresh after every game
+  if (m_PlayKey(kActionBack) != 0 && pauseActive == 0 && keyLatch == 0) {
+    keyLatch = 1;
+    openPause(*this);
+  }
+  if (m_Button(kIcons, 16, 16, kIconPause) != 0 && clickLatch == 0 && pauseActive == 0) {
+    clickLatch = 1;
+    openPause(*this);
+  }
+  if (pauseActive == 1) m_PauseMenu();
+  return 0;
+}
+
+int vl_Korvane_MyApp::m_PauseMenu() {
+  const float w = vl_Korvane_jscrw;
+  const float h = vl_Korvane_jscrh;
+  m_ResetDraw();
+  m_SetCol(0, 0, 0, std::fabs(static_cast<float>(pauseSlide)) / (kShadeFull * h));
+  m_Rect(0, 0, w, h);
+  slidePanel(*this);
+
+  const float y = static_cast<float>(pauseSlide);
+  const PanelLayout layout = panelLayout(*this, y);
+  drawPanel(*this, layout);
+  runResumeButton(*this, {w / 2, y});
+  runQuitButton(*this, layout.quit);
+  runSoundButton(*this, layout.sound);
+  if (keyLatch == 0 && m_PlayKey(kActionBack) != 0) {
+    keyLatch = 1;
+    resume(*this);
+  }
+  return 0;
+}
+
+int vl_Korvane_MyApp::m_GameOver() {
+  if (gameOverTimer > 0) drawGameOver(*this, gameOverTimer);
+  if (mode == kModePlaying) {
+    gameOverTimer += 1;
+    if (gameOverTimer >= kGameOverLength) {
+      mode = kModeBackToMenu;
+      gameOverTimer = kFadeStart;
+      musicPlayer->m_KX_Stop(1);
+      if (vl_Korvane_HasMusic == 1) musicPlayer->m_KX_Stop(1);
+    }
+  } else if (mode < kModePlaying) {
+    gameOverTimer -= kFadeStep;
+    if (gameOverTimer < 0) gameOverTimer = 0;
+  }
+  return 0;
+}
+
+String vl_Korvane_MyApp::m_MyNth() {
+  int place = 0;
+  const int base = kRowLength * (difficulty - 1);
+  for (int k = 0; k < kRowLength; ++k) {
+    // An equal score counts as reaching the place it equals.
+    if (place == 0 && score >= highScores[base + k]) place = k + 1;
+  }
+  lp = place;
+  return String(kPlaceTexts[place]);
+}
