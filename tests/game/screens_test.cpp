@@ -1,0 +1,215 @@
+// The pause panel and the game-over overlay in a real window: opening and
+// closing by key and button, the key navigation and the sound button, quitting
+// with the score of the finished rounds only, the overlay's timing and its
+// high-score notice, and the place text.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "game/my_app.h"
+#include "tests/game/play_support.h"
+
+namespace {
+
+using gametest::Game;
+using gametest::Step;
+
+constexpr int kSfxClick = 98;
+constexpr int kKeyEscape = 27;
+constexpr int kKeyLeft = 37;
+constexpr int kKeyRight = 39;
+constexpr int kKeyZ = 90;
+constexpr int kIcons = 97;
+
+class Screens : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!playtest::ReadyInMenu()) GTEST_SKIP() << "the build has no generated data folder";
+    playtest::StartGame(2);
+    Step();
+    // A board at rest, so that the round clock runs.
+    playtest::SetBoard({"3434343434", "4343434343", "3434343434", "4343434343", "3434343434", "4343434343"});
+    Step();
+  }
+
+  void OpenPanelWithBackKey() {
+    playtest::TapKey(kKeyEscape);
+    for (int i = 0; i < 20; ++i) Step();
+  }
+
+  float PanelY() const { return static_cast<float>(g->pauseSlide); }
+  float QuitX() const { return g->landscape == 1 ? vl_Korvane_jscrw / 2 - 140 : vl_Korvane_jscrw / 2 - 96; }
+  float ButtonsY() const { return PanelY() - (g->landscape == 1 ? 64 : 96); }
+  float SoundX() const { return g->landscape == 1 ? vl_Korvane_jscrw / 2 + 140 : vl_Korvane_jscrw / 2 + 96; }
+
+  vl_Korvane_MyApp* g = Game();
+};
+
+TEST_F(Screens, BackKeyOpensThePanelAndASecondPressClosesIt) {
+  gametest::PressKey(kKeyEscape);
+  Step();
+  EXPECT_EQ(g->pauseActive, 1);
+  EXPECT_EQ(g->pauseState, 1);
+  EXPECT_EQ(g->pauseChoice, 0);
+  EXPECT_EQ(g->pauseSlide, -64 + 24) << "the panel slides in by 24 per update";
+  for (int i = 0; i < 20; ++i) Step();
+  EXPECT_EQ(g->pauseActive, 1) << "a held back key does not close the panel again";
+  EXPECT_EQ(g->pauseSlide, 248);
+  gametest::ReleaseKey(kKeyEscape);
+  Step();
+  const int timeBefore = g->timeLeft;
+  Step();
+  EXPECT_LT(g->timeLeft, timeBefore) << "the play field keeps running under the panel";
+  playtest::TapKey(kKeyEscape);
+  EXPECT_EQ(g->pauseState, -1);
+  for (int i = 0; i < 20 && g->pauseActive == 1; ++i) Step();
+  EXPECT_EQ(g->pauseActive, 0);
+  EXPECT_EQ(g->mode, 10);
+}
+
+TEST_F(Screens, PauseButtonOpensThePanelAndResumeSlidesItOut) {
+  playtest::ClickVirtual(16, 16);
+  EXPECT_EQ(g->pauseActive, 1);
+  for (int i = 0; i < 20; ++i) Step();
+  const int mark = playtest::SoundMark();
+  playtest::ClickVirtual(vl_Korvane_jscrw / 2, PanelY());
+  EXPECT_EQ(g->pauseState, -1);
+  const std::vector<int> sounds = playtest::SoundsSince(mark);
+  ASSERT_FALSE(sounds.empty());
+  EXPECT_EQ(sounds.front(), kSfxClick);
+  for (int i = 0; i < 20 && g->pauseActive == 1; ++i) Step();
+  EXPECT_EQ(g->pauseActive, 0);
+  EXPECT_EQ(g->gameOverFlag, 0);
+}
+
+TEST_F(Screens, KeysMoveTheHighlightAndStepTheSoundSetting) {
+  OpenPanelWithBackKey();
+  playtest::TapKey(kKeyLeft);
+  EXPECT_EQ(g->pauseChoice, -1);
+  playtest::TapKey(kKeyRight);
+  EXPECT_EQ(g->pauseChoice, 0);
+  playtest::TapKey(kKeyRight);
+  EXPECT_EQ(g->pauseChoice, 1);
+  float x = 0, y = 0;
+  ASSERT_TRUE(playtest::FindImage(kIcons, 6, &x, &y));
+  EXPECT_EQ(x, SoundX());
+  // The action key steps through all four settings even without music.
+  const int expected[] = {2, 3, 0, 1};
+  for (int want : expected) {
+    playtest::TapKey(kKeyZ);
+    ASSERT_EQ(g->settings[5], want);
+    EXPECT_EQ(playtest::CountImages(kIcons, want == 0 ? 5 : 4), 1) << "setting " << want;
+  }
+  EXPECT_EQ(g->pauseActive, 1);
+  EXPECT_EQ(g->gameOverFlag, 0);
+}
+
+TEST_F(Screens, SoundButtonAlternatesBetweenOnAndOff) {
+  OpenPanelWithBackKey();
+  playtest::ClickVirtual(SoundX(), ButtonsY());
+  EXPECT_EQ(g->settings[5], 0);
+  EXPECT_EQ(playtest::CountImages(kIcons, 5), 1);
+  playtest::ClickVirtual(SoundX(), ButtonsY());
+  EXPECT_EQ(g->settings[5], 1);
+  g->settings[5] = 2;  // effects only, from a saved state
+  Step();
+  playtest::ClickVirtual(SoundX(), ButtonsY());
+  EXPECT_EQ(g->settings[5], 0);
+}
+
+TEST_F(Screens, QuitRecordsTheFinishedRoundsButNotTheRoundInProgress) {
+  g->score = 30;
+  g->roundScore = 12;
+  OpenPanelWithBackKey();
+  const auto p = playtest::WindowPixel(QuitX(), ButtonsY());
+  gametest::MovePointer(p.first, p.second);
+  gametest::PressLeft();
+  Step();
+  EXPECT_EQ(g->gameOverFlag, 1);
+  EXPECT_EQ(g->pauseActive, 0);
+  EXPECT_EQ(g->pauseSlide, -64);
+  gametest::ReleaseLeft();
+  for (int i = 0; i < 200 && g->mode != 1; ++i) Step();
+  ASSERT_EQ(g->mode, 1);
+  EXPECT_EQ(g->score, 30);
+  EXPECT_EQ(g->highScores[30 + 10], 30);
+}
+
+TEST_F(Screens, GameOverOverlayBuildsForNinetyUpdatesThenFadesOverTheMenu) {
+  g->difficulty = 2;
+  for (int i = 0; i < 10; ++i) g->highScores[10 + i] = 100 - 10 * i;
+  g->score = 75;  // reaches the fourth place
+  g->gameOverFlag = 1;
+  Step();
+  EXPECT_EQ(g->gameOverTimer, 1);
+  for (int i = 0; i < 30; ++i) Step();
+  EXPECT_TRUE(playtest::HasText("GAME"));
+  EXPECT_TRUE(playtest::HasText("OVER"));
+  EXPECT_TRUE(playtest::HasText("New Highscore"));
+  EXPECT_TRUE(playtest::HasTextContaining("4th"));
+  for (int i = 0; i < 100 && g->mode == 10; ++i) Step();
+  EXPECT_EQ(g->mode, 2);
+  EXPECT_EQ(g->gameOverTimer, 73) << "the turn to the menu also starts the fade";
+  Step();
+  EXPECT_EQ(g->mode, 1);
+  EXPECT_EQ(g->gameOverTimer, 71);
+  EXPECT_EQ(g->highScores[13], 75) << "recorded at the place shown";
+  EXPECT_TRUE(playtest::HasText("GAME")) << "the overlay fades out over the menu";
+  for (int i = 0; i < 40; ++i) Step();
+  EXPECT_EQ(g->gameOverTimer, 0);
+  EXPECT_FALSE(playtest::HasText("GAME"));
+}
+
+TEST_F(Screens, GameOverWithoutAPlaceShowsNoNotice) {
+  for (int i = 0; i < 10; ++i) g->highScores[10 + i] = 100 - 10 * i;
+  g->score = 5;
+  g->gameOverFlag = 1;
+  for (int i = 0; i < 30; ++i) Step();
+  EXPECT_TRUE(playtest::HasText("GAME"));
+  EXPECT_FALSE(playtest::HasText("New Highscore"));
+}
+
+TEST_F(Screens, PlaceTextCountsAnEqualScoreAsReachingThePlace) {
+  g->difficulty = 2;
+  for (int i = 0; i < 10; ++i) g->highScores[10 + i] = 100 - 10 * i;
+  struct Case {
+    int score;
+    const char* text;
+    int place;
+  };
+  const Case cases[] = {{101, "1st!", 1}, {100, "1st!", 1}, {95, "2nd", 2},  {80, "3rd", 3},
+                        {60, "5th", 5},   {55, "6th", 6},   {10, "10th", 10}, {9, "", 0}};
+  for (const Case& c : cases) {
+    g->score = c.score;
+    const String text = g->m_MyNth();
+    std::string narrow;
+    for (int i = 0; i < text.Length(); ++i) narrow += static_cast<char>(text[i]);
+    EXPECT_EQ(narrow, c.text) << c.score;
+    EXPECT_EQ(g->lp, c.place) << c.score;
+  }
+  for (int i = 0; i < 10; ++i) g->highScores[10 + i] = 0;
+  g->score = 0;
+  g->m_MyNth();
+  EXPECT_EQ(g->lp, 1) << "a zero against an empty row is first";
+}
+
+TEST_F(Screens, PortraitPanelIsTallerWithItsButtonsCloserTogether) {
+  ASSERT_TRUE(playtest::ReadyInMenu(480, 640));
+  playtest::StartGame(2);
+  Step();
+  ASSERT_EQ(g->landscape, 0);
+  OpenPanelWithBackKey();
+  EXPECT_EQ(g->pauseSlide, 248);
+  float x = 0, y = 0;
+  ASSERT_TRUE(playtest::FindImage(kIcons, 1, &x, &y));
+  EXPECT_EQ(x, vl_Korvane_jscrw / 2 - 96);
+  EXPECT_EQ(y, 248 - 96);
+  g->score = 0;
+  g->roundScore = 0;
+  playtest::ClickVirtual(QuitX(), ButtonsY());
+  EXPECT_EQ(g->gameOverFlag, 1);
+  ASSERT_TRUE(playtest::ReadyInMenu(640, 480));
+}
+
+}  // namespace
