@@ -1,0 +1,66 @@
+#include "tests/tools/generated_data.h"
+
+#include <stb/stb_image.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace assetgen_test {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Folders made by this process, removed at exit.
+struct TempRoot {
+  fs::path path = fs::temp_directory_path() / ("korvane-assetgen-test-" + std::to_string(getpid()));
+  ~TempRoot() {
+    std::error_code ec;
+    fs::remove_all(path, ec);
+  }
+};
+
+TempRoot& tempRoot() {
+  static TempRoot root;
+  return root;
+}
+
+}  // namespace
+
+std::string generateInto(const std::string& name) {
+  fs::path dir = tempRoot().path / name;
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  std::string command = std::string("\"") + KORVANE_ASSETGEN + "\" --out \"" + dir.string() + "\"";
+  if (std::system(command.c_str()) != 0) throw std::runtime_error("generator failed: " + command);
+  return dir.string();
+}
+
+const std::string& generatedData() {
+  static const std::string dir = generateInto("first");
+  return dir;
+}
+
+std::vector<uint8_t> readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+Image loadImage(const std::string& path) {
+  Image img;
+  int channels = 0;
+  unsigned char* data = stbi_load(path.c_str(), &img.width, &img.height, &channels, 4);
+  if (!data) {
+    img.width = img.height = 0;
+    return img;
+  }
+  img.rgba.assign(data, data + size_t(img.width) * img.height * 4);
+  stbi_image_free(data);
+  return img;
+}
+
+}  // namespace assetgen_test

@@ -1,0 +1,26 @@
+// Runs the real generator into fresh temporary folders for the tests and
+// removes them when the test program ends. Reading helpers for its files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace assetgen_test {
+
+// The data folder written by one generator run, made on first use.
+const std::string& generatedData();
+// A second, independent run into another folder.
+std::string generateInto(const std::string& name);
+std::vector<uint8_t> readFile(const std::string& path);
+
+// An image read back with stb_image as 8-bit RGBA.
+struct Image {
+  int width = 0, height = 0;
+  std::vector<uint8_t> rgba;
+  bool ok() const { return width > 0; }
+  uint8_t alpha(int x, int y) const { return rgba[(size_t(y) * width + x) * 4 + 3]; }
+};
+Image loadImage(const std::string& path);
+
+}  // namespace assetgen_test

@@ -1,0 +1,82 @@
+#include "tools/assetgen/canvas.h"
+
+#include <cmath>
+
+namespace assetgen {
+
+Canvas::Canvas(float designWidth, float designHeight, int level)
+    : width_(int(std::lround(designWidth * level))),
+      height_(int(std::lround(designHeight * level))),
+      level_(level),
+      data_(size_t(width_) * height_ * 4, 0.0f) {}
+
+void Canvas::blend(int x, int y, Colour c, float coverage) {
+  float a = clamp01(c.a * coverage);
+  if (a <= 0) return;
+  float* p = &data_[(size_t(y) * width_ + x) * 4];
+  float keep = 1.0f - a;
+  p[0] = clamp01(c.r) * a + p[0] * keep;
+  p[1] = clamp01(c.g) * a + p[1] * keep;
+  p[2] = clamp01(c.b) * a + p[2] * keep;
+  p[3] = a + p[3] * keep;
+}
+
+void Canvas::erase(int x, int y, float amount) {
+  float* p = &data_[(size_t(y) * width_ + x) * 4];
+  float keep = 1.0f - clamp01(amount);
+  for (int i = 0; i < 4; ++i) p[i] *= keep;
+}
+
+void Canvas::paste(const Canvas& src, int dx, int dy) {
+  for (int y = 0; y < src.height_; ++y) {
+    int ty = y + dy;
+    if (ty < 0 || ty >= height_) continue;
+    for (int x = 0; x < src.width_; ++x) {
+      int tx = x + dx;
+      if (tx < 0 || tx >= width_) continue;
+      const float* s = src.pixel(x, y);
+      float* d = &data_[(size_t(ty) * width_ + tx) * 4];
+      for (int i = 0; i < 4; ++i) d[i] = s[i];
+    }
+  }
+}
+
+void Canvas::compositeOver(const Canvas& src, int dx, int dy, float alpha) {
+  for (int y = 0; y < src.height_; ++y) {
+    int ty = y + dy;
+    if (ty < 0 || ty >= height_) continue;
+    for (int x = 0; x < src.width_; ++x) {
+      int tx = x + dx;
+      if (tx < 0 || tx >= width_) continue;
+      const float* s = src.pixel(x, y);
+      float* d = &data_[(size_t(ty) * width_ + tx) * 4];
+      float keep = 1.0f - s[3] * alpha;
+      for (int i = 0; i < 4; ++i) d[i] = s[i] * alpha + d[i] * keep;
+    }
+  }
+}
+
+std::vector<uint8_t> Canvas::toRgba8() const {
+  std::vector<uint8_t> out(size_t(width_) * height_ * 4, 0);
+  for (size_t i = 0; i < size_t(width_) * height_; ++i) {
+    const float* p = &data_[i * 4];
+    float a = clamp01(p[3]);
+    uint8_t a8 = uint8_t(std::lround(a * 255.0f));
+    // Fully transparent pixels keep colour 0: they compress well and the
+    // loader premultiplies them away anyway.
+    if (a8 == 0) continue;
+    for (int k = 0; k < 3; ++k)
+      out[i * 4 + k] = uint8_t(std::lround(clamp01(p[k] / a) * 255.0f));
+    out[i * 4 + 3] = a8;
+  }
+  return out;
+}
+
+void Canvas::pixelRange(Box b, int& x0, int& y0, int& x1, int& y1) const {
+  x0 = std::max(0, int(std::floor(b.x0 * level_)));
+  y0 = std::max(0, int(std::floor(b.y0 * level_)));
+  x1 = std::min(width_, int(std::ceil(b.x1 * level_)));
+  y1 = std::min(height_, int(std::ceil(b.y1 * level_)));
+}
+
+}  // namespace assetgen

@@ -1,0 +1,62 @@
+// The two bitmap fonts: the game's own text font "fonts/editundo" (one
+// 16 x 16 cell per character, written with an advance of 7 and a line height
+// of 10) and the host's default font "kiri_font.png".
+#include "tools/assetgen/catalogue.h"
+
+namespace assetgen {
+
+namespace {
+
+constexpr int kFirstChar = 32;
+constexpr int kLastPrintable = 126;
+// The game font: bold monospaced outlines sized so that a glyph with its dark
+// edge fits the 7-unit advance, centred on the cell like the game expects.
+constexpr float kGameEm = 10.6f;
+constexpr float kGameCell = 16;
+constexpr float kGameEmbolden = 0.18f;  // extra weight for reading at small sizes
+constexpr float kGameEdge = 0.95f;      // dark edge that keeps white text readable on light backgrounds
+
+// The default font: a plain sans serif in 8-unit cells, 13 units tall.
+constexpr float kDefaultEm = 10.5f;
+constexpr float kDefaultBaseline = 10.0f;
+constexpr int kDefaultPitch = kDefaultFontGlyphWidth + 2;  // one-pixel gutter on each side
+
+}  // namespace
+
+void drawGameFontFrame(Canvas& c, int frame, const Fonts& fonts) {
+  int code = frame + kFirstChar;
+  if (code <= kFirstChar || code > kLastPrintable) return;  // space and control codes stay blank
+  const Font& f = fonts.monoBold;
+  float advance = f.advance(code, kGameEm);
+  Vec2 origin{kGameCell / 2 - advance / 2, kGameCell / 2 + f.capHeight() * kGameEm / 2};
+  Outline g = f.glyph(code, kGameEm, origin);
+  if (g.empty()) return;
+  auto body = [&](Vec2 p) { return g.sd(p) - kGameEmbolden; };
+  Box area = g.bounds().grown(kGameEdge + 1);
+  // Soft shadow below, dark edge, then the white face with a faint fall-off
+  // toward the bottom so that large text looks moulded rather than flat.
+  fillSoft(c, area, [&](Vec2 p) { return body(p - Vec2{0.35f, 0.7f}) - kGameEdge; }, rgb(0, 0, 0, 0.45f), 0,
+           0.9f);
+  fillSolid(c, area, [&](Vec2 p) { return body(p) - kGameEdge; }, rgb(16, 16, 28, 0.92f));
+  float top = origin.y - f.capHeight() * kGameEm;
+  fillShape(c, area, body, [&](Vec2 p, float) {
+    return mix(rgb(255, 255, 255), rgb(214, 220, 232), clamp01((p.y - top) / (kGameEm * 0.95f)));
+  });
+}
+
+Canvas renderDefaultFont(const Fonts& fonts) {
+  Canvas strip(float(kDefaultFontFrames * kDefaultPitch), float(kDefaultFontHeight), 1);
+  const Font& f = fonts.sans;
+  for (int i = 0; i < kDefaultFontFrames; ++i) {
+    int code = kFirstChar + i;
+    if (code <= kFirstChar || code > kLastPrintable) continue;
+    Canvas cell(float(kDefaultFontGlyphWidth), float(kDefaultFontHeight), 1);
+    float advance = f.advance(code, kDefaultEm);
+    Outline g = f.glyph(code, kDefaultEm, {kDefaultFontGlyphWidth / 2.0f - advance / 2, kDefaultBaseline});
+    fillSolid(cell, g.bounds(), [&](Vec2 p) { return g.sd(p) - 0.05f; }, rgb(255, 255, 255));
+    strip.paste(cell, i * kDefaultPitch + 1, 0);
+  }
+  return strip;
+}
+
+}  // namespace assetgen
