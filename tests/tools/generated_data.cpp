@@ -40,10 +40,7 @@ std::string generateInto(const std::string& name) {
   return dir.string();
 }
 
-const std::string& generatedData() {
-  static const std::string dir = generateInto("first");
-  return dir;
-}
+std::string generatedData() { return KORVANE_DATA_DIR; }
 
 std::vector<uint8_t> readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

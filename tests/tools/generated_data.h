@@ -1,5 +1,6 @@
-// Runs the real generator into fresh temporary folders for the tests and
-// removes them when the test program ends. Reading helpers for its files.
+// Where the tests find the generated files: the data folder the build wrote,
+// or a fresh temporary folder (removed when the test program ends) for a
+// second run of the real generator. Reading helpers for the files.
 #pragma once
 
 #include <cstdint>
@@ -8,9 +9,9 @@
 
 namespace assetgen_test {
 
-// The data folder written by one generator run, made on first use.
-const std::string& generatedData();
-// A second, independent run into another folder.
+// The data folder written by the build.
+std::string generatedData();
+// Another run of the generator, into a temporary folder.
 std::string generateInto(const std::string& name);
 std::vector<uint8_t> readFile(const std::string& path);
 

@@ -137,32 +137,49 @@ TEST(ImageFiles, FramesTheScreensDrawAreNotEmpty) {
     }
 }
 
+// Distance from the frame centre to the silhouette's edge in each of 72
+// directions, divided by the mean distance: the shape regardless of its size.
+std::vector<double> radialProfile(const Image& img, Rect r) {
+  std::vector<double> profile;
+  double sum = 0;
+  for (int i = 0; i < 72; ++i) {
+    double a = i * 5.0 * 3.14159265 / 180, cx = r.x + r.w / 2.0, cy = r.y + r.h / 2.0;
+    double dist = 0;
+    for (double t = 0; t < r.w / 2.0; t += 0.25) {
+      int x = int(cx + std::cos(a) * t), y = int(cy + std::sin(a) * t);
+      if (x < r.x || y < r.y || x >= r.x + r.w || y >= r.y + r.h || img.alpha(x, y) <= 128) break;
+      dist = t;
+    }
+    profile.push_back(dist);
+    sum += dist;
+  }
+  for (double& d : profile) d /= sum / profile.size();
+  return profile;
+}
+
 TEST(ImageFiles, GemsHaveFiveDifferentSilhouettesFillingTheirCells) {
   for (int level : kLevels) {
     Loaded l = loadSheet("gems", level);
     ASSERT_GE(l.frames.size(), 5u);
-    std::vector<std::vector<bool>> masks;
+    std::vector<std::vector<double>> profiles;
     for (int k = 0; k < 5; ++k) {
       Rect r = l.frames[k];
       Ink ink = inkOf(l.image, r, 128);
-      // Drawn about 60 pixels wide on screen: the gem must use most of its cell.
-      EXPECT_GE(ink.x1 - ink.x0 + 1, r.w * 3 / 4) << "gem " << k << " level " << level;
-      EXPECT_GE(ink.y1 - ink.y0 + 1, r.h * 3 / 4) << "gem " << k << " level " << level;
-      std::vector<bool> mask;
-      for (int y = r.y; y < r.y + r.h; ++y)
-        for (int x = r.x; x < r.x + r.w; ++x) mask.push_back(l.image.alpha(x, y) > 128);
-      masks.push_back(mask);
+      // Drawn about 60 pixels wide on screen: the gem uses most of its cell.
+      int w = ink.x1 - ink.x0 + 1, h = ink.y1 - ink.y0 + 1;
+      EXPECT_GE(std::max(w, h), r.w * 13 / 16) << "gem " << k << " level " << level;
+      EXPECT_GE(std::min(w, h), r.w / 2) << "gem " << k << " level " << level;
+      profiles.push_back(radialProfile(l.image, r));
     }
-    // Shapes, not only colours, tell the kinds apart: no two silhouettes overlap
-    // by more than 80 percent of their union.
+    // Shapes, not only colours, tell the kinds apart: in some direction every
+    // pair of silhouettes differs by a clear share of their size (a circle and
+    // a square differ by about a tenth; a circle and a hexagon by less).
     for (int a = 0; a < 5; ++a)
       for (int b = a + 1; b < 5; ++b) {
-        int both = 0, either = 0;
-        for (size_t i = 0; i < masks[a].size(); ++i) {
-          both += masks[a][i] && masks[b][i];
-          either += masks[a][i] || masks[b][i];
-        }
-        EXPECT_LT(double(both) / either, 0.8) << "gems " << a << " and " << b << " look alike, level " << level;
+        double most = 0;
+        for (size_t i = 0; i < profiles[a].size(); ++i)
+          most = std::max(most, std::fabs(profiles[a][i] - profiles[b][i]));
+        EXPECT_GT(most, 0.085) << "gems " << a << " and " << b << " have the same shape, level " << level;
       }
   }
 }
@@ -202,7 +219,7 @@ TEST(GameFont, CharactersSitInTheirFramesAndFitTheAdvance) {
       // so that neighbours in a line do not run into each other.
       float centreX = (ink.x0 + ink.x1 + 1) / 2.0f / level;
       EXPECT_NEAR(centreX, kCell / 2.0f, 1.5f) << "character " << code;
-      EXPECT_LE((ink.x1 - ink.x0 + 1) / float(level), kAdvance + 2.5f) << "character " << code;
+      EXPECT_LE((ink.x1 - ink.x0 + 1) / float(level), kAdvance + 3.0f) << "character " << code;
     }
     // Capitals sit on the middle of the cell, where the text writer puts the centre.
     Ink h = inkOf(l.image, l.frames['H' - 32], 100);

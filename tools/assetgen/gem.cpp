@@ -33,7 +33,7 @@ std::vector<Vec2> rimPoints(int kind, float r) {
       for (int i = 0; i < 16; ++i) v.push_back(polar(-90.0f + 22.5f * i, r * 0.97f));
       break;
     case 2: {  // square step cut with clipped corners
-      float s = r * 0.80f, k = s * 0.30f;
+      float s = r * 0.90f, k = s * 0.14f;
       v = {{-s + k, -s}, {s - k, -s}, {s, -s + k}, {s, s - k},
            {s - k, s},   {-s + k, s}, {-s, s - k}, {-s, -s + k}};
       v = subdivided(v);
