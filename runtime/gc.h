@@ -20,6 +20,10 @@
 // vl_graphics_context, vl_graphics_renderDevice, in that order); the runtime
 // itself knows nothing of them. Tests install their own marker.
 //
+// Stress builds (KORVANE_GC_STRESS) make every gc_collect() finish a whole
+// cycle and run every pending destructor, so a missing mark() or barrier shows
+// at the next safe point instead of some frames later.
+//
 // Single-threaded: nothing here is locked. Depends only on the C++ library and
 // runtime/string.h (string arrays, Object::debug()).
 #pragma once

@@ -83,6 +83,7 @@ void sweep_lazily() {
 }
 
 TEST_F(CollectorTest, GarbageIsFinalisedByLaterAllocationsOldestFirst) {
+  SKIP_UNDER_STRESS();
   for (int id = 1; id <= 3; ++id) new Tracked(id);
   sweep_lazily();
   EXPECT_TRUE(finalised().empty()) << "a sweep alone runs no destructor";
@@ -95,6 +96,7 @@ TEST_F(CollectorTest, GarbageIsFinalisedByLaterAllocationsOldestFirst) {
 }
 
 TEST_F(CollectorTest, AnAllocationFinalisesAtLeastItsOwnSizeOfGarbage) {
+  SKIP_UNDER_STRESS();
   for (int id = 1; id <= 10; ++id) new Tracked(id);
   sweep_lazily();
   new Sized<200>;  // 200 bytes: four 56-byte objects

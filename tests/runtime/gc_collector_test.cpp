@@ -17,12 +17,6 @@ using gctest::finalised;
 using gctest::root;
 using gctest::Tracked;
 
-#ifdef KORVANE_GC_STRESS
-#define SKIP_UNDER_STRESS() GTEST_SKIP() << "stress builds finish every cycle at each step"
-#else
-#define SKIP_UNDER_STRESS() (void)0
-#endif
-
 constexpr int kSweepBytes = 4 * 1024 * 1024;
 constexpr int kFullModeBytes = 64 * 1024 * 1024;
 
