@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string>
 
 #include "host/sound_decoder.h"
 #include "tests/host/sound_files.h"
@@ -177,6 +178,16 @@ TEST(OggReader, DamagedOrForeignDataFails) {
   EXPECT_FALSE(decode(readOgg, Bytes(), out));
   Bytes ogg = EncodeOggTone(1, 22050, 440, 0.2);
   EXPECT_FALSE(decode(readOgg, Bytes(ogg.begin(), ogg.begin() + 60), out)) << "headers cut";
+}
+
+// A stream from the fuzzer whose sparse codebook is cut short: the decoder
+// fails inside its set-up and used to leak the set-up's scratch memory.
+TEST(OggReader, BrokenCodebookFailsAndReleasesEverything) {
+  Bytes file = ReadFile(std::string(KORVANE_SOURCE_DIR) +
+                        "/tests/fuzz/corpus/ogg_reader_fuzz/sparse-codebook-error.ogg");
+  ASSERT_FALSE(file.empty());
+  DecodedSound out;
+  EXPECT_FALSE(decode(readOgg, file, out));
 }
 
 }  // namespace
