@@ -1,14 +1,63 @@
 // The saved state line through the real state file: its exact form after a
 // fresh start, the round trip, and damaged, truncated, enormous and hostile
 // texts, which must never crash and never cost the sections that are intact.
+//
+// The game object is created through the application module as the program
+// creates it, with its devices but without a window: saving and loading need
+// only the application device's state file, which lives in a fresh temporary
+// working folder.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "tests/game/game_harness.h"
+#include "framework/std_main.h"
+#include "game/my_app.h"
+#include "runtime/gc.h"
+
+namespace fs = std::filesystem;
+
+namespace gametest {
+namespace {
+
+vl_Korvane_MyApp* game = nullptr;
+
+vl_Korvane_MyApp* Game() {
+  if (game != nullptr) return game;
+  char pattern[] = "/tmp/korvane-state-test-XXXXXX";
+  const char* folder = mkdtemp(pattern);
+  if (folder == nullptr || chdir(folder) != 0) std::abort();
+  gc_init1();
+  vlInit();
+  game = (new vl_Korvane_MyApp())->g_new();
+  return game;
+}
+
+std::string ReadStateFile() {
+  std::ifstream in(".vellumstate", std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteStateFile(const std::string& text) {
+  std::ofstream out(".vellumstate", std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+void RemoveStateFile() {
+  std::error_code ignored;
+  fs::remove(".vellumstate", ignored);
+}
+
+}  // namespace
+}  // namespace gametest
 
 namespace {
 
