@@ -79,4 +79,17 @@ void Canvas::pixelRange(Box b, int& x0, int& y0, int& x1, int& y1) const {
   y1 = std::min(height_, int(std::ceil(b.y1 * level_)));
 }
 
+float DistanceGrid::operator()(Vec2 p) const {
+  float gx = p.x * level_ - 0.5f - x0_, gy = p.y * level_ - 0.5f - y0_;
+  float cx = std::min(std::max(gx, 0.0f), float(w_ - 1)), cy = std::min(std::max(gy, 0.0f), float(h_ - 1));
+  float outside = std::sqrt((gx - cx) * (gx - cx) + (gy - cy) * (gy - cy)) / level_;
+  int ix = std::min(int(cx), w_ - 2), iy = std::min(int(cy), h_ - 2);
+  float fx = cx - ix, fy = cy - iy;
+  const float* row0 = &values_[size_t(iy) * w_ + ix];
+  const float* row1 = row0 + w_;
+  float top = row0[0] + (row0[1] - row0[0]) * fx;
+  float bottom = row1[0] + (row1[1] - row1[0]) * fx;
+  return top + (bottom - top) * fy + outside;
+}
+
 }  // namespace assetgen

@@ -74,7 +74,7 @@ class Canvas {
 // the part of its width inside the edge; `shader(p, d)` gives the straight
 // colour at design point p where the shape's distance is d.
 template <class Sdf, class Shader>
-void fillShape(Canvas& c, Box area, Sdf sdf, Shader shader) {
+void fillShape(Canvas& c, Box area, const Sdf& sdf, const Shader& shader) {
   int x0, y0, x1, y1;
   c.pixelRange(area.grown(1.0f), x0, y0, x1, y1);
   float level = float(c.level());
@@ -90,14 +90,14 @@ void fillShape(Canvas& c, Box area, Sdf sdf, Shader shader) {
 
 // Like fillShape with one colour.
 template <class Sdf>
-void fillSolid(Canvas& c, Box area, Sdf sdf, Colour colour) {
+void fillSolid(Canvas& c, Box area, const Sdf& sdf, Colour colour) {
   fillShape(c, area, sdf, [colour](Vec2, float) { return colour; });
 }
 
 // A soft-edged fill: full strength `inside` units inside the edge, fading to
 // nothing `outside` units beyond it. For shadows and glows.
 template <class Sdf>
-void fillSoft(Canvas& c, Box area, Sdf sdf, Colour colour, float inside, float outside) {
+void fillSoft(Canvas& c, Box area, const Sdf& sdf, Colour colour, float inside, float outside) {
   int x0, y0, x1, y1;
   c.pixelRange(area.grown(outside + 1.0f), x0, y0, x1, y1);
   for (int y = y0; y < y1; ++y)
@@ -110,7 +110,7 @@ void fillSoft(Canvas& c, Box area, Sdf sdf, Colour colour, float inside, float o
 
 // Cuts the shape out of what is already drawn, anti-aliased.
 template <class Sdf>
-void eraseShape(Canvas& c, Box area, Sdf sdf) {
+void eraseShape(Canvas& c, Box area, const Sdf& sdf) {
   int x0, y0, x1, y1;
   c.pixelRange(area.grown(1.0f), x0, y0, x1, y1);
   float level = float(c.level());
@@ -125,7 +125,7 @@ void eraseShape(Canvas& c, Box area, Sdf sdf) {
 // per pixel: for pictures made of many touching pieces, such as gem facets,
 // whose shared edges must not show seams.
 template <class Fn>
-void paintSupersampled(Canvas& c, Box area, int n, Fn colourAt) {
+void paintSupersampled(Canvas& c, Box area, int n, const Fn& colourAt) {
   int x0, y0, x1, y1;
   c.pixelRange(area.grown(1.0f), x0, y0, x1, y1);
   float step = 1.0f / (n * c.level());
@@ -147,10 +147,36 @@ void paintSupersampled(Canvas& c, Box area, int n, Fn colourAt) {
     }
 }
 
+// A distance field sampled once at the pixel centres of a canvas area and
+// read back with bilinear interpolation: for shapes with many edges (glyphs,
+// the logo) that are filled, outlined, shadowed and lit in several passes.
+// Outside the sampled area it returns the nearest sample plus the distance to
+// the area, which keeps far points far.
+class DistanceGrid {
+ public:
+  template <class Sdf>
+  DistanceGrid(const Canvas& c, Box area, Sdf sdf) : level_(float(c.level())) {
+    x0_ = int(std::floor(area.x0 * level_));
+    y0_ = int(std::floor(area.y0 * level_));
+    w_ = std::max(2, int(std::ceil(area.x1 * level_)) - x0_);
+    h_ = std::max(2, int(std::ceil(area.y1 * level_)) - y0_);
+    values_.resize(size_t(w_) * h_);
+    for (int y = 0; y < h_; ++y)
+      for (int x = 0; x < w_; ++x)
+        values_[size_t(y) * w_ + x] = sdf(Vec2{(x0_ + x + 0.5f) / level_, (y0_ + y + 0.5f) / level_});
+  }
+  float operator()(Vec2 p) const;
+
+ private:
+  float level_;
+  int x0_, y0_, w_, h_;
+  std::vector<float> values_;
+};
+
 // Surface normal of an embossed shape at p, from the distance field: points
 // outward across the edge; zero where the field is flat.
 template <class Sdf>
-Vec2 edgeNormal(Sdf sdf, Vec2 p, float eps) {
+Vec2 edgeNormal(const Sdf& sdf, Vec2 p, float eps) {
   float dx = sdf({p.x + eps, p.y}) - sdf({p.x - eps, p.y});
   float dy = sdf({p.x, p.y + eps}) - sdf({p.x, p.y - eps});
   return normalised({dx, dy});

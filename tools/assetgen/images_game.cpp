@@ -150,7 +150,7 @@ void drawBadgeFrame(Canvas& c, int frame, const Fonts&) {
     return mix(tint(disc, 0.25f), shade(disc, 0.6f), clamp01((p.y - m.y + 18) / 36));
   });
   // Emblem: light face with a bevel lit from the upper left and a soft shadow.
-  auto emblemSd = [&](Vec2 p) { return badgeEmblem(emblem, p, m, 11.5f); };
+  DistanceGrid emblemSd(c, boxAround(m, 21), [&](Vec2 p) { return badgeEmblem(emblem, p, m, 11.5f); });
   fillSoft(c, boxAround(m, 20), [&](Vec2 p) { return emblemSd(p - Vec2{0.8f, 1.2f}); }, rgb(0, 0, 0, 0.45f),
            0, 1.5f);
   fillShape(c, boxAround(m, 20), emblemSd, [&](Vec2 p, float d) {

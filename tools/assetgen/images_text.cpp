@@ -11,10 +11,17 @@ constexpr int kFirstChar = 32;
 constexpr int kLastPrintable = 126;
 // The game font: bold monospaced outlines sized so that a glyph with its dark
 // edge fits the 7-unit advance, centred on the cell like the game expects.
-constexpr float kGameEm = 10.6f;
 constexpr float kGameCell = 16;
-constexpr float kGameEmbolden = 0.18f;  // extra weight for reading at small sizes
-constexpr float kGameEdge = 0.95f;      // dark edge that keeps white text readable on light backgrounds
+// Glyph size, extra weight and the dark edge that keeps white text readable on
+// light backgrounds. At level 1 a glyph is only a few pixels across, so there
+// the letters are larger and the edge thinner, leaning on a drop shadow.
+struct GameFontStyle {
+  float em, embolden, edge, shadowX, shadowY;
+};
+GameFontStyle gameFontStyle(int level) {
+  if (level == 1) return {11.2f, 0.22f, 0.55f, 0.8f, 0.9f};
+  return {10.6f, 0.18f, 0.95f, 0.35f, 0.7f};
+}
 
 // The default font: a plain sans serif in 8-unit cells, 13 units tall.
 constexpr float kDefaultEm = 10.5f;
@@ -27,20 +34,21 @@ void drawGameFontFrame(Canvas& c, int frame, const Fonts& fonts) {
   int code = frame + kFirstChar;
   if (code <= kFirstChar || code > kLastPrintable) return;  // space and control codes stay blank
   const Font& f = fonts.monoBold;
-  float advance = f.advance(code, kGameEm);
-  Vec2 origin{kGameCell / 2 - advance / 2, kGameCell / 2 + f.capHeight() * kGameEm / 2};
-  Outline g = f.glyph(code, kGameEm, origin);
+  GameFontStyle st = gameFontStyle(c.level());
+  float advance = f.advance(code, st.em);
+  Vec2 origin{kGameCell / 2 - advance / 2, kGameCell / 2 + f.capHeight() * st.em / 2};
+  Outline g = f.glyph(code, st.em, origin);
   if (g.empty()) return;
-  auto body = [&](Vec2 p) { return g.sd(p) - kGameEmbolden; };
-  Box area = g.bounds().grown(kGameEdge + 1);
-  // Soft shadow below, dark edge, then the white face with a faint fall-off
-  // toward the bottom so that large text looks moulded rather than flat.
-  fillSoft(c, area, [&](Vec2 p) { return body(p - Vec2{0.35f, 0.7f}) - kGameEdge; }, rgb(0, 0, 0, 0.45f), 0,
-           0.9f);
-  fillSolid(c, area, [&](Vec2 p) { return body(p) - kGameEdge; }, rgb(16, 16, 28, 0.92f));
-  float top = origin.y - f.capHeight() * kGameEm;
-  fillShape(c, area, body, [&](Vec2 p, float) {
-    return mix(rgb(255, 255, 255), rgb(214, 220, 232), clamp01((p.y - top) / (kGameEm * 0.95f)));
+  Box area = g.bounds().grown(st.edge + 2);
+  DistanceGrid field(c, area, [&](Vec2 p) { return g.sd(p) - st.embolden; });
+  // Shadow below, dark edge, then the white face with a faint fall-off toward
+  // the bottom so that large text looks moulded rather than flat.
+  fillSoft(c, area, [&](Vec2 p) { return field(p - Vec2{st.shadowX, st.shadowY}) - st.edge; },
+           rgb(0, 0, 0, 0.55f), 0, 0.6f);
+  fillSolid(c, area, [&](Vec2 p) { return field(p) - st.edge; }, rgb(16, 16, 28, 0.92f));
+  float top = origin.y - f.capHeight() * st.em;
+  fillShape(c, area, field, [&](Vec2 p, float) {
+    return mix(rgb(255, 255, 255), rgb(214, 220, 232), clamp01((p.y - top) / (st.em * 0.95f)));
   });
 }
 

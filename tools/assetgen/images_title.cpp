@@ -177,8 +177,8 @@ void drawLogo(Canvas& c, const Fonts& fonts) {
     letters.add(g);
     x += adv + tracking;
   }
-  auto sd = [&](Vec2 p) { return letters.sd(p); };
-  Box area = letters.bounds().grown(12);
+  Box area = letters.bounds().grown(16);
+  DistanceGrid sd(c, area, [&](Vec2 p) { return letters.sd(p); });
   float top = letters.bounds().y0, bottom = letters.bounds().y1;
   fillSoft(c, area, [&](Vec2 p) { return sd(p - Vec2{0, 4}) - 5; }, rgb(0, 0, 0, 0.55f), 0, 5);
   fillSolid(c, area, [&](Vec2 p) { return sd(p) - 5.0f; }, rgb(28, 16, 64));
@@ -228,7 +228,6 @@ void drawStudio(Canvas& c, const Fonts& fonts) {
     float lit = -(n.x * -0.5f + n.y * -0.85f);
     return mix(face, lit > 0 ? rgb(255, 255, 240) : rgb(140, 70, 10), rim * std::fabs(lit));
   });
-  drawGem(c, 3, z + Vec2{30, -30}, 9, 0);
   ShapeSet name = fonts.sansBold.centredText("ZEVO", 34, {128, 140}, 3);
   fillSolid(c, name.bounds().grown(3), [&](Vec2 p) { return name.sd(p) - 2; }, rgb(8, 12, 28));
   fillShape(c, name.bounds(), [&](Vec2 p) { return name.sd(p); },
