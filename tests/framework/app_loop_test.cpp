@@ -86,11 +86,40 @@ void StartProgram() {
   vl_std_main(1, args);
 }
 
+// Closes the window after a time limit, so that a loop stuck waiting (for
+// example suspended with no way back) fails its test instead of hanging it.
+class Watchdog {
+ public:
+  explicit Watchdog(double seconds)
+      : thread_([this, seconds] {
+          auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+          while (!stopped_ && std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+          }
+          if (!stopped_) {
+            CloseWindow();
+            glfwPostEmptyEvent();
+          }
+        }) {}
+  void Stop() {
+    stopped_ = true;
+    thread_.join();
+  }
+
+ private:
+  std::atomic<bool> stopped_{false};
+  std::thread thread_;
+};
+
+constexpr double kRunLimitSeconds = 15;
+
 // Runs the program from start-up to the closed window.
 void RunProgram() {
   StartProgram();
   ASSERT_NE(runner, nullptr);
+  Watchdog watchdog(kRunLimitSeconds);
   runner();
+  watchdog.Stop();
   StopHost();
 }
 
@@ -320,6 +349,60 @@ TEST(AppLoopTest, KeysCharactersAndButtonsReachTheInputDevice) {
   typist.join();
   EXPECT_EQ(hits, (std::vector<int>{65, 27, 2}));
   EXPECT_EQ(chars, (std::vector<int>{'a', 27}));
+}
+
+// Held keys repeat their presses (the X server's auto-repeat): a held
+// backspace queues its character again and again, though the key counts as
+// one hit while it stays down.
+TEST(AppLoopTest, HeldKeyRepeatsItsCharacter) {
+  PrivateDisplay display(/*withWindowManager=*/false);
+  if (!display.ready()) GTEST_SKIP() << "a private Xvfb could not be started here";
+  std::thread typist;
+  int backspaces = 0, hits = 0;
+  onCreate = [&] {
+    vl_app_SetUpdateRate(60);
+    typist = std::thread([] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      int status = std::system(
+          "xset r on r rate 200 30 2>/dev/null;"
+          "xdotool search --name '^Korvane$' windowfocus --sync >/dev/null 2>&1;"
+          "xdotool keydown BackSpace; sleep 1; xdotool keyup BackSpace; sleep 0.1");
+      (void)status;
+      CloseWindow();
+    });
+  };
+  onUpdate = [&] {
+    gxtkInput* input = vl_app_device->InputDevice();
+    hits += input->KeyHit(8);
+    while (int chr = input->GetChar()) backspaces += chr == 8;
+  };
+  RunProgram();
+  typist.join();
+  EXPECT_EQ(hits, 1);
+  EXPECT_GE(backspaces, 5);
+}
+
+// Focus moving to another window, without minimising, keeps the application
+// running.
+TEST(AppLoopTest, LosingTheFocusAloneDoesNotSuspend) {
+  PrivateDisplay display(/*withWindowManager=*/false);
+  if (!display.ready()) GTEST_SKIP() << "a private Xvfb could not be started here";
+  GLFWwindow* other = nullptr;
+  bool activeAfterSwitch = true;
+  onCreate = [] { vl_app_SetUpdateRate(60); };
+  onUpdate = [&] {
+    if (updateCount == 5) {
+      other = glfwCreateWindow(200, 100, "other", nullptr, nullptr);
+      glfwFocusWindow(other);
+    }
+    if (updateCount == 30) activeAfterSwitch = hostwin::IsActive();
+    if (updateCount == 40) CloseWindow();
+  };
+  RunProgram();
+  EXPECT_FALSE(activeAfterSwitch) << "the focus never left the window";
+  std::string kinds = Kinds();
+  EXPECT_EQ(Count(kinds, 'S'), 0) << kinds;
+  EXPECT_EQ(Count(kinds, 'U'), 40);
 }
 
 }  // namespace
