@@ -424,6 +424,30 @@ TEST_F(SequencerTest, MutedVoicesStaySilentExceptForAFillIntoTheNextSection) {
   EXPECT_EQ(audio->Of(AudioCall::kPlay, kLeadChannel).size(), 1u);
 }
 
+TEST_F(SequencerTest, SectionWithBothDrumKitsDrawnMutedKeepsKitA) {
+  StartPlaying();
+  player->row = 63;
+  player->barsLeft = 1;  // this row ends the section
+  player->nextMute[0] = 1;
+  player->nextMute[1] = 1;
+  player->nextMute[kLeadVoice] = 1;
+  PlayRow(player, clock);
+  EXPECT_EQ(player->section, 1);
+  EXPECT_EQ(player->mute[0], 0);
+  EXPECT_EQ(player->mute[1], 1);
+  EXPECT_EQ(player->mute[kLeadVoice], 1);
+
+  // Before the song plays (state below 2) sections draw patterns but leave
+  // the mutes alone.
+  player->playState = 1;
+  player->row = 63;
+  player->barsLeft = 1;
+  player->nextMute[kLeadVoice] = 0;
+  PlayRow(player, clock);
+  EXPECT_EQ(player->section, 2);
+  EXPECT_EQ(player->mute[kLeadVoice], 1);
+}
+
 TEST_F(SequencerTest, SlideCommandsBendTheRateWithinLimits) {
   gc_assign(player->instruments[kLeadVoice], musictest::SilentSound());
   StartPlaying();
