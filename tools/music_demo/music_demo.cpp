@@ -7,9 +7,9 @@
 // scratch folder, makes it the working folder (the player reads its files
 // from "data" there), then runs the ordinary host loop with a small
 // application that starts the player and shows one bar per voice with its
-// current volume. Without `seconds` it plays until the window is closed; with
-// it, the window closes by itself after that many seconds of music. `seed`
-// picks the arrangement (default 1).
+// current volume. The window closes by itself after `seconds` seconds of music
+// (default 20; 0 plays until the window is closed). `seed` picks the
+// arrangement (default 1).
 #include <GLFW/glfw3.h>
 #include <unistd.h>
 
@@ -34,7 +34,7 @@ namespace {
 const char kSongFile[] = "demo_song.bmp";
 const char kScratchPattern[] = "/tmp/korvane-music-demo-XXXXXX";
 const char kAssetsFailed[] = "korvane_music_demo: cannot write the demo files";
-const char kPlayingLine[] = "korvane_music_demo: playing; close the window to stop";
+const char kPlayingLine[] = "korvane_music_demo: playing; close the window to stop early";
 constexpr int kSampleNumber = 0;
 constexpr int kUpdateRate = 60;
 constexpr int kInitialSeed = 1234;
@@ -44,7 +44,8 @@ constexpr int kDefaultSongSeed = 1;
 constexpr int kChannelBase = 32;
 
 std::string scratchFolder;
-int playSeconds = 0;  // 0: until the window is closed
+constexpr int kDefaultSeconds = 20;
+int playSeconds = kDefaultSeconds;  // 0: until the window is closed
 int songSeed = kDefaultSongSeed;
 
 class DemoApp : public vl_app_App {
