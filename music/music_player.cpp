@@ -21,7 +21,8 @@ constexpr int kArraySize = 8;  // every per-voice and parameter array
 constexpr int kKitSize = 9;    // drums 1-8; entry 0 unused
 constexpr int kDrumsPerKit = 8;
 
-// Loading steps (one file or one pattern per step, 70 steps in all).
+// Loading steps, 70 in all; a step loads at most one sample and decodes at
+// most one pattern.
 constexpr int kLoadSongImageStep = 1;
 constexpr int kFirstKitAStep = 2;   // drums 1-8 of kit A at steps 2-9
 constexpr int kFirstKitBStep = 12;  // drums 1-8 of kit B at steps 12-19
