@@ -204,6 +204,7 @@ class Array {
 
 template <class T>
 typename Array<T>::Rep* Array<T>::Rep::alloc(int n) {
+  static_assert(sizeof(Rep) % alignof(T) == 0, "elements follow the header unaligned");
   if (n <= 0) {
     static Rep null(0);
     return &null;
@@ -238,7 +239,7 @@ void gc_assign(Array<T>& field, const Array<T>& value) {
 }
 
 template <class T>
-void gc_mark(Array<T>& array) {
+void gc_mark(const Array<T>& array) {
   gc_mark(array.rep);
 }
 
