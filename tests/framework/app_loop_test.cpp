@@ -20,13 +20,16 @@
 #include <vector>
 
 #include "framework/app.h"
+#include "framework/audio.h"
 #include "framework/graphics.h"
+#include "framework/input.h"
 #include "framework/std_main.h"
 #include "host/entry.h"
 #include "host/input_device.h"
 #include "host/window.h"
 #include "runtime/gc.h"
 #include "tests/host/private_display.h"
+#include "tests/runtime/scratch_dir.h"
 
 namespace {
 
@@ -39,7 +42,7 @@ struct Call {
 
 std::vector<Call> calls;
 int updateCount = 0;
-std::function<void()> onCreate, onUpdate, onSuspend;
+std::function<void()> onCreate, onUpdate, onRender, onSuspend;
 
 void Record(char kind) { calls.push_back({kind, hostwin::Time()}); }
 
@@ -58,6 +61,7 @@ class RecordingApp : public vl_app_App {
   }
   int m_OnRender() override {
     Record('R');
+    if (onRender) onRender();
     return 0;
   }
   int m_OnSuspend() override {
@@ -403,6 +407,64 @@ TEST(AppLoopTest, LosingTheFocusAloneDoesNotSuspend) {
   std::string kinds = Kinds();
   EXPECT_EQ(Count(kinds, 'S'), 0) << kinds;
   EXPECT_EQ(Count(kinds, 'U'), 40);
+}
+
+TEST(AppLoopTest, SettingTheSameRateAgainRestartsTheSchedule) {
+  double restart = 0;
+  onCreate = [] { vl_app_SetUpdateRate(60); };
+  onUpdate = [&] {
+    if (updateCount == 10) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));  // three periods due
+      vl_app_SetUpdateRate(60);
+      restart = hostwin::Time();
+    }
+    if (updateCount == 15) CloseWindow();
+  };
+  RunProgram();
+  std::string kinds = Kinds();
+  size_t tenth = 0;
+  for (int n = 0; n < 10; ++n) tenth = kinds.find('U', tenth) + 1;
+  size_t eleventh = kinds.find('U', tenth);
+  ASSERT_NE(eleventh, std::string::npos) << kinds;
+  EXPECT_GE(calls[eleventh].time - restart, kPeriod60 - 0.001) << "the backlog was run: " << kinds;
+}
+
+TEST(AppLoopTest, AdapterInstallsTheDefaultFontAndBracketsEveryRender) {
+  int firstCharAtCreate = -1;
+  bool renderDeviceAtCreate = true, bracketed = true;
+  onCreate = [&] {
+    firstCharAtCreate = vl_graphics_context->firstChar;
+    renderDeviceAtCreate = vl_graphics_renderDevice != nullptr;
+    vl_app_SetUpdateRate(60);
+  };
+  onRender = [&] {
+    bracketed = bracketed && vl_graphics_renderDevice == vl_graphics_device &&
+                vl_graphics_device == vl_app_device->GraphicsDevice();
+  };
+  onUpdate = [&] {
+    if (vl_graphics_renderDevice != nullptr) bracketed = false;
+    if (updateCount == 5) CloseWindow();
+  };
+  RunProgram();
+  EXPECT_EQ(firstCharAtCreate, 32);
+  EXPECT_FALSE(renderDeviceAtCreate);
+  EXPECT_TRUE(bracketed);
+  EXPECT_EQ(vl_graphics_renderDevice, nullptr);
+  EXPECT_EQ(vl_input_device, vl_app_device->InputDevice());
+  EXPECT_EQ(vl_audio_device, vl_app_device->AudioDevice());
+}
+
+TEST(AppLoopTest, StateAndClockReachTheHostThroughTheModule) {
+  ScratchDir dir;
+  StartProgram();
+  EXPECT_EQ(vl_app_LoadState(), String());
+  const wchar_t text[] = L"98 numbers;caf\u00e9";
+  EXPECT_EQ(vl_app_SaveState(String(text)), 0);
+  EXPECT_EQ(vl_app_LoadState(), String(text));
+  int before = vl_app_Millisecs();
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_GE(vl_app_Millisecs() - before, 30);
+  StopHost();
 }
 
 }  // namespace
