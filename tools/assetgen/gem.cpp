@@ -167,9 +167,12 @@ void drawGem(Canvas& c, int kind, Vec2 centre, float radius, float degrees) {
            withAlpha(rgb(255, 255, 255), 0.75f), 0.0f, radius * 0.12f);
   // The sparkle sits on the lit shoulder, moved inward until it is well inside
   // the silhouette (stars and triangles have no shoulder where circles do).
+  // Below about six pixels across it would read as a plus sign: left out.
+  float sparkleRadius = radius * 0.24f;
+  if (sparkleRadius * c.level() < 6.0f) return;
   Vec2 spark = centre + lightDir * (radius * 0.62f);
   for (int i = 0; i < 20 && rim.sd(spark) > -radius * 0.16f; ++i) spark = spark - lightDir * (radius * 0.04f);
-  Outline sparkle = starShape(spark, 4, radius * 0.24f, radius * 0.05f, -90);
+  Outline sparkle = starShape(spark, 4, sparkleRadius, radius * 0.05f, -90);
   fillSoft(c, sparkle.bounds(), [&](Vec2 p) { return sparkle.sd(p); },
            withAlpha(rgb(255, 255, 255), 0.95f), 0.0f, std::max(0.35f, radius * 0.03f));
 }

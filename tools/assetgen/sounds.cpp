@@ -43,13 +43,15 @@ void addTone(Buffer& b, float startSeconds, const Tone& t) {
     float progress = float(i) / float(length);
     float hz = t.hz * std::pow(t.glide, progress);
     float attack = std::min(1.0f, time / t.attackSeconds);
+    // The last tenth of a tone fades to zero so that cutting it off is silent.
+    float release = std::min(1.0f, (1.0f - progress) * 10.0f);
     float v = 0;
     for (size_t k = 0; k < t.partials.size() && k < 8; ++k) {
       float decay = std::exp(-time * (1.0f + 0.6f * k) / t.decaySeconds);
       phase[k] += double(hz) * (k + 1) / kSampleRate;
       v += t.partials[k] * decay * float(std::sin(kTwoPi * std::fmod(phase[k], 1.0)));
     }
-    b[start + i] += t.amp * attack * v;
+    b[start + i] += t.amp * attack * release * v;
   }
 }
 
