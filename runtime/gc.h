@@ -1,31 +1,22 @@
 // Collected objects, arrays and the incremental garbage collector.
 //
-// Every object of the program derives from gc_object (through Object) and is
-// created with `new`; it is never deleted by hand. The collector is an
-// incremental tri-colour mark-and-sweep that never scans the machine stack: it
-// runs only inside gc_collect(), which the host loop calls between calls into
-// the application, so collected objects may live in locals only within one such
-// call and must otherwise be reachable from the roots.
+// Every object derives from gc_object (through Object), is created with `new`
+// and never deleted by hand. The collector is an incremental tri-colour
+// mark-and-sweep that never scans the stack: it runs only in gc_collect(), at
+// the host loop's safe points, so an object may sit in a local only within one
+// call into the application and must otherwise be reachable from the roots.
 //
 // Invariant: a black object never refers to a white object that is not queued.
-// Write-barrier rule that keeps it: every store of an object reference into a
-// field, an array element or a global goes through gc_assign(); a store of an
-// array into an array-typed field marks the stored representation at once.
-// Every class overrides mark() to gc_enqueue each object it references and the
-// representation of each array it holds.
+// Barrier rule that keeps it: every store of an object reference into a field,
+// an array element or a global goes through gc_assign(); storing an array
+// marks its representation at once. Every class's mark() gc_enqueue()s each
+// object and array it references.
 //
-// Roots: gc_mark() calls the hook gc_root_marker (null by default). The
-// framework sets it to a function that gc_enqueue()s its device globals
-// (vl_graphics_device, vl_input_device, vl_audio_device, vl_app_device,
-// vl_graphics_context, vl_graphics_renderDevice, in that order); the runtime
-// itself knows nothing of them. Tests install their own marker.
-//
-// Stress builds (KORVANE_GC_STRESS) make every gc_collect() finish a whole
-// cycle and run every pending destructor, so a missing mark() or barrier shows
-// at the next safe point instead of some frames later.
-//
-// Single-threaded: nothing here is locked. Depends only on the C++ library and
-// runtime/string.h (string arrays, Object::debug()).
+// Roots come from the hook gc_root_marker, which gc_mark() calls: the
+// framework enqueues its device globals there, so the runtime includes no
+// framework header. KORVANE_GC_STRESS builds finish a whole cycle and run
+// every pending destructor at each step. Single-threaded, nothing locked;
+// depends on the C++ library and runtime/string.h.
 #pragma once
 
 #include <cstddef>
@@ -110,7 +101,10 @@ constexpr int kGcCacheClasses = 8;
 constexpr int kGcCacheMaxBytes = 56;
 extern gc_object* gc_cache[kGcCacheClasses];
 
-// Called by gc_mark() to queue the roots; null means no roots.
+// Called by gc_mark() to queue the roots; null means no roots. The framework
+// installs one that gc_enqueue()s vl_graphics_device, vl_input_device,
+// vl_audio_device, vl_app_device, vl_graphics_context and
+// vl_graphics_renderDevice, in that order; tests install their own.
 extern void (*gc_root_marker)();
 
 // ---------------------------------------------------------------------------
