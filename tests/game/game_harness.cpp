@@ -19,6 +19,7 @@
 #include "host/graphics_device.h"
 #include "host/input_device.h"
 #include "host/window.h"
+#include "runtime/gc.h"
 
 namespace fs = std::filesystem;
 
@@ -31,6 +32,10 @@ constexpr int kResizeTries = 200;  // polls of 10 ms
 
 std::string workFolder;
 vl_Korvane_MyApp* game = nullptr;
+// Pointer position that the input device reports, in window pixels. The
+// display's own pointer is shared by every test running on it, so the tests
+// place the pointer in the input device, right after it has polled.
+int pointerX = 0, pointerY = 0;
 
 void StartGame() {
   char pattern[] = "/tmp/korvane-game-test-XXXXXX";
@@ -65,7 +70,14 @@ vl_Korvane_MyApp* Game() {
 
 void Update() {
   Game();
-  app->InvokeOnUpdate();
+  // The host's guarded update, with the pointer placed after the poll.
+  if (app->suspended || app->updateRate == 0 || !app->graphics->Validate()) return;
+  app->input->BeginUpdate();
+  app->input->mouseX = static_cast<float>(pointerX);
+  app->input->mouseY = static_cast<float>(pointerY);
+  app->OnUpdate();
+  app->input->EndUpdate();
+  gc_collect();
 }
 
 void Render() {
@@ -92,15 +104,8 @@ void Resize(int width, int height) {
 }
 
 void MovePointer(int x, int y) {
-  Game();
-  glfwSetCursorPos(hostwin::Handle(), x, y);
-  for (int i = 0; i < kResizeTries; ++i) {
-    int cx = -1, cy = -1;
-    hostwin::GetCursorPos(&cx, &cy);
-    if (cx == x && cy == y) return;
-    hostwin::PollEvents();
-    usleep(10000);
-  }
+  pointerX = x;
+  pointerY = y;
 }
 
 void PressLeft() {

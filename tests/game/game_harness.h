@@ -2,7 +2,8 @@
 // display, started through the framework start-up exactly as the program
 // starts it, and driven update by update through the host's guarded calls.
 // Input goes in through the host's window callbacks and the input device; the
-// pointer is moved on the display itself.
+// pointer position is placed in the input device after each poll (the
+// display's pointer is shared with whatever else runs on the display).
 //
 // The game runs in a fresh temporary working folder, so its state file is the
 // test's own. The folder's "data" entry links to the build's generated data
@@ -28,8 +29,9 @@ void Render();
 // Resizes the window and waits until the graphics device sees the new size.
 void Resize(int width, int height);
 
-// Pointer position in window pixels, and the left button through the host's
-// mouse-button callback (held until released).
+// Pointer position in window pixels, as the input device reports it from the
+// next update on, and the left button through the host's mouse-button
+// callback (held until released).
 void MovePointer(int x, int y);
 void PressLeft();
 void ReleaseLeft();
