@@ -29,6 +29,8 @@ namespace {
 constexpr int kStartWidth = 640;
 constexpr int kStartHeight = 480;
 constexpr int kResizeTries = 200;  // polls of 10 ms
+constexpr int kOpenAttempts = 3;
+constexpr int kOpenRetryMicroseconds = 200000;
 
 std::string workFolder;
 vl_Korvane_MyApp* game = nullptr;
@@ -46,7 +48,15 @@ void StartGame() {
   }
   workFolder = made;
   LinkData(true);
-  if (!hostwin::Init() || !hostwin::Open(kStartWidth, kStartHeight)) {
+  // A display busy with other test programs occasionally refuses a first
+  // connection; a person would simply try again.
+  bool opened = false;
+  for (int attempt = 0; attempt < kOpenAttempts && !opened; ++attempt) {
+    if (attempt > 0) usleep(kOpenRetryMicroseconds);
+    opened = hostwin::Init() && hostwin::Open(kStartWidth, kStartHeight);
+    if (!opened) hostwin::Terminate();
+  }
+  if (!opened) {
     std::fprintf(stderr, "cannot open a window (is DISPLAY set?)\n");
     std::abort();
   }
