@@ -3,7 +3,8 @@
 // freely licensed system font package; only its outlines are used, the
 // generator fills them itself so that text can be outlined, bevelled and lit
 // like every other shape. Depends on stb_truetype (libstb) and geometry.h.
-// Invariant: a Font must outlive nothing; outlines are copied out of it.
+// Invariant: outlines are copied out of the font, so shapes made from a Font
+// stay valid after it is gone.
 #pragma once
 
 #include <string>
