@@ -7,8 +7,7 @@
 namespace assetgen {
 
 Fonts::Fonts(const std::string& dir)
-    : sans(dir + "/DejaVuSans.ttf"),
-      sansBold(dir + "/DejaVuSans-Bold.ttf"),
+    : sansBold(dir + "/DejaVuSans-Bold.ttf"),
       monoBold(dir + "/DejaVuSansMono-Bold.ttf") {}
 
 const std::vector<SheetSpec>& imageSheets() {

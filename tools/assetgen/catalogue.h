@@ -20,10 +20,9 @@ namespace assetgen {
 // The fonts whose outlines the pictures use, loaded once.
 struct Fonts {
   explicit Fonts(const std::string& dir);
-  bool ok() const { return sans.ok() && sansBold.ok() && monoBold.ok(); }
-  Font sans;      // regular sans serif: the default font
+  bool ok() const { return sansBold.ok() && monoBold.ok(); }
   Font sansBold;  // bold sans serif: logo, labels
-  Font monoBold;  // bold monospaced: the game's text font
+  Font monoBold;  // bold monospaced: both bitmap fonts
 };
 
 // Draws frame `frame` into `c`, whose design size is the frame size.

@@ -23,9 +23,10 @@ GameFontStyle gameFontStyle(int level) {
   return {10.6f, 0.18f, 0.95f, 0.35f, 0.7f};
 }
 
-// The default font: a plain sans serif in 8-unit cells, 13 units tall.
-constexpr float kDefaultEm = 10.5f;
-constexpr float kDefaultBaseline = 10.0f;
+// The default font: plain white monospaced letters in 8-unit cells, 13 units
+// tall; a monospaced face keeps wide letters such as W inside the cell.
+constexpr float kDefaultEm = 11.5f;
+constexpr float kDefaultBaseline = 10.2f;
 constexpr int kDefaultPitch = kDefaultFontGlyphWidth + 2;  // one-pixel gutter on each side
 
 }  // namespace
@@ -54,14 +55,14 @@ void drawGameFontFrame(Canvas& c, int frame, const Fonts& fonts) {
 
 Canvas renderDefaultFont(const Fonts& fonts) {
   Canvas strip(float(kDefaultFontFrames * kDefaultPitch), float(kDefaultFontHeight), 1);
-  const Font& f = fonts.sans;
+  const Font& f = fonts.monoBold;
   for (int i = 0; i < kDefaultFontFrames; ++i) {
     int code = kFirstChar + i;
     if (code <= kFirstChar || code > kLastPrintable) continue;
     Canvas cell(float(kDefaultFontGlyphWidth), float(kDefaultFontHeight), 1);
     float advance = f.advance(code, kDefaultEm);
     Outline g = f.glyph(code, kDefaultEm, {kDefaultFontGlyphWidth / 2.0f - advance / 2, kDefaultBaseline});
-    fillSolid(cell, g.bounds(), [&](Vec2 p) { return g.sd(p) - 0.05f; }, rgb(255, 255, 255));
+    fillSolid(cell, g.bounds(), [&](Vec2 p) { return g.sd(p); }, rgb(255, 255, 255));
     strip.paste(cell, i * kDefaultPitch + 1, 0);
   }
   return strip;
