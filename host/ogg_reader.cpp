@@ -1,9 +1,10 @@
 // Ogg Vorbis decoding through stb_vorbis into interleaved 16-bit samples.
+// The decoder is compiled into the host (vorbis_build.c) on a bounded heap.
 #include "host/sound_decoder.h"
+#include "host/vorbis_memory.h"
 
 #include <algorithm>
 #include <climits>
-#include <memory>
 
 #define STB_VORBIS_HEADER_ONLY
 #include <stb/stb_vorbis.h>
@@ -16,14 +17,9 @@ constexpr int kPacketFrames = 4096;
 // One OpenAL upload is limited to INT_MAX bytes.
 constexpr size_t kMaxSamples = size_t(INT_MAX) / sizeof(int16_t);
 
-// The decoder takes all its memory from one arena that we own: its set-up
-// sizes come from the file, so the arena caps what a damaged file can make it
-// allocate, and whatever it fails to release on a broken stream goes with the
-// arena. Ordinary streams need a few hundred KiB; larger arenas are tried
-// only when the decoder reports that it ran out.
-constexpr int kArenaFirstBytes = 1 << 20;
-constexpr int kArenaMaxBytes = 16 << 20;
-constexpr int kArenaGrowth = 4;
+// The decoder's own memory (set-up tables and scratch): ordinary streams need
+// a few hundred KiB; a damaged file cannot make it hold more than this.
+constexpr size_t kDecoderHeapBytes = 16u << 20;
 
 struct DecoderCloser {
   stb_vorbis* decoder;
@@ -49,27 +45,12 @@ bool decodeAll(stb_vorbis* decoder, int channels, std::vector<int16_t>& samples,
   return true;
 }
 
-// Opens a decoder at the stream's current position, with the smallest arena
-// that holds its set-up.
-stb_vorbis* openDecoder(FILE* file, std::unique_ptr<char[]>& arena) {
-  long start = std::ftell(file);
-  if (start < 0) return nullptr;
-  for (int bytes = kArenaFirstBytes; bytes <= kArenaMaxBytes; bytes *= kArenaGrowth) {
-    arena.reset(new char[size_t(bytes)]);
-    stb_vorbis_alloc alloc{arena.get(), bytes};
-    int error = 0;
-    if (std::fseek(file, start, SEEK_SET) != 0) return nullptr;
-    stb_vorbis* decoder = stb_vorbis_open_file(file, 0, &error, &alloc);
-    if (decoder || error != VORBIS_outofmem) return decoder;
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 bool readOgg(FILE* file, DecodedSound& out) {
-  std::unique_ptr<char[]> arena;  // outlives the decoder: declared first
-  stb_vorbis* decoder = openDecoder(file, arena);
+  VorbisHeapScope heap(kDecoderHeapBytes);  // ends after the decoder is closed
+  int error = 0;
+  stb_vorbis* decoder = stb_vorbis_open_file(file, 0, &error, nullptr);
   if (!decoder) return false;
   DecoderCloser closer{decoder};
 
