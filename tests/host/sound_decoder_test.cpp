@@ -183,11 +183,13 @@ TEST(OggReader, DamagedOrForeignDataFails) {
 }
 
 // Streams found by the fuzzer: a sparse codebook cut short (the decoder used
-// to leak its scratch memory) and a comment length near 2^32 (its size
-// overflowed the decoder's int arithmetic). Both must fail cleanly; the
-// sanitizer build checks that nothing leaks.
+// to leak its scratch memory), a comment length near 2^32 (its size
+// overflowed the decoder's int arithmetic) and a comment count far beyond the
+// packet (the decoder walked the table it failed to allocate). All must fail
+// cleanly; the sanitizer build checks that nothing leaks.
 TEST(OggReader, FuzzerFoundStreamsFailCleanly) {
-  for (const char* name : {"sparse-codebook-error.ogg", "comment-length-overflow.ogg"}) {
+  for (const char* name : {"sparse-codebook-error.ogg", "comment-length-overflow.ogg",
+                           "comment-count-overflow.ogg"}) {
     Bytes file = ReadFile(std::string(KORVANE_SOURCE_DIR) + "/tests/fuzz/corpus/ogg_reader_fuzz/" +
                           name);
     ASSERT_FALSE(file.empty()) << name;
