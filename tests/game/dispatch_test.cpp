@@ -344,3 +344,43 @@ TEST(GameRender, RenderMeterAveragesTheRate) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GameRender, ReplayDrawsEveryRecordKindAtTheUniformScale) {
+  vl_Korvane_MyApp* g = Game();
+  gametest::Resize(1280, 960);  // scale 2
+  Step();
+  FinishLoading();
+  g->m_CLS2D(0, 0, 0, 1);
+  g->m_SetCol(255, 0, 0, 1);
+  g->m_Rect(10, 10, 20, 20);
+  g->m_SetCol(0, 255, 0, 1);
+  g->m_Oval(100, 100, 10, 5);
+  g->m_DrawImg(50, 200, 200, 0);   // an empty slot draws nothing
+  g->m_DrawImg(97, 200, 200, 999);  // nor does a frame the image lacks
+  g->m_SetCol(0, 0, 255, 1);
+  g->m_Rect(0, 0, 0, 0);
+  float* line = &g->drawList[g->drawLen - 15];
+  line[0] = korvane::kKindLine;  // a line from (0, 150) to (320, 150)
+  line[1] = 0;
+  line[2] = 150;
+  line[4] = 320;
+  line[5] = 150;
+  gametest::RenderAndCapture();
+  EXPECT_EQ(gametest::FramePixel(40, 40), 0xff0000u);
+  EXPECT_EQ(gametest::FramePixel(17, 40), 0x000000u);
+  EXPECT_EQ(gametest::FramePixel(62, 40), 0x000000u);
+  EXPECT_EQ(gametest::FramePixel(200, 200), 0x00ff00u);
+  EXPECT_EQ(gametest::FramePixel(215, 200), 0x00ff00u) << "radius 10 x scale 2 across";
+  EXPECT_EQ(gametest::FramePixel(200, 215), 0x000000u) << "radius 5 x scale 2 down";
+  EXPECT_EQ(gametest::FramePixel(400, 400), 0x000000u);
+  unsigned lineHits = 0;
+  for (int y = 298; y <= 302; ++y) lineHits += gametest::FramePixel(300, y) == 0x0000ffu ? 1 : 0;
+  EXPECT_GE(lineHits, 1u) << "the line record is drawn at y = 300";
+  EXPECT_EQ(gametest::FramePixel(700, 300), 0x000000u) << "the line ends at x = 640";
+  gametest::Resize(640, 480);
+  Step();
+}
+
+}  // namespace
