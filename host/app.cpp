@@ -24,6 +24,7 @@ constexpr double kMillisecondsPerSecond = 1000.0;
 // button order (left, right, middle).
 constexpr int kMouseButtonKeys[] = {1, 2, 3};
 
+// What AppTitle answers; nothing reads it (the window title is set at start-up).
 const char kUntitled[] = "<TODO>";
 
 }  // namespace

@@ -11,6 +11,7 @@ packages=(
   libvorbis-dev
   clang libfuzzer-14-dev
   xvfb xauth xdotool openbox imagemagick
+  x11-utils
   fonts-dejavu-core
 )
 
