@@ -193,7 +193,8 @@ TEST(ImageFiles, TitleArtCoversTheBackgroundAndLeavesTheMiddleOpen) {
     Rect bg = l.frames[0];
     int minAlpha = 255;
     for (int y = 48 * level; y < 208 * level; ++y)
-      for (int x = 22 * level; x < 234 * level; ++x) minAlpha = std::min<int>(minAlpha, l.image.alpha(bg.x + x, bg.y + y));
+      for (int x = 22 * level; x < 234 * level; ++x)
+        minAlpha = std::min<int>(minAlpha, l.image.alpha(bg.x + x, bg.y + y));
     EXPECT_GT(minAlpha, 200) << "level " << level;
     // Frame 1 frames the screen: its middle stays clear for the logo and buttons.
     Rect fg = l.frames[1];

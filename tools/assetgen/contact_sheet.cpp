@@ -173,7 +173,8 @@ Canvas playPreview(const std::map<std::string, Sheet>& sheets, bool paused) {
       drawFrame(c, gems, kind, at, E, withAlpha(white, inPath ? 1.0f : 0.9f), marked ? 180.0f : inPath ? 60.0f : 0.0f);
       if (marked) {
         oval(c, at, 20 * E, 20 * E, rgb(0, 105, 0, 0.25f));
-        fillSolid(c, boxAround(at, 20 * E), [&](Vec2 p) { return sdRing(p, at, 18 * E, 0.5f); }, rgb(100, 255, 100, 0.5f));
+        fillSolid(c, boxAround(at, 20 * E), [&](Vec2 p) { return sdRing(p, at, 18 * E, 0.5f); },
+                  rgb(100, 255, 100, 0.5f));
       }
     }
   for (int i = 0; i < 8; ++i)

@@ -125,7 +125,10 @@ void menuGlow(Canvas& c) {
     return withAlpha(rgb(255, 236, 170), clamp01(rays + glow));
   });
   const float tilt = -8, rx = 104, ry = 32;
-  auto orbitPoint = [&](float deg) { return m + rotated({std::cos(deg * kPi / 180) * rx, std::sin(deg * kPi / 180) * ry}, tilt); };
+  auto orbitPoint = [&](float deg) {
+    float r = deg * kPi / 180;
+    return m + rotated({std::cos(r) * rx, std::sin(r) * ry}, tilt);
+  };
   fillShape(c, all, [&](Vec2 p) { return std::fabs(sdEllipse(rotated(p - m, -tilt), {0, 0}, {rx, ry})) - 0.9f; },
             [&](Vec2 p, float) { return rgb(255, 240, 200, 0.25f + 0.5f * clamp01((p.y - m.y + ry) / (2 * ry))); });
   const float angles[kGemKinds] = {200, 250, 300, 30, 120};

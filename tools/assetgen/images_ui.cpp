@@ -30,7 +30,9 @@ void iconDisc(Canvas& c, Vec2 m, float r) {
   });
   // Gloss: the upper part of the disc lit a little brighter.
   fillShape(c, b,
-            [&](Vec2 p) { return opIntersect(sdCircle(p, m, r - 1.2f), sdEllipse(p, m + Vec2{0, -r * 0.55f}, {r * 0.85f, r * 0.5f})); },
+            [&](Vec2 p) {
+              return opIntersect(sdCircle(p, m, r - 1.2f), sdEllipse(p, m + Vec2{0, -r * 0.55f}, {r * 0.85f, r * 0.5f}));
+            },
             [&](Vec2, float) { return rgb(255, 255, 255, 0.5f); });
 }
 
@@ -243,14 +245,17 @@ void drawArcade(Canvas& c, bool off) {
   auto base = [](Vec2 p) { return sdRoundBox(p, {32, 45}, {25, 9}, 5); };
   fillSoft(c, all, [&](Vec2 p) { return base(p - Vec2{0, 2}); }, rgb(0, 0, 0, 0.4f), 0, 2);
   fillSolid(c, all, [&](Vec2 p) { return base(p) - 1.2f; }, kEdge);
-  fillShape(c, all, base, [&](Vec2 p, float) { return mix(tint(body, 0.3f), shade(body, 0.6f), clamp01((p.y - 36) / 18)); });
+  fillShape(c, all, base,
+            [&](Vec2 p, float) { return mix(tint(body, 0.3f), shade(body, 0.6f), clamp01((p.y - 36) / 18)); });
   fillSolid(c, all, [](Vec2 p) { return sdCapsule(p, {22, 42}, {22, 18}, 2.6f) - 1.0f; }, kEdge);
   fillShape(c, all, [](Vec2 p) { return sdCapsule(p, {22, 42}, {22, 18}, 2.6f); },
             [](Vec2 p, float) { return mix(rgb(230, 230, 236), rgb(140, 140, 150), clamp01((p.x - 19.4f) / 5.2f)); });
   Colour ball = off ? rgb(170, 170, 176) : rgb(236, 52, 60);
   fillSolid(c, all, [](Vec2 p) { return sdCircle(p, {22, 15}, 8.2f); }, kEdge);
   fillShape(c, all, [](Vec2 p) { return sdCircle(p, {22, 15}, 7.2f); },
-            [&](Vec2 p, float) { return mix(tint(ball, 0.55f), shade(ball, 0.6f), clamp01(length(p - Vec2{19, 11.5f}) / 11)); });
+            [&](Vec2 p, float) {
+              return mix(tint(ball, 0.55f), shade(ball, 0.6f), clamp01(length(p - Vec2{19, 11.5f}) / 11));
+            });
   for (float x : {38.0f, 48.5f}) {
     Colour b = off ? rgb(170, 170, 176) : (x < 40 ? rgb(255, 206, 36) : rgb(46, 204, 84));
     fillSolid(c, all, [&](Vec2 p) { return sdEllipse(p, {x, 41.5f}, {5.4f, 3.6f}); }, kEdge);

@@ -5,6 +5,7 @@
 //   korvane-assetgen [--fonts DIR] --contact-sheet FILE.png
 #include <stb/stb_image_write.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
