@@ -1,5 +1,6 @@
 #include "host/state_file.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +19,12 @@ const char kStatePath[] = ".vellumstate";
 const char kTemporaryPattern[] = ".vellumstate.XXXXXX";
 // Permissions of a new state file before the umask, as fopen would give.
 constexpr mode_t kNewFileMode = 0666;
+// Most of a state file that is read. A state is a short line of text; a file
+// far larger than any state was damaged or put there by someone else, and
+// reading all of it could take minutes or exhaust memory before the first
+// frame. Reading stops here and the text read so far counts.
+constexpr size_t kStateReadLimit = 16u << 20;  // bytes
+constexpr size_t kReadBlock = 4096;             // bytes
 
 mode_t CurrentUmask() {
   mode_t mask = umask(0);
@@ -44,17 +51,37 @@ void SyncFolder() {
   close(folder);
 }
 
+// Whether a state file is there that this process cannot read. Replacing it
+// would throw away a player's scores that only look absent (a permission
+// mistake, a damaged disk), so saves leave such a file alone.
+bool StateUnreadable() {
+  FILE* file = std::fopen(kStatePath, "rb");
+  if (file) {
+    std::fclose(file);
+    return false;
+  }
+  return errno != ENOENT;
+}
+
 }  // namespace
 
 String LoadStateFile() {
   FILE* file = std::fopen(kStatePath, "rb");
   if (!file) return String();
-  String text = String::Load(file);
+  std::vector<unsigned char> bytes;
+  while (bytes.size() < kStateReadLimit) {
+    const size_t have = bytes.size();
+    bytes.resize(have + kReadBlock);
+    const size_t got = std::fread(bytes.data() + have, 1, kReadBlock, file);
+    bytes.resize(have + got);
+    if (got < kReadBlock) break;
+  }
   std::fclose(file);
-  return text;
+  return String::Load(bytes.data(), static_cast<int>(bytes.size()));
 }
 
 int SaveStateFile(String state) {
+  if (StateUnreadable()) return kStateNotCreated;
   std::vector<unsigned char> bytes;
   state.Save(bytes);
 

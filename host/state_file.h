@@ -5,7 +5,9 @@
 // A save never damages the state already on disk: the new text goes to a
 // temporary file in the same folder, is flushed to the disk, and only then
 // replaces ".vellumstate" by a rename, so a full disk, a size limit or a
-// crash leaves either the old text or the new one.
+// crash leaves either the old text or the new one. A state file that is there
+// but cannot be read is never replaced, and only the first 16 MiB of a file
+// are read (a state is one short line; a larger file was damaged).
 //
 // Depends on runtime/string.h (encoding) and runtime/files.h (paths).
 // Main thread only; no file stays open between calls.
