@@ -204,7 +204,7 @@ void drawLogo(Canvas& c, const Fonts& fonts) {
   sparkle(c, {letters.bounds().x1 - 4, top + 12}, 5, 0.9f);
 }
 
-// The studio mark: a hexagonal badge with a bevelled monogram and the name.
+// The studio mark: a hexagonal badge with a bevelled monogram and the team name.
 void drawStudio(Canvas& c, const Fonts& fonts) {
   Box all{0, 0, 256, 256};
   Vec2 m{128, 104};
@@ -217,10 +217,11 @@ void drawStudio(Canvas& c, const Fonts& fonts) {
     float ring = smoothstep(-7, -5.5f, d) * (1 - smoothstep(-3.5f, -2, d));
     return mix(face, rgb(250, 210, 110), ring);
   });
-  // Monogram: a bold Z cut from two bars and a diagonal.
-  Vec2 z{128, 80};
-  Outline mono({z + Vec2{-30, -30}, z + Vec2{30, -30}, z + Vec2{30, -18}, z + Vec2{-8, 18}, z + Vec2{30, 18},
-                z + Vec2{30, 30}, z + Vec2{-30, 30}, z + Vec2{-30, 18}, z + Vec2{8, -18}, z + Vec2{-30, -18}});
+  // Monogram: a bold K, a stem and two arms meeting right of it.
+  Vec2 k{128, 80};
+  Outline mono({k + Vec2{-30, -30}, k + Vec2{-15, -30}, k + Vec2{-15, -8}, k + Vec2{12, -30}, k + Vec2{31, -30},
+                k + Vec2{3, 0}, k + Vec2{31, 30}, k + Vec2{12, 30}, k + Vec2{-15, 8}, k + Vec2{-15, 30},
+                k + Vec2{-30, 30}});
   auto monoSd = [&](Vec2 p) { return mono.sd(p) - 1.5f; };
   Box mb = mono.bounds().grown(10);
   fillSoft(c, mb, [&](Vec2 p) { return monoSd(p - Vec2{2, 4}); }, rgb(0, 0, 0, 0.5f), 0, 4);
@@ -231,11 +232,11 @@ void drawStudio(Canvas& c, const Fonts& fonts) {
     float lit = -(n.x * -0.5f + n.y * -0.85f);
     return mix(face, lit > 0 ? rgb(255, 255, 240) : rgb(140, 70, 10), rim * std::fabs(lit));
   });
-  ShapeSet name = fonts.sansBold.centredText("ZEVO", 34, {128, 140}, 3);
+  ShapeSet name = fonts.sansBold.centredText("KORVANE", 22, {128, 138}, 1.5f);
   fillSolid(c, name.bounds().grown(3), [&](Vec2 p) { return name.sd(p) - 2; }, rgb(8, 12, 28));
   fillShape(c, name.bounds(), [&](Vec2 p) { return name.sd(p); },
             [&](Vec2 p, float) { return mix(kWhite, rgb(190, 220, 240), clamp01((p.y - 126) / 28)); });
-  ShapeSet studio = fonts.sansBold.centredText("STUDIO", 11, {128, 165}, 3.5f);
+  ShapeSet studio = fonts.sansBold.centredText("TEAM", 11, {128, 165}, 3.5f);
   fillSolid(c, studio.bounds().grown(1), [&](Vec2 p) { return studio.sd(p); }, rgb(250, 210, 110));
 }
 
