@@ -2,7 +2,6 @@
 #include "host/graphics_device.h"
 
 #include <GLFW/glfw3.h>
-#include <stb_image.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -30,12 +29,6 @@ constexpr int kMaxOvalSegments = gxtkGraphics::kMaxVertices;
 
 constexpr int kAdditiveBlend = 1;
 
-// Decoded images are refused above these sizes. No OpenGL driver takes a
-// texture wider or higher than 16384 pixels, and 64 million pixels (256 MiB
-// of RGBA) is far beyond any picture the game loads: a bigger header is a
-// corrupt or hostile file, and decoding it would only exhaust memory.
-constexpr int kMaxImageSide = 16384;
-constexpr long long kMaxImagePixels = 8192LL * 8192LL;
 
 int capacityOf(int kind) {
   switch (kind) {
@@ -62,12 +55,6 @@ std::uint32_t colorByte(float value) {
 }
 
 bool isPowerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
-
-bool imageSizeAcceptable(int width, int height) {
-  if (width <= 0 || height <= 0) return false;
-  if (width > kMaxImageSide || height > kMaxImageSide) return false;
-  return static_cast<long long>(width) * height <= kMaxImagePixels;
-}
 
 void countDrawCall(GLenum drawMode, int count) {
   ++graphics_seams::drawCalls;
@@ -535,53 +522,3 @@ bool gxtkSurface::OnUnsafeLoadComplete() {
   vscale = 1.0f / static_cast<float>(textureHeight);
   return true;
 }
-
-void PremultiplyPixels(unsigned char* pixels, int w, int h, int depth) {
-  if (depth != 2 && depth != 4) return;
-  const size_t count = static_cast<size_t>(w) * h;
-  const int colorChannels = depth - 1;
-  for (size_t i = 0; i < count; ++i) {
-    unsigned char* px = pixels + i * depth;
-    const unsigned alphaByte = px[colorChannels];
-    for (int ch = 0; ch < colorChannels; ++ch) px[ch] = static_cast<unsigned char>(px[ch] * alphaByte / 255);
-  }
-}
-
-// ---------------------------------------------------------------------------
-// Image decoding
-
-unsigned char* loadImageFromFile(FILE* file, int* width, int* height, int* depth) {
-  int w = 0, h = 0, channels = 0;
-  if (!stbi_info_from_file(file, &w, &h, &channels) || !imageSizeAcceptable(w, h)) return nullptr;
-  unsigned char* pixels = stbi_load_from_file(file, &w, &h, &channels, 0);
-  if (!pixels) return nullptr;
-  *width = w;
-  *height = h;
-  *depth = channels;
-  return pixels;
-}
-
-unsigned char* loadImage(const unsigned char* bytes, int length, int* width, int* height,
-                         int* depth) {
-  int w = 0, h = 0, channels = 0;
-  if (!bytes || length <= 0) return nullptr;
-  if (!stbi_info_from_memory(bytes, length, &w, &h, &channels) || !imageSizeAcceptable(w, h)) {
-    return nullptr;
-  }
-  unsigned char* pixels = stbi_load_from_memory(bytes, length, &w, &h, &channels, 0);
-  if (!pixels) return nullptr;
-  *width = w;
-  *height = h;
-  *depth = channels;
-  return pixels;
-}
-
-unsigned char* loadImage(String path, int* width, int* height, int* depth) {
-  FILE* file = fopenFile(path, String("rb"));
-  if (!file) return nullptr;
-  unsigned char* pixels = loadImageFromFile(file, width, height, depth);
-  std::fclose(file);
-  return pixels;
-}
-
-void unloadImage(unsigned char* pixels) { stbi_image_free(pixels); }

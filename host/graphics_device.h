@@ -7,7 +7,7 @@
 // are collected in one vertex array and drawn with one OpenGL call; every
 // vertex carries its own premultiplied colour and is transformed on the CPU,
 // so colour and matrix changes never break a batch. gxtkSurface is a texture
-// made from an image file (decoded by stb_image) or created empty; its pixels
+// made from an image file (host/image_file.h) or created empty; its pixels
 // are premultiplied by alpha on upload.
 //
 // Depends on runtime/ (collected objects, strings), runtime/files.h
@@ -19,8 +19,8 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
+#include "host/image_file.h"
 #include "host/object.h"
 #include "runtime/gc.h"
 #include "runtime/string.h"
@@ -120,22 +120,6 @@ class gxtkSurface : public gxtkObject {
 
 // The smallest power of two that is at least n; 1 for n <= 1.
 int Pow2Size(int n);
-
-// Image decoding through stb_image, 8 bits per channel with the file's own
-// channel count (1 grey, 2 grey and alpha, 3 RGB, 4 RGBA). All forms answer
-// null, printing nothing, for files that cannot be opened or decoded and for
-// headers claiming sizes no texture could hold. Free the pixels with
-// unloadImage.
-unsigned char* loadImage(String path, int* width, int* height, int* depth);
-unsigned char* loadImage(const unsigned char* bytes, int length, int* width, int* height,
-                         int* depth);
-unsigned char* loadImageFromFile(FILE* file, int* width, int* height, int* depth);
-void unloadImage(unsigned char* pixels);
-
-// Replaces each colour channel by channel * alpha / 255 (rounded down) in
-// place, for depth 2 (grey, alpha) and depth 4 (RGBA); other depths carry no
-// alpha and are left alone.
-void PremultiplyPixels(unsigned char* pixels, int width, int height, int depth);
 
 // Test seams, used only by tests and benchmarks; the program never sets them.
 namespace graphics_seams {

@@ -90,6 +90,77 @@ TEST(ImageDecodeTest, TruncatedCorruptAndEnormousFilesGiveNullSilently) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
+std::vector<unsigned char> Netpbm(const std::string& header, size_t pixelBytes) {
+  std::vector<unsigned char> bytes(header.begin(), header.end());
+  for (size_t i = 0; i < pixelBytes; ++i) bytes.push_back(static_cast<unsigned char>(10 + i));
+  return bytes;
+}
+
+// The decoder would hand back pixels it never wrote for such files.
+TEST(ImageDecodeTest, NetpbmFilesCutShortGiveNullWholeOnesDecode) {
+  struct Case {
+    std::string header;
+    size_t pixelBytes;
+    bool decodes;
+  };
+  const Case cases[] = {
+      {"P5 3 3 255 ", 9, true},
+      {"P5\n3 3\n255\n", 4, false},
+      {"P5\n3 3\n255\n", 0, false},
+      {"P6 2 2 255 ", 12, true},
+      {"P6 2 2 255 ", 11, false},
+      {"P5\n# made by a test\n2 2\n# another\n255\n", 4, true},
+      {"P5\n# made by a test\n2 2\n# another\n255\n", 3, false},
+      {"P5 2 2 65535\n", 8, true},  // two bytes a sample
+      {"P5 2 2 65535\n", 6, false},
+      {"P5 99999999999999999999 1 255 ", 64, false},  // would overflow the decoder's int
+      {"P5 1 1 70000 ", 4, false},
+  };
+  for (const Case& c : cases) {
+    int w = 0, h = 0, depth = 0;
+    const Decoded d = DecodeBoth(Netpbm(c.header, c.pixelBytes), &w, &h, &depth);
+    EXPECT_EQ(d.memory != nullptr, c.decodes) << c.header << " + " << c.pixelBytes;
+    EXPECT_EQ(d.file != nullptr, c.decodes) << c.header << " + " << c.pixelBytes;
+    if (d.memory && c.header.find("255 ") != std::string::npos) {
+      EXPECT_EQ(d.memory[0], 10);  // the file's own first sample
+    }
+    unloadImage(d.memory);
+    unloadImage(d.file);
+  }
+}
+
+// The decoder writes past a Huffman table whose symbol counts add up to more
+// than 256; such files must never reach it.
+TEST(ImageDecodeTest, JpegWithOversizedHuffmanTableGivesNull) {
+  gltest::TempDir dir;
+  const std::string file = dir.File("image.jpg");
+  std::vector<unsigned char> rgb(8 * 8 * 3, 90);
+  ASSERT_TRUE(stbi_write_jpg(file.c_str(), 8, 8, 3, rgb.data(), 90));
+  const std::vector<unsigned char> jpeg = gltest::ReadBytes(file);
+
+  int w = 0, h = 0, depth = 0;
+  const Decoded good = DecodeBoth(jpeg, &w, &h, &depth);
+  ASSERT_NE(good.memory, nullptr);
+  EXPECT_EQ(depth, 3);
+  unloadImage(good.memory);
+  unloadImage(good.file);
+
+  size_t table = 0;
+  for (size_t i = 0; i + 1 < jpeg.size(); ++i) {
+    if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC4) {
+      table = i;
+      break;
+    }
+  }
+  ASSERT_NE(table, 0u);
+  std::vector<unsigned char> oversized = jpeg;
+  oversized[table + 5] = 200;  // first two of the 16 counts: 400 symbols
+  oversized[table + 6] = 200;
+  const Decoded bad = DecodeBoth(oversized, &w, &h, &depth);
+  EXPECT_EQ(bad.memory, nullptr);
+  EXPECT_EQ(bad.file, nullptr);
+}
+
 TEST(ImageDecodeTest, PremultiplyRoundsDownAndLeavesOpaqueFormatsAlone) {
   unsigned char rgba[] = {255, 0, 100, 128, 7, 8, 9, 0, 1, 2, 3, 255};
   PremultiplyPixels(rgba, 3, 1, 4);
