@@ -2,6 +2,7 @@
 #include "host/image_file.h"
 
 #include <cstddef>
+#include <cstring>
 #include <vector>
 
 #include "host/stb_image_build.h"
@@ -20,6 +21,8 @@ constexpr size_t kReadBlockBytes = 64 * 1024;
 constexpr long long kMaxNetpbmValue = 65535;  // largest sample value of the format
 constexpr size_t kJpegTableHeaderBytes = 17;  // class and slot byte, then 16 counts
 constexpr int kJpegTableSymbols = 256;
+constexpr size_t kPngChunkHeaderBytes = 8;  // length, then type
+constexpr size_t kPngChunkCrcBytes = 4;
 
 bool imageSizeAcceptable(int width, int height) {
   if (width <= 0 || height <= 0) return false;
@@ -93,15 +96,34 @@ bool jpegHuffmanTableOversized(const unsigned char* bytes, size_t length) {
       continue;
     }
     // Each table: class and slot, 16 counts, then as many symbols.
-    while (remaining > 0 && next + kJpegTableHeaderBytes <= length) {
+    // The decoder reads zeros past the end of the file.
+    while (remaining > 0 && next < length) {
       if ((bytes[next] >> 4) > 1 || (bytes[next] & 15) > 3) return false;  // refused anyway
       int symbols = 0;
-      for (size_t i = 1; i < kJpegTableHeaderBytes; ++i) symbols += bytes[next + i];
+      for (size_t i = 1; i < kJpegTableHeaderBytes && next + i < length; ++i) symbols += bytes[next + i];
       if (symbols > kJpegTableSymbols) return true;
       next += kJpegTableHeaderBytes + static_cast<size_t>(symbols);
       remaining -= static_cast<long>(kJpegTableHeaderBytes) + symbols;
     }
     pos = next;
+  }
+  return false;
+}
+
+// stb_image believes the length of a PNG chunk and grows its buffer to hold
+// it before finding out that the file is shorter: a few forged bytes would
+// make it reserve gigabytes. This walks the chunks (length, type, data, CRC)
+// up to the end marker and answers whether one claims more than is left.
+bool pngChunkOverruns(const unsigned char* bytes, size_t length) {
+  static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (length < sizeof kSignature || std::memcmp(bytes, kSignature, sizeof kSignature) != 0) return false;
+  size_t pos = sizeof kSignature;
+  while (pos + kPngChunkHeaderBytes <= length) {
+    const size_t dataLength = static_cast<size_t>(bytes[pos]) << 24 | bytes[pos + 1] << 16 |
+                              bytes[pos + 2] << 8 | bytes[pos + 3];
+    if (dataLength > length - pos - kPngChunkHeaderBytes) return true;
+    if (std::memcmp(bytes + pos + 4, "IEND", 4) == 0) return false;
+    pos += kPngChunkHeaderBytes + dataLength + kPngChunkCrcBytes;
   }
   return false;
 }
@@ -115,7 +137,10 @@ unsigned char* loadImage(const unsigned char* bytes, int length, int* width, int
   // Files that the decoder is known to misread are refused before it sees
   // them, even its header reader.
   const size_t size = static_cast<size_t>(length);
-  if (netpbmDamaged(bytes, size) || jpegHuffmanTableOversized(bytes, size)) return nullptr;
+  if (netpbmDamaged(bytes, size) || jpegHuffmanTableOversized(bytes, size) ||
+      pngChunkOverruns(bytes, size)) {
+    return nullptr;
+  }
   if (!stb_image::Info(bytes, length, &w, &h, &channels) || !imageSizeAcceptable(w, h)) {
     return nullptr;
   }

@@ -74,6 +74,12 @@ TEST(ImageDecodeTest, TruncatedCorruptAndEnormousFilesGiveNullSilently) {
   std::memcpy(&wide[20], side16k, 4);
   bad.push_back(wide);
   bad.push_back({'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'});
+  // A chunk (the first after the 13-byte header chunk) claiming 2 GiB of a
+  // short file: refused before anything that size is reserved.
+  std::vector<unsigned char> forgedChunk = png;
+  const unsigned char huge[4] = {0x7f, 0xff, 0x00, 0x00};
+  std::memcpy(&forgedChunk[33], huge, 4);
+  bad.push_back(forgedChunk);
 
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
