@@ -7,8 +7,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include "runtime/files.h"
-
 namespace graphics_seams {
 long drawCalls = 0;
 int lastDrawMode = 0;

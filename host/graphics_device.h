@@ -10,12 +10,13 @@
 // made from an image file (host/image_file.h) or created empty; its pixels
 // are premultiplied by alpha on upload.
 //
-// Depends on runtime/ (collected objects, strings), runtime/files.h
-// (fopenFile), OpenGL and GLFW. Callers keep to these rules: everything runs
+// Depends on runtime/ (collected objects, strings), host/image_file.h
+// (decoding), OpenGL and GLFW. Callers keep to these rules: everything runs
 // on the main thread while the window's OpenGL context is current (the device
 // draws into, and measures, the window whose context is current); drawing
 // happens between BeginRender and EndRender; the collector runs only after
-// EndRender, so no pending batch ever refers to a freed surface.
+// EndRender, so no pending batch ever refers to a freed surface. The test
+// seams at the end are for tests and benchmarks only.
 #pragma once
 
 #include <cstdint>

@@ -78,8 +78,11 @@ bool netpbmDamaged(const unsigned char* bytes, size_t length) {
 // This follows the file's segments the way the decoder does and answers
 // whether any table (DHT segment) is oversized.
 bool jpegHuffmanTableOversized(const unsigned char* bytes, size_t length) {
-  if (length < 2 || bytes[0] != 0xFF || bytes[1] != 0xD8) return false;
-  size_t pos = 2;
+  // The start marker, like every marker, may follow any number of 0xFF fill bytes.
+  size_t pos = 0;
+  while (pos < length && bytes[pos] == 0xFF) ++pos;
+  if (pos == 0 || pos >= length || bytes[pos] != 0xD8) return false;
+  ++pos;
   while (pos + 1 < length) {
     if (bytes[pos] != 0xFF || bytes[pos + 1] == 0xFF) {  // scan data or fill bytes
       ++pos;
