@@ -16,6 +16,10 @@ namespace {
 // corrupt or hostile file, and decoding it would only exhaust memory.
 constexpr int kMaxImageSide = 16384;
 constexpr long long kMaxImagePixels = 8192LL * 8192LL;
+// No supported format packs more pixels into a byte (GIF, the best, about
+// 2700; PNG about 1000): a header promising more is forged, and refusing it
+// spares reserving and filling an image the file cannot hold.
+constexpr long long kMaxPixelsPerFileByte = 8192;
 constexpr size_t kMaxImageFileBytes = size_t{256} << 20;  // no image file the game has comes near
 constexpr size_t kReadBlockBytes = 64 * 1024;
 constexpr long long kMaxNetpbmValue = 65535;  // largest sample value of the format
@@ -24,10 +28,12 @@ constexpr int kJpegTableSymbols = 256;
 constexpr size_t kPngChunkHeaderBytes = 8;  // length, then type
 constexpr size_t kPngChunkCrcBytes = 4;
 
-bool imageSizeAcceptable(int width, int height) {
+bool imageSizeAcceptable(int width, int height, size_t fileBytes) {
   if (width <= 0 || height <= 0) return false;
   if (width > kMaxImageSide || height > kMaxImageSide) return false;
-  return static_cast<long long>(width) * height <= kMaxImagePixels;
+  const long long pixels = static_cast<long long>(width) * height;
+  return pixels <= kMaxImagePixels &&
+         pixels <= static_cast<long long>(fileBytes) * kMaxPixelsPerFileByte;
 }
 
 // stb_image accepts a binary PGM or PPM file whose pixel data is cut short
@@ -144,7 +150,7 @@ unsigned char* loadImage(const unsigned char* bytes, int length, int* width, int
       pngChunkOverruns(bytes, size)) {
     return nullptr;
   }
-  if (!stb_image::Info(bytes, length, &w, &h, &channels) || !imageSizeAcceptable(w, h)) {
+  if (!stb_image::Info(bytes, length, &w, &h, &channels) || !imageSizeAcceptable(w, h, size)) {
     return nullptr;
   }
   unsigned char* pixels = stb_image::Load(bytes, length, &w, &h, &channels);

@@ -8,6 +8,7 @@
 #include "host/stb_image_build.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
@@ -24,8 +25,55 @@ int Info(const unsigned char* bytes, int length, int* width, int* height, int* c
   return stbi_info_from_memory(bytes, length, width, height, channels);
 }
 
+namespace {
+
+// Hands the file's bytes to the decoder and notes whether it ever asked for
+// bytes beyond the end. Several of its readers (TGA, BMP, PNM, JPEG scans)
+// take the end of the data as zeros and carry on: a file cut short would
+// otherwise come back as an image with a blank remainder.
+struct MemoryReader {
+  const unsigned char* bytes;
+  int length;
+  int pos;
+  bool wantedMore;
+};
+
+int readBytes(void* user, char* out, int size) {
+  auto* reader = static_cast<MemoryReader*>(user);
+  const int available = reader->length - reader->pos;
+  const int count = size < available ? size : available;
+  if (count <= 0) {
+    reader->wantedMore = true;
+    return 0;
+  }
+  std::memcpy(out, reader->bytes + reader->pos, static_cast<size_t>(count));
+  reader->pos += count;
+  return count;
+}
+
+// Negative counts step back over bytes already read.
+void skipBytes(void* user, int count) {
+  auto* reader = static_cast<MemoryReader*>(user);
+  const long long pos = static_cast<long long>(reader->pos) + count;
+  reader->pos = pos < 0 ? 0 : (pos > reader->length ? reader->length : static_cast<int>(pos));
+}
+
+int atEnd(void* user) {
+  const auto* reader = static_cast<const MemoryReader*>(user);
+  return reader->pos >= reader->length;
+}
+
+}  // namespace
+
 unsigned char* Load(const unsigned char* bytes, int length, int* width, int* height, int* channels) {
-  return stbi_load_from_memory(bytes, length, width, height, channels, 0);
+  MemoryReader reader{bytes, length, 0, false};
+  const stbi_io_callbacks callbacks{readBytes, skipBytes, atEnd};
+  unsigned char* pixels = stbi_load_from_callbacks(&callbacks, &reader, width, height, channels, 0);
+  if (pixels && reader.wantedMore) {
+    stbi_image_free(pixels);
+    return nullptr;
+  }
+  return pixels;
 }
 
 void Free(unsigned char* pixels) { stbi_image_free(pixels); }

@@ -7,7 +7,7 @@ namespace stb_image {
 // Reads the header: nonzero with the size and channel count when the bytes
 // look like an image stb_image can decode.
 int Info(const unsigned char* bytes, int length, int* width, int* height, int* channels);
-// Decoded pixels, or null.
+// Decoded pixels, or null (also when the decoder needed bytes past the end).
 unsigned char* Load(const unsigned char* bytes, int length, int* width, int* height, int* channels);
 void Free(unsigned char* pixels);
 

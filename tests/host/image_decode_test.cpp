@@ -80,6 +80,13 @@ TEST(ImageDecodeTest, TruncatedCorruptAndEnormousFilesGiveNullSilently) {
   const unsigned char huge[4] = {0x7f, 0xff, 0x00, 0x00};
   std::memcpy(&forgedChunk[33], huge, 4);
   bad.push_back(forgedChunk);
+  // An uncompressed TGA header promising 4000 x 4000 pixels in 64 bytes.
+  std::vector<unsigned char> tga(64, 0);
+  tga[2] = 2;                      // true colour, uncompressed
+  tga[12] = 0xa0, tga[13] = 0x0f;  // width 4000
+  tga[14] = 0xa0, tga[15] = 0x0f;  // height 4000
+  tga[16] = 32;
+  bad.push_back(tga);
 
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
@@ -165,6 +172,29 @@ TEST(ImageDecodeTest, JpegWithOversizedHuffmanTableGivesNull) {
   const Decoded bad = DecodeBoth(oversized, &w, &h, &depth);
   EXPECT_EQ(bad.memory, nullptr);
   EXPECT_EQ(bad.file, nullptr);
+}
+
+// Some readers take the end of the data as zeros: a file cut short must not
+// come back as an image with a blank remainder.
+TEST(ImageDecodeTest, TgaAndBmpCutShortGiveNullWholeOnesDecode) {
+  gltest::TempDir dir;
+  std::vector<unsigned char> rgb(16 * 16 * 3);
+  for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<unsigned char>(i * 13);
+  ASSERT_TRUE(stbi_write_bmp(dir.File("a.bmp").c_str(), 16, 16, 3, rgb.data()));
+  ASSERT_TRUE(stbi_write_tga(dir.File("a.tga").c_str(), 16, 16, 3, rgb.data()));
+  for (const char* name : {"a.bmp", "a.tga"}) {
+    const std::vector<unsigned char> whole = gltest::ReadBytes(dir.File(name));
+    int w = 0, h = 0, depth = 0;
+    const Decoded good = DecodeBoth(whole, &w, &h, &depth);
+    ASSERT_NE(good.memory, nullptr) << name;
+    EXPECT_EQ(w, 16);
+    unloadImage(good.memory);
+    unloadImage(good.file);
+    const std::vector<unsigned char> cut(whole.begin(), whole.end() - 40);
+    const Decoded bad = DecodeBoth(cut, &w, &h, &depth);
+    EXPECT_EQ(bad.memory, nullptr) << name;
+    EXPECT_EQ(bad.file, nullptr) << name;
+  }
 }
 
 TEST(ImageDecodeTest, PremultiplyRoundsDownAndLeavesOpaqueFormatsAlone) {
