@@ -104,7 +104,7 @@ bool WritePng(const std::string& file, int width, int height, int channels, Pixe
 inline void WriteBytes(const std::string& file, const std::vector<unsigned char>& bytes) {
   FILE* out = std::fopen(file.c_str(), "wb");
   ASSERT_NE(out, nullptr);
-  std::fwrite(bytes.data(), 1, bytes.size(), out);
+  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), out);
   std::fclose(out);
 }
 
