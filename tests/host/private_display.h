@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -32,14 +33,23 @@ class PrivateDisplay {
       _exit(127);
     }
     close(fds[1]);
+    // Blocks until the server is up. The server writes the number and then a
+    // line end, separately: the pipe stays open until the line end is in, as a
+    // server whose second write finds no reader gives up.
     char number[32] = {};
-    ssize_t got = read(fds[0], number, sizeof number - 1);  // blocks until the server is up
+    size_t got = 0;
+    while (got < sizeof number - 1 && std::strchr(number, '\n') == nullptr) {
+      const ssize_t n = read(fds[0], number + got, sizeof number - 1 - got);
+      if (n <= 0) break;
+      got += static_cast<size_t>(n);
+    }
     close(fds[0]);
-    if (got <= 0) return;
+    if (got == 0) return;
     previous_ = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
     hadPrevious_ = std::getenv("DISPLAY") != nullptr;
     display_ = ":" + std::to_string(std::atoi(number));
     setenv("DISPLAY", display_.c_str(), 1);
+    wantsWindowManager_ = withWindowManager;
     if (withWindowManager) StartWindowManager();
   }
 
@@ -56,7 +66,7 @@ class PrivateDisplay {
   PrivateDisplay(const PrivateDisplay&) = delete;
   PrivateDisplay& operator=(const PrivateDisplay&) = delete;
 
-  bool ready() const { return !display_.empty() && (windowManager_ == -1 || managed_); }
+  bool ready() const { return !display_.empty() && (!wantsWindowManager_ || managed_); }
 
  private:
   static void QuietChild() {
@@ -66,17 +76,27 @@ class PrivateDisplay {
     dup2(devNull, STDERR_FILENO);
   }
 
+  // A fresh server sometimes turns the first client away; a window manager
+  // that ended at once is started again.
   void StartWindowManager() {
-    windowManager_ = fork();
-    if (windowManager_ == 0) {
-      QuietChild();
-      execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    // Ready once it has announced itself on the root window.
-    for (int tries = 0; tries < 100 && !managed_; ++tries) {
-      managed_ = std::system("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'") == 0;
-      if (!managed_) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    constexpr int kAttempts = 3;
+    for (int attempt = 0; attempt < kAttempts && !managed_; ++attempt) {
+      windowManager_ = fork();
+      if (windowManager_ == 0) {
+        QuietChild();
+        execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
+        _exit(127);
+      }
+      // Ready once it has announced itself on the root window.
+      for (int tries = 0; tries < 100 && !managed_; ++tries) {
+        managed_ = std::system("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'") == 0;
+        if (managed_) break;
+        if (waitpid(windowManager_, nullptr, WNOHANG) == windowManager_) {
+          windowManager_ = -1;
+          break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      }
     }
   }
 
@@ -89,6 +109,7 @@ class PrivateDisplay {
 
   pid_t server_ = -1;
   pid_t windowManager_ = -1;
+  bool wantsWindowManager_ = false;
   bool managed_ = false;
   std::string display_;
   std::string previous_;

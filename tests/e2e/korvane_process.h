@@ -1,0 +1,301 @@
+// KorvaneProcess: the real korvane program as a child process, for fault and
+// soak tests. Each run gets a scratch working folder of its own (where the
+// program looks for "data" and keeps ".vellumstate"); the test decides what
+// "data" is (a link to the build's folder, a damaged copy, nothing) and which
+// environment and limits the program starts with. Standard output and
+// standard error go to files in the folder.
+//
+// Input goes in as a player gives it, with xdotool on the display in DISPLAY,
+// each press held for a while so that at least one 60 Hz update sees it.
+// Minimise and Restore need a window manager on that display (see
+// tests/host/private_display.h). The object stops the program (by its id) and
+// removes the folder when it goes.
+#pragma once
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stb/stb_image.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace e2e {
+
+namespace fs = std::filesystem;
+
+constexpr int kHoldMs = 120;     // a press as long as a person's
+constexpr int kPollMs = 100;
+constexpr int kWindowWaitMs = 30000;  // a busy machine may take long to open a window
+
+inline void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+inline int Shell(const std::string& command) { return std::system(command.c_str()); }
+
+inline std::string Capture(const std::string& command) {
+  std::string out;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return out;
+  char buffer[256];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
+  pclose(pipe);
+  return out;
+}
+
+inline std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+inline void WriteFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+// Whether the tools the end-to-end tests drive the display with are there.
+inline bool HaveDisplayTools() {
+  return Shell("command -v xdotool >/dev/null && command -v import >/dev/null") == 0;
+}
+
+// A screenshot of a window, as RGB bytes.
+struct Shot {
+  int width = 0, height = 0;
+  std::vector<unsigned char> rgb;
+
+  // 0xRRGGBB of one pixel; 0 outside the picture.
+  unsigned At(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width || y >= height) return 0;
+    const unsigned char* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
+    return (static_cast<unsigned>(p[0]) << 16) | (p[1] << 8) | p[2];
+  }
+};
+
+// How a program is started.
+struct LaunchOptions {
+  std::vector<std::string> environment;  // "NAME=value" sets, "-NAME" removes
+  std::function<void()> inChild;         // runs in the child just before the program starts
+  // Standard output through a pipe into out.txt, for a program whose own
+  // file writes are limited (RLIMIT_FSIZE does not hold for pipes).
+  bool outputThroughPipe = false;
+};
+
+class KorvaneProcess {
+ public:
+  using Options = LaunchOptions;
+
+  KorvaneProcess() {
+    char pattern[] = "/tmp/korvane-e2e-XXXXXX";
+    if (mkdtemp(pattern) != nullptr) folder_ = pattern;
+  }
+
+  ~KorvaneProcess() {
+    Stop();
+    if (!folder_.empty()) {
+      std::error_code ignored;
+      fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add, ignored);
+      fs::remove_all(folder_, ignored);
+    }
+  }
+
+  KorvaneProcess(const KorvaneProcess&) = delete;
+  KorvaneProcess& operator=(const KorvaneProcess&) = delete;
+
+  const fs::path& Folder() const { return folder_; }
+  fs::path StateFile() const { return folder_ / ".vellumstate"; }
+
+  // "data" becomes a link to the build's generated data folder.
+  void LinkData() { fs::create_directory_symlink(KORVANE_BUILD_DATA_DIR, folder_ / "data"); }
+
+  // "data" becomes a copy of the build's data folder that the test may damage.
+  fs::path CopyData() {
+    fs::copy(KORVANE_BUILD_DATA_DIR, folder_ / "data", fs::copy_options::recursive);
+    return folder_ / "data";
+  }
+
+  void Start(const Options& options = {}) { Start(KORVANE_PROGRAM, options); }
+
+  void Start(const std::string& program, const Options& options) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const char* output = "out.txt";
+    if (options.outputThroughPipe) {
+      output = "out.fifo";
+      StartOutputCopier();
+    }
+    pid_ = fork();
+    if (pid_ != 0) return;
+    for (const std::string& change : options.environment) {
+      if (change[0] == '-') {
+        unsetenv(change.c_str() + 1);
+      } else {
+        const size_t equals = change.find('=');
+        setenv(change.substr(0, equals).c_str(), change.substr(equals + 1).c_str(), 1);
+      }
+    }
+    if (chdir(folder_.c_str()) != 0) _exit(127);
+    if (!std::freopen("/dev/null", "r", stdin) || !std::freopen(output, "w", stdout) ||
+        !std::freopen("err.txt", "w", stderr)) {
+      _exit(127);
+    }
+    if (options.inChild) options.inChild();
+    execl(program.c_str(), "korvane", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+
+  pid_t Pid() const { return pid_; }
+
+  // Polls for the program's window; false when the program ended first or no
+  // window appeared in time.
+  bool WaitForWindow(int waitMs = kWindowWaitMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
+    while (window_.empty() && Clock::now() < deadline && Running()) {
+      std::istringstream found(
+          Capture("xdotool search --pid " + std::to_string(pid_) + " --name '^Korvane$' 2>/dev/null"));
+      found >> window_;
+      if (window_.empty()) Sleep(kPollMs);
+    }
+    return !window_.empty();
+  }
+
+  // Whether the program is still running; records how it ended when not.
+  bool Running() {
+    if (pid_ <= 0) return false;
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) != pid_) return true;
+    Ended(status);
+    return false;
+  }
+
+  // Waits up to waitMs for the program to end; true when it has.
+  bool WaitForExit(int waitMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
+    while (Running()) {
+      if (Clock::now() > deadline) return false;
+      Sleep(kPollMs / 2);
+    }
+    return true;
+  }
+
+  // Exit code once ended normally; -1 otherwise (then Signal() says which).
+  int ExitCode() const { return exitCode_; }
+  int Signal() const { return signal_; }
+
+  void Stop() {
+    if (Running()) {
+      kill(pid_, SIGTERM);
+      int status = 0;
+      if (waitpid(pid_, &status, 0) == pid_) Ended(status);
+    }
+    if (copier_ > 0) {  // ends at the end of the program's output
+      waitpid(copier_, nullptr, 0);
+      copier_ = -1;
+    }
+  }
+
+  std::string Output() const { return ReadFile(folder_ / "out.txt"); }
+  std::string Errors() const { return ReadFile(folder_ / "err.txt"); }
+  const std::string& Window() const { return window_; }
+
+  // --- input, in window pixels -------------------------------------------
+  void MoveTo(int x, int y) const {
+    Shell("xdotool mousemove --window " + window_ + " " + std::to_string(x) + " " + std::to_string(y));
+  }
+  void Click(int x, int y) const {
+    MoveTo(x, y);
+    Shell("xdotool mousedown 1");
+    Sleep(kHoldMs);
+    Shell("xdotool mouseup 1");
+  }
+  void Drag(const std::vector<std::pair<int, int>>& points) const {
+    MoveTo(points.front().first, points.front().second);
+    Shell("xdotool mousedown 1");
+    Sleep(kHoldMs);
+    for (const auto& p : points) {
+      MoveTo(p.first, p.second);
+      Sleep(kHoldMs);
+    }
+    Shell("xdotool mouseup 1");
+  }
+  void Key(const std::string& name) const {
+    Shell("xdotool keydown --window " + window_ + " " + name);
+    Sleep(kHoldMs);
+    Shell("xdotool keyup --window " + window_ + " " + name);
+  }
+  void Resize(int width, int height) const {
+    Shell("xdotool windowsize " + window_ + " " + std::to_string(width) + " " + std::to_string(height) +
+          " 2>/dev/null");
+  }
+  // Need a window manager.
+  void Minimise() const { Shell("xdotool windowminimize " + window_ + " 2>/dev/null"); }
+  void Restore() const { Shell("xdotool windowactivate " + window_ + " 2>/dev/null"); }
+
+  // The window's current picture; an empty shot when it could not be taken.
+  Shot Take(const fs::path& file) const {
+    Shot shot;
+    if (Shell("import -window " + window_ + " " + file.string() + " 2>/dev/null") != 0) return shot;
+    int channels = 0;
+    unsigned char* pixels = stbi_load(file.string().c_str(), &shot.width, &shot.height, &channels, 3);
+    if (pixels == nullptr) return shot;
+    shot.rgb.assign(pixels, pixels + static_cast<size_t>(shot.width) * shot.height * 3);
+    stbi_image_free(pixels);
+    return shot;
+  }
+
+  // Resident memory of the program in KiB (VmRSS), or -1.
+  long ResidentKiB() const {
+    std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+      if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+    }
+    return -1;
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+
+  // A child of the test that copies the pipe "out.fifo" into out.txt until
+  // the program closes its end.
+  void StartOutputCopier() {
+    const fs::path fifo = folder_ / "out.fifo";
+    if (!fs::exists(fifo)) mkfifo(fifo.c_str(), 0600);
+    copier_ = fork();
+    if (copier_ != 0) return;
+    const int in = open(fifo.c_str(), O_RDONLY);
+    const int out = open((folder_ / "out.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (in < 0 || out < 0) _exit(1);
+    char chunk[512];
+    for (ssize_t got; (got = read(in, chunk, sizeof chunk)) > 0;) {
+      if (write(out, chunk, static_cast<size_t>(got)) != got) _exit(1);
+    }
+    _exit(0);
+  }
+
+  void Ended(int status) {
+    if (WIFEXITED(status)) exitCode_ = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) signal_ = WTERMSIG(status);
+    pid_ = -1;
+  }
+
+  fs::path folder_;
+  pid_t pid_ = -1;
+  pid_t copier_ = -1;
+  int exitCode_ = -1;
+  int signal_ = 0;
+  std::string window_;
+};
+
+}  // namespace e2e
