@@ -2,11 +2,10 @@
 # Builds Korvane and starts it. Installs missing Debian packages first; safe to
 # run again.
 #
-# The game reads its "data" folder and keeps its saved settings and scores
-# (".vellumstate") in its working directory. It is started in a folder of the
-# player's own, ${XDG_DATA_HOME:-~/.local/share}/korvane, whose "data" entry
-# links to the freshly built data folder; the saved state therefore survives a
-# rebuild and a deleted build folder.
+# The game runs in the player's own folder, ${XDG_DATA_HOME:-~/.local/share}/korvane,
+# whose "data" entry links to the freshly built data folder, so the saved state
+# survives a rebuild and a deleted build folder (tools/korvane-launch.sh, which
+# is also the installed launcher).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
@@ -19,12 +18,4 @@ if [ ! -x "$root/build/korvane" ] || [ ! -d "$root/build/data" ]; then
   exit 1
 fi
 
-home="${XDG_DATA_HOME:-$HOME/.local/share}/korvane"
-mkdir -p "$home"
-if [ -e "$home/data" ] && [ ! -L "$home/data" ]; then
-  echo "play: $home/data is not a link to the game's data; move it away and run again" >&2
-  exit 1
-fi
-ln -sfn "$root/build/data" "$home/data"
-cd "$home"
-exec "$root/build/korvane"
+exec "$root/tools/korvane-launch.sh" "$root/build/korvane" "$root/build/data"

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Starts Korvane in the player's own folder, ${XDG_DATA_HOME:-~/.local/share}/korvane.
+#
+# The game reads its "data" folder and keeps its saved settings and scores
+# (".vellumstate") in its working directory. The player's folder holds the
+# state file and a "data" link to the game's data, so the saved scores survive
+# a rebuild, a reinstall or a deleted build folder.
+#
+# Usage: korvane-launch [PROGRAM DATA_FOLDER]
+# Without arguments it starts the installed game: "korvane" beside this script
+# and the data in ../share/korvane/data (the layout `cmake --install` makes).
+# tools/play.sh passes the build's program and data folder.
+set -euo pipefail
+here=$(cd "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")" && pwd)
+program=${1:-$here/korvane}
+data=${2:-$here/../share/korvane/data}
+
+if [ ! -x "$program" ] || [ ! -d "$data" ]; then
+  echo "korvane-launch: $program or its data folder $data is missing" >&2
+  exit 1
+fi
+data=$(cd "$data" && pwd)
+
+home="${XDG_DATA_HOME:-$HOME/.local/share}/korvane"
+mkdir -p "$home"
+if [ -e "$home/data" ] && [ ! -L "$home/data" ]; then
+  echo "korvane-launch: $home/data is not a link to the game's data; move it away and run again" >&2
+  exit 1
+fi
+ln -sfn "$data" "$home/data"
+cd "$home"
+exec "$program"
