@@ -39,6 +39,13 @@ vl_Korvane_MyApp* game = nullptr;
 // place the pointer in the input device, right after it has polled.
 int pointerX = 0, pointerY = 0;
 
+// Removes the working folder at exit; its "data" entry is only a link, which
+// goes without touching the build's data.
+void RemoveWorkFolder() {
+  std::error_code ignored;
+  fs::remove_all(workFolder, ignored);
+}
+
 void StartGame() {
   char pattern[] = "/tmp/korvane-game-test-XXXXXX";
   const char* made = mkdtemp(pattern);
@@ -47,6 +54,7 @@ void StartGame() {
     std::abort();
   }
   workFolder = made;
+  std::atexit(RemoveWorkFolder);
   LinkData(true);
   // A display busy with other test programs occasionally refuses a first
   // connection; a person would simply try again.

@@ -27,12 +27,20 @@ namespace gametest {
 namespace {
 
 vl_Korvane_MyApp* game = nullptr;
+std::string workFolder;
+
+void RemoveWorkFolder() {
+  std::error_code ignored;
+  fs::remove_all(workFolder, ignored);
+}
 
 vl_Korvane_MyApp* Game() {
   if (game != nullptr) return game;
   char pattern[] = "/tmp/korvane-state-test-XXXXXX";
   const char* folder = mkdtemp(pattern);
   if (folder == nullptr || chdir(folder) != 0) std::abort();
+  workFolder = folder;
+  std::atexit(RemoveWorkFolder);
   gc_init1();
   vlInit();
   game = (new vl_Korvane_MyApp())->g_new();
