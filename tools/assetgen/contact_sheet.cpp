@@ -15,11 +15,11 @@ constexpr float kScreenW = 640, kScreenH = 480;
 
 // A rendered sheet and where its frames lie.
 struct Sheet {
-  const SheetSpec* spec;
+  const SheetSpec* layout;
   Canvas pixels;
-  int frameW() const { return spec->frameWidth * kLevel; }
-  int frameH() const { return spec->frameHeight * kLevel; }
-  int columns() const { return sheetColumns(*spec); }
+  int frameW() const { return layout->frameWidth * kLevel; }
+  int frameH() const { return layout->frameHeight * kLevel; }
+  int columns() const { return sheetColumns(*layout); }
 };
 
 void checkerboard(Canvas& c, Box b) {
@@ -211,11 +211,11 @@ Canvas playPreview(const std::map<std::string, Sheet>& sheets, bool paused) {
 Canvas contactSheet(const Fonts& fonts) {
   std::map<std::string, Sheet> sheets;
   float width = 0, height = kMargin;
-  for (const SheetSpec& spec : imageSheets()) {
-    Sheet s{&spec, renderSheet(spec, kLevel, fonts)};
+  for (const SheetSpec& layout : imageSheets()) {
+    Sheet s{&layout, renderSheet(layout, kLevel, fonts)};
     width = std::max(width, float(s.pixels.width()));
     height += kLabelEm * 1.5f + float(s.pixels.height()) + kMargin;
-    sheets.emplace(spec.name, std::move(s));
+    sheets.emplace(layout.name, std::move(s));
   }
   Canvas kiri = renderDefaultFont(fonts);
   height += kLabelEm * 1.5f + kiri.height() * 2.0f + kMargin;
@@ -244,10 +244,10 @@ Canvas contactSheet(const Fonts& fonts) {
     sheet.compositeOver(scaled, int(kMargin), int(y), 1);
     y += h + kMargin;
   };
-  for (const SheetSpec& spec : imageSheets())
-    place(sheetFileName(spec, kLevel) + "  (" + std::to_string(spec.frames) + " frames of " +
-              std::to_string(spec.frameWidth * kLevel) + " x " + std::to_string(spec.frameHeight * kLevel) + ")",
-          sheets.at(spec.name).pixels, 1);
+  for (const SheetSpec& layout : imageSheets())
+    place(sheetFileName(layout, kLevel) + "  (" + std::to_string(layout.frames) + " frames of " +
+              std::to_string(layout.frameWidth * kLevel) + " x " + std::to_string(layout.frameHeight * kLevel) + ")",
+          sheets.at(layout.name).pixels, 1);
   place("kiri_font.png (shown twice its size)", kiri, 2);
 
   Canvas previews[4] = {titlePreview(sheets), loadingPreview(sheets), playPreview(sheets, false),
