@@ -28,7 +28,7 @@ namespace {
 
 constexpr int kStartWidth = 640;
 constexpr int kStartHeight = 480;
-constexpr int kResizeTries = 200;  // polls of 10 ms
+constexpr int kResizeTries = 1000;  // polls of 10 ms: a busy display can take seconds
 constexpr int kOpenAttempts = 3;
 constexpr int kOpenRetryMicroseconds = 200000;
 
