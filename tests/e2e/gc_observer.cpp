@@ -3,8 +3,10 @@
 // render, suspend and resume) passed through this wrapper (-Wl,--wrap). Once a
 // second it writes one line on standard error:
 //   gc <ms since start> alloced <bytes> free <bytes> max <bytes> step_us <longest step this second>
-// so soak tests can watch the collected bytes over time. Main thread only, as
-// the collector itself.
+// so soak tests can watch the collected bytes over time; and once, after the
+// first frame has been drawn (the host's second step, after create and the
+// first render):  first_frame_ms <ms since the program's static start-up>.
+// Main thread only, as the collector itself.
 #include <chrono>
 #include <cstdio>
 
@@ -20,6 +22,8 @@ constexpr auto kReportEvery = std::chrono::seconds(1);
 const Clock::time_point kStart = Clock::now();
 Clock::time_point nextReport = kStart + kReportEvery;
 long long longestStepNs = 0;
+int steps = 0;
+constexpr int kFirstFrameStep = 2;
 
 }  // namespace
 
@@ -29,6 +33,10 @@ extern "C" int __wrap__Z10gc_collectv() {
   const Clock::time_point after = Clock::now();
   const long long ns = std::chrono::duration_cast<std::chrono::nanoseconds>(after - before).count();
   if (ns > longestStepNs) longestStepNs = ns;
+  if (++steps == kFirstFrameStep) {
+    std::fprintf(stderr, "first_frame_ms %lld\n",
+                 static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(before - kStart).count()));
+  }
   if (after >= nextReport) {
     const long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(after - kStart).count();
     std::fprintf(stderr, "gc %lld alloced %d free %d max %d step_us %lld\n", ms, gc_alloced_bytes, gc_free_bytes,
