@@ -33,6 +33,7 @@ constexpr int kReportEverySeconds = 10;
 // Growth allowed after warm-up: allocator and driver caches settle in steps.
 constexpr long kRssSlackKiB = 64 * 1024;
 constexpr long kGcSlackBytes = 1 << 20;
+constexpr int kLoadSettleMs = 2500;  // the loader's 23 updates plus decoding the largest images
 
 struct Sample {
   int seconds = 0;
@@ -136,6 +137,9 @@ TEST(Soak, RandomPlayKeepsRunningWithFlatMemory) {
   };
   for (int i = 4; i >= 0; --i) {
     resize(kSizes[i]);
+    // A resize restarts loading; let it finish, so that the images of every
+    // resolution have been resident once before memory is measured.
+    e2e::Sleep(kLoadSettleMs);
     for (int k = 0; k < 6; ++k) player.Act(width, height);
   }
   game.Minimise();
