@@ -192,14 +192,16 @@ int vl_Korvane_MyApp::m_Text(float x, float y, String text, float alignX, float 
   const float startY = y - uy * total * alignX / 2 + dy * lineHeight * (1 - alignY) / 2;
   float penX = startX, penY = startY;
   int lines = 0;
-  for (int i = 0; i < n; ++i) {
-    const int c = text[i];
-    if (c == '\\' && i + 1 < n && text[i + 1] == 'n') {
+  // The loop counts in the shared counter lp, which holds the text's length
+  // afterwards.
+  for (lp = 0; lp < n; ++lp) {
+    const int c = text[lp];
+    if (c == '\\' && lp + 1 < n && text[lp + 1] == 'n') {
       // Every line starts at the same aligned start point as the first.
       ++lines;
       penX = startX + dx * lineHeight * static_cast<float>(lines);
       penY = startY + dy * lineHeight * static_cast<float>(lines);
-      ++i;
+      ++lp;
       continue;
     }
     if (c == 0) continue;
@@ -249,6 +251,7 @@ int vl_Korvane_MyApp::m_Button(int slot, float x, float y, int frame) {
 
 int vl_Korvane_MyApp::m_Button0(int slot, float x, float y, int frame) {
   m_DrawImg(slot, x, y, static_cast<float>(frame));
+  buttonHit = 0;  // cleared as by m_Button, though this result is not stored
   float hw, hh;
   imageHalfSize(*this, slot, hw, hh);
   return (touchInBox(*this, 0, x, y, hw, hh) && mouseDown > 0) ? 1 : 0;
@@ -320,7 +323,7 @@ int vl_Korvane_MyApp::m_iCade(int mode) {
   } else if (mode == 0) {
     vl_input_DisableKeyboard();
     vl_Korvane_iCadeControls = 0;
-    for (int i = 0; i < kPadCount; ++i) pads[i] = 0;
+    for (lp = 0; lp < kPadCount; ++lp) pads[lp] = 0;
   }
   return 0;
 }

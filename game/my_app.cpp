@@ -76,6 +76,17 @@ constexpr int kPadMargin = 32;  // virtual pixels kept free around the pad
 constexpr int kPadSizeMin = 8;
 constexpr int kPadSizeMax = 25;
 constexpr int kImageDpad = 94;
+// Frames of the pad picture: arrows up, right, down, left (0-3), the cross
+// that is the pad's base (4), action buttons A and B (5, 6); frames 8 on are
+// the same parts pressed.
+constexpr int kDpadBase = 4;
+constexpr int kDpadPressed = 8;
+constexpr int kDpadUpPressed = 0 + kDpadPressed;
+constexpr int kDpadRightPressed = 1 + kDpadPressed;
+constexpr int kDpadDownPressed = 2 + kDpadPressed;
+constexpr int kDpadLeftPressed = 3 + kDpadPressed;
+constexpr int kDpadButtonA = 5;
+constexpr int kDpadButtonB = 6;
 constexpr int kImageIcons = 97;
 constexpr int kIconCalibrate = 7;
 constexpr float kCalibrateInset = 24;  // from the left and the bottom edge
@@ -243,6 +254,10 @@ void dispatchMode(vl_Korvane_MyApp& g) {
     case 2:
       g.m_LoadMenu();
       g.mode = 1;
+      // A press or key held across the end of the game must not work the
+      // menu: its buttons need a press that began in the menu.
+      g.clickLatch = 1;
+      g.keyLatch = 1;
       ranLoadMenu = true;
       break;
     case 5:
@@ -299,18 +314,21 @@ void runOnScreenPad(vl_Korvane_MyApp& g) {
     float dx, dy;
     int frame;
   };
-  const Part dpad[] = {{0, 0, -reach, 1}, {3, -reach, 0, 2}, {5, reach, 0, 3}, {8, 0, reach, 4}};
+  const Part dpad[] = {{0, 0, -reach, kDpadUpPressed},
+                       {3, -reach, 0, kDpadLeftPressed},
+                       {5, reach, 0, kDpadRightPressed},
+                       {8, 0, reach, kDpadDownPressed}};
   g.m_ResetDraw();
   g.m_SetSize(size, kUnset);
   g.m_Alpha(0.5f);
-  g.m_DrawImg(kImageDpad, x, y, 0);
+  g.m_DrawImg(kImageDpad, x, y, kDpadBase);
   for (const Part& p : dpad) {
     if (g.m_MouseIn_Radius(x + p.dx, y + p.dy, touch, touch) != 0) {
       g.pads[p.pad] = kPadPressedOnce;
       g.m_DrawImg(kImageDpad, x + p.dx, y + p.dy, p.frame);
     }
   }
-  const Part buttons[] = {{10, -reach, reach / 2, 5}, {11, reach, -reach / 2, 6}};
+  const Part buttons[] = {{10, -reach, reach / 2, kDpadButtonA}, {11, reach, -reach / 2, kDpadButtonB}};
   const float bx = w - x;
   for (const Part& p : buttons) {
     g.m_DrawImg(kImageDpad, bx + p.dx, y + p.dy, p.frame);
@@ -471,9 +489,10 @@ int vl_Korvane_MyApp::m_OnRender() {
 
 namespace {
 
-// A game in progress comes back with its pause panel already open.
+// A game in progress comes back with its pause panel already open; a game
+// that has ended does not (its overlay runs on to the menu).
 void applySuspendPauseRule(vl_Korvane_MyApp& g) {
-  if (g.mode > 9) {
+  if (g.mode > 9 && g.gameOverFlag == 0) {
     g.pauseActive = 1;
     g.pauseState = 1;
     g.pauseSlide = static_cast<int>(0.5f * vl_Korvane_jscrh);

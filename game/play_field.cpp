@@ -64,6 +64,7 @@ constexpr int kTargetPerLevel = 10;  // round target = round x difficulty x this
 constexpr int kSeedDiscards = 100;   // draws thrown away after reseeding a round
 constexpr int kSpawnOffset = -4;     // a new gem starts this many cells above its place
 constexpr float kLeavingOffset = 0.25f;
+constexpr int kPanelHidden = -64;  // pauseSlide of a closed pause panel
 constexpr float kComboDrainPerPath = 0.125f;
 constexpr float kComboDrainAbove = 5;  // the per-path drain stops at this timer value
 constexpr int kScoreEasing = 6;        // the shown score closes 1/6 of the gap per update
@@ -409,6 +410,11 @@ int vl_Korvane_MyApp::m_LoadGame() {
   gridRows = kGridRows;
   level = 0;
   roundScore = 0;
+  // A panel left open by the last game (or by a suspend during its overlay)
+  // does not carry over into this one.
+  pauseActive = 0;
+  pauseState = -1;
+  pauseSlide = kPanelHidden;
   m_NewRound();
   return 0;
 }
@@ -418,7 +424,9 @@ int vl_Korvane_MyApp::m_NewRound() {
   // Each round's board is drawn from the clock.
   vl_random_Seed = vl_app_Millisecs();
   for (int i = 0; i < kSeedDiscards; ++i) m_Rand(1, 10);
-  score += roundScore;
+  // After a quit the score is already final: a round the board finishes
+  // during the game-over overlay adds nothing.
+  if (gameOverFlag == 0) score += roundScore;
   level += 1;
   roundScore = 0;
   roundTarget = level * difficulty * kTargetPerLevel;

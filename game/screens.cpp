@@ -174,8 +174,11 @@ void runQuitButton(vl_Korvane_MyApp& g, Point at) {
   drawHighlight(g, at);
   if (g.keyLatch != 0) return;
   if (g.m_PlayKey(kActionButton) != 0) {
+    // Both latches: a pointer held now must not go on taking gems during the
+    // overlay.
     quitGame(g);
     g.keyLatch = 1;
+    g.clickLatch = 1;
   } else if (g.m_PlayKey(kActionRight) != 0 || g.m_PlayKey(kActionDown) != 0) {
     g.pauseChoice = kChoiceResume;
     playClick(g, 0.8f);
@@ -253,11 +256,14 @@ void drawGameOver(vl_Korvane_MyApp& g, int t) {
 int vl_Korvane_MyApp::m_InGame() {
   m_ResetDraw();
   menuSlide = -32;  // the menu slides in afresh after every game
-  if (m_PlayKey(kActionBack) != 0 && pauseActive == 0 && keyLatch == 0) {
+  // Once the game has ended (or was quit) the panel stays shut: it would
+  // otherwise outlive the overlay and open over the next game.
+  const bool canOpen = pauseActive == 0 && gameOverFlag == 0;
+  if (m_PlayKey(kActionBack) != 0 && canOpen && keyLatch == 0) {
     keyLatch = 1;
     openPause(*this);
   }
-  if (m_Button(kIcons, 16, 16, kIconPause) != 0 && clickLatch == 0 && pauseActive == 0) {
+  if (m_Button(kIcons, 16, 16, kIconPause) != 0 && clickLatch == 0 && canOpen) {
     clickLatch = 1;
     openPause(*this);
   }

@@ -16,6 +16,17 @@ void FinishLoading() {
   for (int i = 0; i < 100 && Game()->loadStage > 0; ++i) Step();
 }
 
+// Whether the display list holds a record of the pad picture's frame at (x, y).
+bool HasPadFrameAt(int frame, float x, float y) {
+  constexpr int kPadImage = 94;
+  const vl_Korvane_MyApp* g = Game();
+  for (int at = 0; at < g->drawLen; at += korvane::kRecordFloats) {
+    const float* r = &g->drawList[at];
+    if (r[0] == kPadImage && r[6] == frame && r[1] == x && r[2] == y) return true;
+  }
+  return false;
+}
+
 void Type(const char* letters) {
   for (const char* c = letters; *c; ++c) app->input->PutChar(*c);
 }
@@ -40,8 +51,12 @@ TEST(ArcadeController, LettersHoldAndReleaseThePads) {
   Type("1!");
   Step();
   EXPECT_EQ(g->lastChar, '!') << "other characters are read and ignored";
+  g->pads[19] = 2;
+  g->lp = -1;
   g->m_iCade(0);
   EXPECT_EQ(g->pads[8], 0);
+  EXPECT_EQ(g->pads[19], 0);
+  EXPECT_EQ(g->lp, 20) << "the pads are cleared counting in the shared loop counter";
   Type("w");
   Step();
   EXPECT_EQ(g->pads[0], 0) << "with the switch off letters are not decoded";
@@ -62,6 +77,11 @@ TEST(OnScreenPad, TouchOnADirectionPressesItForOneUpdate) {
   EXPECT_EQ(g->pads[0], 1);
   EXPECT_EQ(g->pads[8], 0);
   EXPECT_EQ(g->m_PlayKey(0), 1);
+  // The generated pad picture holds the arrows in frames 0-3 (up, right, down,
+  // left), the cross in frame 4 and the pressed parts from frame 8 on.
+  EXPECT_TRUE(HasPadFrameAt(4, 64, 480 - 64)) << "the cross is the pad's base";
+  EXPECT_TRUE(HasPadFrameAt(8, 64, 480 - 64 - 20)) << "the pressed up arrow over the touched part";
+  EXPECT_FALSE(HasPadFrameAt(10, 64, 480 - 64 + 20)) << "an untouched arrow is not drawn pressed";
   gametest::ReleaseLeft();
   Step();
   EXPECT_EQ(g->pads[0], 0) << "the press lasts one update";

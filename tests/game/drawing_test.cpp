@@ -236,9 +236,17 @@ TEST_F(DrawingTest, FirstButtonTestOnlyLooksAtPointZero) {
   EXPECT_EQ(game->m_Button(kIconSlot, 100, 100, 0), 1);
   game->buttonHit = 7;
   EXPECT_EQ(game->m_Button0(kIconSlot, 100, 100, 0), 0);
-  EXPECT_EQ(game->buttonHit, 7) << "m_Button0 does not store its result";
+  EXPECT_EQ(game->buttonHit, 0) << "m_Button0 clears the last result first, as m_Button does";
   Touch(0, 90, 110);
   EXPECT_EQ(game->m_Button0(kIconSlot, 100, 100, 0), 1);
+  EXPECT_EQ(game->buttonHit, 0) << "m_Button0 does not store its result";
+}
+
+TEST_F(DrawingTest, TextCountsItsCharactersInTheSharedLoopCounter) {
+  game->m_Text(0, 0, String("AB\\nCD"), 0, 1);
+  EXPECT_EQ(game->lp, 6) << "the text writer leaves the text's length in lp";
+  game->m_Text(0, 0, String("X\\n"), 0, 1);
+  EXPECT_EQ(game->lp, 3) << "a final line break is consumed whole";
 }
 
 TEST_F(DrawingTest, RadiusTestIsStrictAndIgnoresPointsThatAreUp) {

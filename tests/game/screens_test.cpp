@@ -136,6 +136,112 @@ TEST_F(Screens, QuitRecordsTheFinishedRoundsButNotTheRoundInProgress) {
   EXPECT_EQ(g->highScores[30 + 10], 30);
 }
 
+TEST_F(Screens, PanelCannotOpenOnceTheGameHasEndedAndANewGameStartsWithItClosed) {
+  g->gameOverFlag = 1;  // the round was lost: the overlay runs over the board
+  Step();
+  playtest::TapKey(kKeyEscape);
+  EXPECT_EQ(g->pauseActive, 0) << "the back key during the overlay";
+  playtest::ClickVirtual(16, 16);
+  EXPECT_EQ(g->pauseActive, 0) << "the pause button during the overlay";
+  g->m_OnSuspend();
+  g->m_OnResume();
+  EXPECT_EQ(g->pauseActive, 0) << "a suspend during the overlay";
+  for (int i = 0; i < 200 && g->mode != 1; ++i) Step();
+  ASSERT_EQ(g->mode, 1);
+
+  // A panel still open when a game ends (opened before its end) is gone in
+  // the next game.
+  playtest::StartGame(2);
+  OpenPanelWithBackKey();
+  ASSERT_EQ(g->pauseActive, 1);
+  g->gameOverFlag = 1;
+  for (int i = 0; i < 200 && g->mode != 1; ++i) Step();
+  ASSERT_EQ(g->mode, 1);
+  playtest::StartGame(3);
+  Step();
+  EXPECT_EQ(g->mode, 10);
+  EXPECT_EQ(g->pauseActive, 0);
+  EXPECT_EQ(g->pauseSlide, -64);
+  EXPECT_EQ(playtest::CountImages(kIcons, 3), 0) << "no resume button is drawn";
+}
+
+TEST_F(Screens, AfterQuitARoundEndingUnderTheOverlayAddsNothing) {
+  // The round has reached its target and its clock is about to run out: the
+  // board leaves and a new round starts while the overlay builds up.
+  OpenPanelWithBackKey();
+  g->score = 30;
+  g->roundScore = 25;
+  g->roundTarget = 20;
+  g->timeLeft = 1;
+  const int levelBefore = g->level;
+  playtest::ClickVirtual(QuitX(), ButtonsY());
+  ASSERT_EQ(g->gameOverFlag, 1);
+  for (int i = 0; i < 200 && g->mode != 1; ++i) Step();
+  ASSERT_EQ(g->mode, 1);
+  EXPECT_EQ(g->level, levelBefore + 1) << "the round did end under the overlay";
+  EXPECT_EQ(g->score, 30) << "quitting fixes the score";
+  EXPECT_EQ(g->highScores[30 + 10], 30);
+}
+
+TEST_F(Screens, QuitByTheActionKeyAlsoStopsAHeldPointerTakingGems) {
+  OpenPanelWithBackKey();
+  playtest::TapKey(kKeyLeft);
+  ASSERT_EQ(g->pauseChoice, -1);
+  playtest::SetBoard({"3434343434", "4343434343", "3434343434", "4343434343", "3434343434", "1111111111"});
+  // The board runs under the panel: a press at its lower left takes a gem.
+  const auto first = playtest::CellPixel(0, 5);
+  gametest::MovePointer(first.first, first.second);
+  gametest::PressLeft();
+  Step();
+  ASSERT_TRUE(playtest::InPath(0, 5));
+  gametest::PressKey(kKeyZ);
+  Step();
+  gametest::ReleaseKey(kKeyZ);
+  ASSERT_EQ(g->gameOverFlag, 1);
+  EXPECT_EQ(g->clickLatch, 1);
+  EXPECT_EQ(g->keyLatch, 1);
+  const auto next = playtest::CellPixel(1, 5);
+  gametest::MovePointer(next.first, next.second);
+  Step();
+  Step();
+  EXPECT_FALSE(playtest::InPath(1, 5)) << "the held pointer took a gem after the quit";
+  gametest::ReleaseLeft();
+  Step();
+}
+
+TEST_F(Screens, PressOrKeyHeldAcrossTheEndOfAGameDoesNotStartTheNext) {
+  // The pointer rests where the Normal button settles in the menu and stays
+  // down from the overlay on.
+  g->gameOverFlag = 1;
+  Step();
+  const float buttonX = 0.4f * vl_Korvane_jscrw;
+  const float buttonY = 0.7f * vl_Korvane_jscrh;
+  const auto p = playtest::WindowPixel(buttonX, buttonY);
+  gametest::MovePointer(p.first, p.second);
+  gametest::PressLeft();
+  for (int i = 0; i < 200 && g->mode != 1; ++i) Step();
+  ASSERT_EQ(g->mode, 1);
+  for (int i = 0; i < 40; ++i) Step();
+  ASSERT_EQ(g->menuSlide, 0) << "the button has settled under the pointer";
+  EXPECT_EQ(g->mode, 1) << "a held press started a game";
+  gametest::ReleaseLeft();
+  Step();
+  playtest::ClickVirtual(buttonX, buttonY);
+  EXPECT_EQ(g->mode, 10) << "a press that begins in the menu starts the game";
+
+  // The same for an action key held from the overlay into the menu.
+  g->gameOverFlag = 1;
+  gametest::PressKey(kKeyZ);
+  for (int i = 0; i < 200 && g->mode != 1; ++i) Step();
+  ASSERT_EQ(g->mode, 1);
+  for (int i = 0; i < 5; ++i) Step();
+  EXPECT_EQ(g->mode, 1) << "a held action key started a game";
+  gametest::ReleaseKey(kKeyZ);
+  Step();
+  playtest::TapKey(kKeyZ);
+  EXPECT_EQ(g->mode, 10);
+}
+
 TEST_F(Screens, GameOverOverlayBuildsForNinetyUpdatesThenFadesOverTheMenu) {
   g->difficulty = 2;
   for (int i = 0; i < 10; ++i) g->highScores[10 + i] = 100 - 10 * i;
