@@ -6,8 +6,11 @@
 // temporary file in the same folder, is flushed to the disk, and only then
 // replaces ".vellumstate" by a rename, so a full disk, a size limit or a
 // crash leaves either the old text or the new one. A state file that is there
-// but cannot be read is never replaced, and only the first 16 MiB of a file
-// are read (a state is one short line; a larger file was damaged).
+// but cannot be read or written (write-protected) is never replaced, and a
+// replaced file keeps its permission bits. When ".vellumstate" is a symbolic
+// link, the file it leads to is replaced in its own folder and the link stays.
+// Only the first 16 MiB of a file are read (a state is one short line; a
+// larger file was damaged).
 //
 // Depends on runtime/string.h (encoding) and runtime/files.h (paths).
 // Main thread only; no file stays open between calls.
@@ -17,7 +20,7 @@
 
 // Results of SaveStateFile.
 constexpr int kStateSaved = 0;
-constexpr int kStateNotCreated = -1;   // the file could not be created
+constexpr int kStateNotCreated = -1;   // the file could not be created, or is write-protected
 constexpr int kStateNotWritten = -2;   // the text could not be written completely
 
 // The state text, or the empty string when there is none.

@@ -1,9 +1,12 @@
-// The state file when something outside the program went wrong with it: a
-// file far too large to be a state, and a file that is there but cannot be
-// read. Neither may stop the program or cost the player what was saved.
+// The state file when something outside the program was done to it: a file
+// far too large to be a state, a file that is there but cannot be read or is
+// write-protected, and a state file that is a symbolic link (kept in a synced
+// folder), dangling, looping or leading into a missing folder. None may stop
+// the program, cost the player what was saved or turn the link into a file.
 #include <gtest/gtest.h>
 
 #include <pwd.h>
+#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,6 +14,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "host/state_file.h"
 #include "tests/runtime/scratch_dir.h"
@@ -36,6 +40,18 @@ std::string ReadBytes(const char* path) {
   while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
   std::fclose(file);
   return bytes;
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return names;
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  closedir(dir);
+  return names;
 }
 
 // A saved line followed by 3 GiB of zero bytes (a sparse file: no disk used).
@@ -91,6 +107,105 @@ TEST(StateFileFaultTest, UnreadableFileIsNeverReplaced) {
   EXPECT_EQ(result, 0) << "1: the unreadable file was read; 2: the save did not refuse";
   ASSERT_EQ(chmod(kStateFile, 0600), 0);
   EXPECT_EQ(ReadBytes(kStateFile), kSavedLine);
+}
+
+// A state file the player made read-only keeps its bytes: the save reports
+// that it could not write (as nobody, since root may write any file), also
+// when the protected file is reached through a link.
+TEST(StateFileFaultTest, WriteProtectedFileKeepsItsBytesAndTheSaveFails) {
+  ScratchDir dir;
+  if (geteuid() == 0 && getpwnam("nobody") == nullptr) GTEST_SKIP() << "no unprivileged user to run as";
+  ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);  // the folder stays writable
+  ASSERT_EQ(mkdir("synced", 0777), 0);
+  WriteBytes(kStateFile, kSavedLine);
+  WriteBytes("synced/scores", kSavedLine);
+  ASSERT_EQ(symlink("synced/scores", "linked"), 0);
+  ASSERT_EQ(chmod(kStateFile, 0444), 0);
+  ASSERT_EQ(chmod("synced/scores", 0444), 0);
+  const int result = RunUnprivileged([] {
+    if (SaveStateFile(String("0|0|0|")) != kStateNotCreated) return 1;
+    if (rename(kStateFile, "plain") != 0 || rename("linked", kStateFile) != 0) return 3;
+    if (SaveStateFile(String("0|0|0|")) != kStateNotCreated) return 2;
+    return 0;
+  });
+  EXPECT_EQ(result, 0) << "1: the plain file was replaced; 2: the linked file was replaced";
+  EXPECT_EQ(ReadBytes("plain"), kSavedLine);
+  EXPECT_EQ(ReadBytes("synced/scores"), kSavedLine);
+  struct stat info;
+  ASSERT_EQ(stat("plain", &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0444u);
+  EXPECT_EQ(FolderEntries("synced"), std::vector<std::string>{"scores"}) << "no temporary file left";
+}
+
+// The link stays a link; the file it leads to, in another folder, receives the
+// save as a new file renamed into place (never half written), with the mode
+// the player gave it, and no temporary file remains in either folder.
+TEST(StateFileFaultTest, LinkStaysALinkAndItsTargetIsReplacedWithItsMode) {
+  ScratchDir dir;
+  ASSERT_EQ(mkdir("game", 0755), 0);
+  ASSERT_EQ(mkdir("synced", 0755), 0);
+  ASSERT_EQ(chdir("game"), 0);
+  WriteBytes("../synced/scores", kSavedLine);
+  ASSERT_EQ(chmod("../synced/scores", 0600), 0);
+  ASSERT_EQ(symlink("../synced/scores", kStateFile), 0);
+  struct stat before;
+  ASSERT_EQ(stat(kStateFile, &before), 0);
+
+  EXPECT_EQ(LoadStateFile(), String(kSavedLine));
+  ASSERT_EQ(SaveStateFile(String("4|5|6|")), kStateSaved);
+  struct stat link;
+  ASSERT_EQ(lstat(kStateFile, &link), 0);
+  EXPECT_TRUE(S_ISLNK(link.st_mode)) << "the link was replaced by a plain file";
+  EXPECT_EQ(ReadBytes("../synced/scores"), "4|5|6|");
+  EXPECT_EQ(LoadStateFile(), String("4|5|6|"));
+  struct stat after;
+  ASSERT_EQ(stat("../synced/scores", &after), 0);
+  EXPECT_EQ(after.st_mode & 0777, 0600u) << "a private state must stay private";
+  EXPECT_NE(after.st_ino, before.st_ino) << "the target must be replaced whole, not rewritten in place";
+  EXPECT_EQ(FolderEntries("."), std::vector<std::string>{kStateFile});
+  EXPECT_EQ(FolderEntries("../synced"), std::vector<std::string>{"scores"});
+
+  // A chain of two links with an absolute second step ends at the same file.
+  ASSERT_EQ(unlink(kStateFile), 0);
+  ASSERT_EQ(symlink((dir.path() + "/synced/scores").c_str(), "middle"), 0);
+  ASSERT_EQ(symlink("middle", kStateFile), 0);
+  ASSERT_EQ(SaveStateFile(String("7|")), kStateSaved);
+  EXPECT_EQ(ReadBytes("../synced/scores"), "7|");
+  ASSERT_EQ(lstat("middle", &link), 0);
+  EXPECT_TRUE(S_ISLNK(link.st_mode));
+}
+
+// A link whose file is not there yet is followed as opening it for writing
+// would: the file appears in the link's target folder. A loop of links, or a
+// link into a folder that does not exist, fails and changes nothing.
+TEST(StateFileFaultTest, DanglingLinkCreatesItsTargetWhileLoopsAndMissingFoldersFail) {
+  ScratchDir dir;
+  ASSERT_EQ(mkdir("synced", 0755), 0);
+  mode_t previous = umask(022);
+  ASSERT_EQ(symlink("synced/new", kStateFile), 0);
+  ASSERT_EQ(SaveStateFile(String("1|")), kStateSaved);
+  umask(previous);
+  EXPECT_EQ(ReadBytes("synced/new"), "1|");
+  struct stat info;
+  ASSERT_EQ(lstat(kStateFile, &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+  ASSERT_EQ(stat("synced/new", &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0644u);
+
+  ASSERT_EQ(unlink(kStateFile), 0);
+  ASSERT_EQ(symlink("loop-b", kStateFile), 0);
+  ASSERT_EQ(symlink(kStateFile, "loop-b"), 0);
+  EXPECT_EQ(SaveStateFile(String("2|")), kStateNotCreated);
+  EXPECT_EQ(LoadStateFile(), String());
+
+  ASSERT_EQ(unlink(kStateFile), 0);
+  ASSERT_EQ(symlink("missing/scores", kStateFile), 0);
+  EXPECT_EQ(SaveStateFile(String("3|")), kStateNotCreated);
+  ASSERT_EQ(lstat(kStateFile, &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+  EXPECT_EQ(ReadBytes("synced/new"), "1|");
+  std::vector<std::string> entries = FolderEntries(".");
+  EXPECT_EQ(entries.size(), 3u) << "only the state link, the loop's link and the synced folder";
 }
 
 // A folder where the state file should be: nothing to read, nothing written,
