@@ -16,6 +16,7 @@ constexpr const char* kInvalidUtf8 = "Invalid UTF-8!";
 constexpr const char* kOutOfMemory = "Out of memory: a string of %lld units could not be allocated\n";
 constexpr int kNumberText = 64;   // bytes; longest "%.17lg" text is 24
 constexpr int kReadBlock = 4096;  // bytes per read of Load(FILE*)
+constexpr long long kMostUnits = 0x7fffffff;  // the length field is an int
 
 [[noreturn]] void out_of_memory(long long units) {
   std::fflush(stdout);
@@ -212,7 +213,11 @@ int String::Compare(const String& s) const {
 String String::operator+(const String& s) const {
   if (Length() == 0) return s;
   if (s.Length() == 0) return *this;
-  Rep* joined = Rep::alloc(Length() + s.Length());
+  // A length beyond what an int counts would wrap negative and hand back the
+  // shared empty representation to copy into.
+  const long long total = static_cast<long long>(Length()) + s.Length();
+  if (total > kMostUnits) out_of_memory(total);
+  Rep* joined = Rep::alloc(static_cast<int>(total));
   std::memcpy(joined->data(), Data(), sizeof(uint16_t) * static_cast<size_t>(Length()));
   std::memcpy(joined->data() + Length(), s.Data(), sizeof(uint16_t) * static_cast<size_t>(s.Length()));
   return String(joined);
@@ -286,7 +291,7 @@ String String::Replace(const String& find, const String& with) const {
   if (found.empty()) return *this;
   long long total = Length() + static_cast<long long>(found.size()) * (with.Length() - find.Length());
   if (total <= 0) return String();
-  if (total > 0x7fffffff) out_of_memory(total);
+  if (total > kMostUnits) out_of_memory(total);
   Rep* result = Rep::alloc(static_cast<int>(total));
   uint16_t* out = result->data();
   int begin = 0;

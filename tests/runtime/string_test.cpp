@@ -8,6 +8,7 @@
 
 #include "runtime/gc.h"
 #include "runtime/string.h"
+#include "tests/runtime/child_process.h"
 
 namespace {
 
@@ -95,6 +96,21 @@ TEST(StringOperations, EqualityAndConcatenation) {
   EXPECT_EQ(narrow("x" + String(5) + ":" + String(7)), "x5:7");
   EXPECT_LT(String("ab").Compare(String("abc")), 0);
   EXPECT_GT(String("b").Compare(String("abc")), 0);
+}
+
+// Two texts of 2^30 units join to 2^31, one more than an int counts: the join
+// must stop with the out-of-memory message instead of copying into the shared
+// empty representation. The texts' units are never touched, so their pages
+// cost no memory.
+TEST(StringOperations, ConcatenationPastTheLengthLimitStopsAsOutOfMemory) {
+  const childtest::Outcome outcome = childtest::run([] {
+    const String half(String::Rep::alloc(1 << 30));
+    const String joined = half + half;
+    std::printf("joined %d\n", joined.Length());
+  });
+  EXPECT_EQ(outcome.exit_code, 255) << outcome.out << outcome.err;
+  EXPECT_EQ(outcome.out.rfind("Out of memory", 0), 0u) << outcome.out;
+  EXPECT_NE(outcome.out.find("2147483648"), std::string::npos) << outcome.out;
 }
 
 TEST(StringOperations, StartsWithRefusesLongerPrefixes) {
