@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "host/window.h"
+#include "host/window_icon.h"
 #include "runtime/errors.h"
 #include "runtime/string.h"
 
@@ -15,6 +16,9 @@ namespace {
 constexpr int kWindowWidth = 640;
 constexpr int kWindowHeight = 480;
 const char kWindowTitle[] = "Korvane";
+// WM_CLASS: the menu entry's StartupWMClass names the class.
+const char kWindowInstance[] = "korvane";
+const char kWindowClass[] = "Korvane";
 constexpr int kStartFailedExitCode = -1;
 
 const char kGlfwInitFailed[] = "glfwInit failed";
@@ -27,7 +31,9 @@ const char kUncaughtException[] = "Vellum Runtime Error : Uncaught Vellum Except
 void OpenWindow() {
   if (!hostwin::Init()) fail(kGlfwInitFailed);
   hostwin::DesktopMode desktop = hostwin::GetDesktopMode();
+  hostwin::SetClass(kWindowInstance, kWindowClass);
   if (!hostwin::Open(kWindowWidth, kWindowHeight)) fail(kGlfwOpenWindowFailed);
+  hostwin::SetWindowIconFromData();
   hostwin::SetPos(desktop.x + (desktop.width - kWindowWidth) / 2,
                   desktop.y + (desktop.height - kWindowHeight) / 2);
   hostwin::SetTitle(kWindowTitle);

@@ -4,11 +4,14 @@
 
 #include <chrono>
 #include <thread>
+#include <vector>
 
 namespace hostwin {
 namespace {
 
 GLFWwindow* window = nullptr;
+const char* windowInstance = nullptr;
+const char* windowClass = nullptr;
 
 KeyCallback keyCallback = nullptr;
 CharCallback charCallback = nullptr;
@@ -65,9 +68,17 @@ DesktopMode GetDesktopMode() {
   return mode;
 }
 
+void SetClass(const char* instance, const char* className) {
+  windowInstance = instance;
+  windowClass = className;
+}
+
 bool Open(int width, int height) {
   glfwDefaultWindowHints();
   glfwWindowHint(GLFW_RESIZABLE, GLFW_TRUE);
+  // Without these GLFW names the X11 class after the window title.
+  if (windowInstance) glfwWindowHintString(GLFW_X11_INSTANCE_NAME, windowInstance);
+  if (windowClass) glfwWindowHintString(GLFW_X11_CLASS_NAME, windowClass);
   window = glfwCreateWindow(width, height, "", nullptr, nullptr);
   if (!window) return false;
   glfwMakeContextCurrent(window);
@@ -77,6 +88,16 @@ bool Open(int width, int height) {
   glfwSetFramebufferSizeCallback(window, OnGlfwFramebufferSize);
   glfwSetWindowRefreshCallback(window, OnGlfwRefresh);
   return true;
+}
+
+void SetIcon(const IconImage* images, int count) {
+  if (!window || count <= 0) return;
+  std::vector<GLFWimage> pictures;
+  for (int i = 0; i < count; ++i) {
+    // GLFW copies the pixels and never writes them; its struct is not const.
+    pictures.push_back({images[i].width, images[i].height, const_cast<unsigned char*>(images[i].rgba)});
+  }
+  glfwSetWindowIcon(window, count, pictures.data());
 }
 
 void SetPos(int x, int y) {

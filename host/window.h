@@ -33,9 +33,25 @@ bool Init();
 void Terminate();
 DesktopMode GetDesktopMode();
 
+// The X11 instance and class names (WM_CLASS) of the windows opened from now
+// on; a desktop entry's StartupWMClass names the class, which is how docks and
+// task switchers tie the window to its menu entry and icon. Both must outlive
+// the next Open.
+void SetClass(const char* instance, const char* className);
+
 // A resizable, windowed-mode window of the given size with default colour,
 // depth and stencil bits. Shown at once, like the classic open call.
 bool Open(int width, int height);
+
+// One picture of the window's icon: width x height RGBA pixels, 8 bits each,
+// rows from the top.
+struct IconImage {
+  int width = 0, height = 0;
+  const unsigned char* rgba = nullptr;
+};
+// Gives the window its icon in several sizes (the desktop picks the best);
+// the pixels are copied. No images, or no window, changes nothing.
+void SetIcon(const IconImage* images, int count);
 void SetPos(int x, int y);
 void SetTitle(const char* title);
 

@@ -7,6 +7,8 @@
 // Depends on canvas.h. Kinds are 1..5; other values draw nothing.
 #pragma once
 
+#include <string>
+
 #include "tools/assetgen/canvas.h"
 
 namespace assetgen {
@@ -22,5 +24,11 @@ void drawGem(Canvas& c, int kind, Vec2 centre, float radius, float degrees = 0);
 
 // The gem's silhouette as an outline, for shadows and badges.
 Outline gemSilhouette(int kind, Vec2 centre, float radius, float degrees = 0);
+
+// Gem `kind` as a scalable drawing: a complete SVG document of `size` by
+// `size` units showing the gem centred with outer radius `radius`. The same
+// cut, facet shading, edge, table line, glare and sparkle as drawGem, as
+// vector shapes (the desktop's scalable icon).
+std::string gemSvg(int kind, float size, float radius);
 
 }  // namespace assetgen

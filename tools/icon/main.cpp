@@ -1,14 +1,20 @@
 // korvane-icon: cuts the desktop icon out of the generated gem sheets. The
 // icon is the first gem at each of the three native sizes the generator draws
-// (32, 64 and 128 pixels), so every size is drawn, never scaled.
+// (32, 64 and 128 pixels), so every size is drawn, never scaled; the scalable
+// icon is the same gem drawn as SVG shapes by the generator's gem code.
 //
 // Usage: korvane-icon DATA_FOLDER OUT_FOLDER
-// writes OUT_FOLDER/<n>x<n>/apps/korvane.png, the hicolor theme layout.
+// writes OUT_FOLDER/<n>x<n>/apps/korvane.png, the hicolor theme layout, and
+// the same pictures as DATA_FOLDER/icons/korvane-<n>.png, where the game
+// reads its window's icon, and OUT_FOLDER/scalable/apps/korvane.svg.
 #include <stb/stb_image.h>
 #include <stb/stb_image_write.h>
 
+#include "tools/assetgen/gem.h"
+
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -20,6 +26,11 @@ struct Sheet {
 };
 constexpr Sheet kSheets[] = {{"gems.png", 32}, {"gems-hd.png", 64}, {"gems-hd2.png", 128}};
 constexpr int kChannels = 4;
+// The scalable icon at the largest sheet's frame size and gem radius, so that
+// it matches the 128-pixel picture.
+constexpr float kSvgSize = 128;
+constexpr float kSvgGemRadius = 14.6f * 4;
+constexpr int kIconGemKind = 1;
 
 bool CutFirstFrame(const std::filesystem::path& in, int size, const std::filesystem::path& out) {
   int width = 0, height = 0, channels = 0;
@@ -38,6 +49,13 @@ bool CutFirstFrame(const std::filesystem::path& in, int size, const std::filesys
   return stbi_write_png(out.c_str(), size, size, kChannels, frame.data(), size * kChannels) != 0;
 }
 
+bool WriteSvg(const std::filesystem::path& out) {
+  std::filesystem::create_directories(out.parent_path());
+  std::ofstream file(out, std::ios::binary | std::ios::trunc);
+  file << assetgen::gemSvg(kIconGemKind, kSvgSize, kSvgGemRadius);
+  return bool(file);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -48,11 +66,18 @@ int main(int argc, char** argv) {
   const std::filesystem::path data = argv[1], out = argv[2];
   for (const Sheet& sheet : kSheets) {
     const std::string size = std::to_string(sheet.frame);
-    const auto target = out / (size + "x" + size) / "apps" / "korvane.png";
-    if (!CutFirstFrame(data / sheet.file, sheet.frame, target)) {
-      std::fprintf(stderr, "korvane-icon: could not make %s from %s\n", target.c_str(), sheet.file);
-      return 1;
+    for (const auto& target : {out / (size + "x" + size) / "apps" / "korvane.png",
+                               data / "icons" / ("korvane-" + size + ".png")}) {
+      if (!CutFirstFrame(data / sheet.file, sheet.frame, target)) {
+        std::fprintf(stderr, "korvane-icon: could not make %s from %s\n", target.c_str(), sheet.file);
+        return 1;
+      }
     }
+  }
+  const auto svg = out / "scalable" / "apps" / "korvane.svg";
+  if (!WriteSvg(svg)) {
+    std::fprintf(stderr, "korvane-icon: could not write %s\n", svg.c_str());
+    return 1;
   }
   return 0;
 }
