@@ -13,6 +13,7 @@ packages=(
   xvfb xauth xdotool openbox imagemagick
   x11-utils
   fonts-dejavu-core
+  dpkg-dev lintian appstream
 )
 
 missing=()

@@ -1,4 +1,4 @@
-#!/usr/bin/env bash
+#!/bin/bash
 # Starts Korvane in the player's own folder, ${XDG_DATA_HOME:-~/.local/share}/korvane.
 #
 # The game reads its "data" folder and keeps its saved settings and scores
@@ -6,17 +6,18 @@
 # state file and a "data" link to the game's data, so the saved scores survive
 # a rebuild, a reinstall or a deleted build folder.
 #
-# Usage: korvane-launch [PROGRAM DATA_FOLDER]
-# Without arguments it starts the installed game: "korvane" beside this script
-# and the data in ../share/korvane/data (the layout `cmake --install` makes).
+# Usage: korvane [PROGRAM DATA_FOLDER]
+# Without arguments it starts the installed game in the layout that
+# `cmake --install` and the Debian package make: this script is games/korvane,
+# the program lib/games/korvane/korvane and the data share/games/korvane.
 # tools/play.sh passes the build's program and data folder.
 set -euo pipefail
 here=$(cd "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")" && pwd)
-program=${1:-$here/korvane}
-data=${2:-$here/../share/korvane/data}
+program=${1:-$here/../lib/games/korvane/korvane}
+data=${2:-$here/../share/games/korvane}
 
 if [ ! -x "$program" ] || [ ! -d "$data" ]; then
-  echo "korvane-launch: $program or its data folder $data is missing" >&2
+  echo "korvane: $program or its data folder $data is missing" >&2
   exit 1
 fi
 data=$(cd "$data" && pwd)
@@ -24,7 +25,7 @@ data=$(cd "$data" && pwd)
 home="${XDG_DATA_HOME:-$HOME/.local/share}/korvane"
 mkdir -p "$home"
 if [ -e "$home/data" ] && [ ! -L "$home/data" ]; then
-  echo "korvane-launch: $home/data is not a link to the game's data; move it away and run again" >&2
+  echo "korvane: $home/data is not a link to the game's data; move it away and run again" >&2
   exit 1
 fi
 ln -sfn "$data" "$home/data"

@@ -17,6 +17,21 @@ build_tree() { # build_tree DIR [cmake options...]
 build_tree "$root/build"
 build_tree "$root/build-asan" -DKORVANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 
+# The Debian package, from the normal build (no rebuild): lintian must find no
+# errors and the AppStream description must be valid. The package is then
+# unpacked and started by tests/e2e/desktop_package_test.cpp within ctest.
+# Called in a condition, where set -e does not hold: each step says so itself.
+check_package() {
+  rm -f "$root"/build/korvane_*.deb
+  cmake --build "$root/build" --target package >/dev/null || return 1
+  local deb failed=0
+  deb=$(ls "$root"/build/korvane_*.deb) || return 1
+  echo "package: $deb"
+  lintian --fail-on error "$deb" || failed=1
+  appstreamcli validate --no-net "$root"/build/package-files/*.metainfo.xml || failed=1
+  return $failed
+}
+
 # Window and end-to-end tests get a display of their own, so they neither need a
 # desktop nor disturb one; sound goes to OpenAL Soft's silent null output.
 source "$root/tools/xvfb.sh"
@@ -24,6 +39,7 @@ start_private_xvfb
 export ALSOFT_DRIVERS=null
 
 status=0
+check_package || status=1
 ctest --test-dir "$root/build" --output-on-failure -j"$jobs" || status=1
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir "$root/build-asan" -L unit --output-on-failure -j"$jobs" || status=1

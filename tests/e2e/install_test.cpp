@@ -1,6 +1,6 @@
 // cmake --install into a scratch prefix: the program, its data, the menu
-// entry and the icons land where a Linux desktop looks for them, and the
-// installed launcher starts the game in the player's own folder (under
+// entry and the icons land in the layout Debian uses for games, and the
+// installed command starts the game in the player's own folder (under
 // XDG_DATA_HOME), whose "data" link points at the installed data.
 #include <gtest/gtest.h>
 
@@ -27,17 +27,19 @@ class Install : public ::testing::Test {
   fs::path prefix;
 };
 
-TEST_F(Install, PutsProgramDataMenuEntryAndIconsInTheDesktopLayout) {
-  EXPECT_TRUE(fs::exists(prefix / "bin" / "korvane"));
-  EXPECT_TRUE(fs::exists(prefix / "bin" / "korvane-launch"));
-  EXPECT_TRUE(fs::exists(prefix / "share" / "korvane" / "data" / "gems.png"));
-  EXPECT_TRUE(fs::exists(prefix / "share" / "korvane" / "data" / "sfx" / "004.wav"));
+TEST_F(Install, PutsProgramDataMenuEntryAndIconsInTheGamesLayout) {
+  EXPECT_TRUE(fs::exists(prefix / "games" / "korvane"));
+  EXPECT_TRUE(fs::exists(prefix / "lib" / "games" / "korvane" / "korvane"));
+  EXPECT_TRUE(fs::exists(prefix / "share" / "games" / "korvane" / "gems.png"));
+  EXPECT_TRUE(fs::exists(prefix / "share" / "games" / "korvane" / "sfx" / "004.wav"));
   for (const char* size : {"32x32", "64x64", "128x128"}) {
     EXPECT_TRUE(fs::exists(prefix / "share" / "icons" / "hicolor" / size / "apps" / "korvane.png")) << size;
   }
+  EXPECT_TRUE(fs::exists(prefix / "share" / "icons" / "hicolor" / "scalable" / "apps" / "korvane.svg"));
+  EXPECT_TRUE(fs::exists(prefix / "share" / "man" / "man6" / "korvane.6.gz"));
   const std::string entry = e2e::ReadFile(prefix / "share" / "applications" / "korvane.desktop");
   EXPECT_EQ(entry.rfind("[Desktop Entry]\n", 0), 0u) << entry;
-  EXPECT_NE(entry.find("\nExec=" + (prefix / "bin" / "korvane-launch").string() + "\n"), std::string::npos) << entry;
+  EXPECT_NE(entry.find("\nExec=" + (prefix / "games" / "korvane").string() + "\n"), std::string::npos) << entry;
   EXPECT_NE(entry.find("\nIcon=korvane\n"), std::string::npos) << entry;
   EXPECT_NE(entry.find("\nType=Application\n"), std::string::npos) << entry;
 }
@@ -46,14 +48,14 @@ TEST_F(Install, LauncherStartsTheGameInThePlayersFolderWithTheInstalledData) {
   if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display (the test command provides one)";
   if (!e2e::HaveDisplayTools()) GTEST_SKIP() << "xdotool or ImageMagick is missing (tools/install-deps.sh)";
   const fs::path dataHome = game.Folder() / "xdg";
-  game.Start((prefix / "bin" / "korvane-launch").string(),
+  game.Start((prefix / "games" / "korvane").string(),
              {{"XDG_DATA_HOME=" + dataHome.string(), "ALSOFT_DRIVERS=null"}, nullptr});
   ASSERT_TRUE(game.WaitForWindow()) << game.Output() << game.Errors();
   const fs::path home = dataHome / "korvane";
   ASSERT_TRUE(fs::is_symlink(home / "data"));
-  EXPECT_EQ(fs::canonical(home / "data"), fs::canonical(prefix / "share" / "korvane" / "data"));
+  EXPECT_EQ(fs::canonical(home / "data"), fs::canonical(prefix / "share" / "games" / "korvane"));
   EXPECT_EQ(fs::canonical("/proc/" + std::to_string(game.Pid()) + "/cwd"), fs::canonical(home));
-  EXPECT_EQ(fs::canonical("/proc/" + std::to_string(game.Pid()) + "/exe"), fs::canonical(prefix / "bin" / "korvane"));
+  EXPECT_EQ(fs::canonical("/proc/" + std::to_string(game.Pid()) + "/exe"), fs::canonical(prefix / "lib" / "games" / "korvane" / "korvane"));
   EXPECT_TRUE(game.Running()) << game.Output() << game.Errors();
 }
 
