@@ -17,7 +17,7 @@
 #include "host/app.h"
 #include "host/graphics_device.h"
 #include "runtime/gc.h"
-#include "tests/game/game_harness.h"
+#include "tests/support/game_harness.h"
 
 namespace {
 

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "framework/graphics.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -53,10 +54,9 @@ Scene* OpenScene() {
   if (!scene.window) return nullptr;
   glfwMakeContextCurrent(scene.window);
 
-  char dir[] = "/tmp/korvane-bench-XXXXXX";
-  if (!mkdtemp(dir)) return nullptr;
-  const std::string gemsFile = std::string(dir) + "/gems.png";
-  const std::string fontFile = std::string(dir) + "/font.png";
+  const testsupport::TempFolder folder("bench");
+  const std::string gemsFile = folder.File("gems.png");
+  const std::string fontFile = folder.File("font.png");
   if (!WritePattern(gemsFile, 5 * 32, 32) || !WritePattern(fontFile, 960, 12)) return nullptr;
 
   gc_assign(vl_graphics_context, (new vl_graphics_GraphicsContext())->g_new());
@@ -64,9 +64,6 @@ Scene* OpenScene() {
   vl_graphics_SetGraphicsDevice(scene.device);
   scene.gems = vl_graphics_LoadImage2(String(gemsFile.c_str()), 32, 32, 5, vl_graphics_Image::HandleCentre);
   scene.font = vl_graphics_LoadImage(String(fontFile.c_str()), 96, vl_graphics_Image::PadX);
-  std::remove(gemsFile.c_str());
-  std::remove(fontFile.c_str());
-  rmdir(dir);
   if (!scene.gems || !scene.font) return nullptr;
   return &scene;
 }

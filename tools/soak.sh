@@ -12,4 +12,4 @@ fi
 export KORVANE_SOAK_SECONDS=${1:-600}
 if [ $# -ge 2 ]; then export KORVANE_SOAK_SEED=$2; fi
 export ALSOFT_DRIVERS=null
-exec "$test"
+exec "$test" --gtest_filter='Soak.*'

@@ -11,33 +11,17 @@
 
 #include <string>
 
-#include "tests/e2e/korvane_process.h"
+#include "tests/support/korvane_process.h"
 
 namespace {
 
 using e2e::KorvaneProcess;
-using e2e::Shot;
 namespace fs = std::filesystem;
 
 constexpr int kMenuWaitMs = 60000;  // loading takes 23 updates; a busy machine is slow
 
-// The title menu's green sound switch at (32, 220) in a 640x480 window; the
-// loading screen has no green.
-bool ShowsTitleMenu(const Shot& s) {
-  const unsigned c = s.At(32, 220);
-  const int r = c >> 16, g = (c >> 8) & 255, b = c & 255;
-  return g > 150 && r < 120 && b < 120;
-}
-
 bool WaitForTitleMenu(KorvaneProcess& game) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kMenuWaitMs);
-  const fs::path file = game.Folder() / "shot.png";
-  while (std::chrono::steady_clock::now() < deadline && game.Running()) {
-    const Shot shot = game.Take(file);
-    if (shot.width > 0 && ShowsTitleMenu(shot)) return true;
-    e2e::Sleep(e2e::kPollMs);
-  }
-  return false;
+  return game.WaitForShot(game.Folder() / "shot.png", testsupport::MenuShows, kMenuWaitMs);
 }
 
 std::string WindowProperty(const KorvaneProcess& game, const std::string& name) {

@@ -22,13 +22,16 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/korvane_process.h"
-#include "tests/host/private_display.h"
+#include "tests/support/korvane_process.h"
+#include "tests/support/private_display.h"
 
 namespace {
 
 using e2e::KorvaneProcess;
 using e2e::Shot;
+using testsupport::MenuShows;
+using testsupport::PausePanelShows;
+namespace layout = testsupport::layout;
 namespace fs = std::filesystem;
 
 constexpr int kPlayWaitMs = 40000;  // to reach the board and have a path judged, on a busy machine
@@ -70,22 +73,6 @@ std::vector<std::string> Tokens(const std::string& line) {
   return tokens;
 }
 
-bool IsPanelOrange(unsigned c) {
-  const int r = c >> 16, g = (c >> 8) & 255, b = c & 255;
-  return r > 150 && g > 70 && g < 170 && b < 60;
-}
-
-int CountPixels(const Shot& s, int x0, int y0, int x1, int y1, bool (*test)(unsigned)) {
-  int n = 0;
-  for (int y = y0; y < y1; ++y) {
-    for (int x = x0; x < x1; ++x) n += test(s.At(x, y)) ? 1 : 0;
-  }
-  return n;
-}
-
-// The pause panel of a 640x480 window covers this area in orange.
-bool PausePanelShows(const Shot& s) { return CountPixels(s, 180, 196, 460, 300, IsPanelOrange) > 8000; }
-
 class Faults : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -100,16 +87,8 @@ class Faults : public ::testing::Test {
     display.reset();
   }
 
-  // A fresh display sometimes turns its first clients away: a program that
-  // ended at once without a window is started once more.
   void Launch(const KorvaneProcess::Options& options = {kQuietSound, nullptr}) {
-    game.Start(options);
-    if (!game.WaitForWindow() && !game.Running()) {
-      std::fprintf(stderr, "korvane ended at start, starting again:\n%s", game.Output().c_str());
-      game.Start(options);
-      game.WaitForWindow();
-    }
-    ASSERT_FALSE(game.Window().empty()) << "no window; output:\n" << game.Output() << game.Errors();
+    ASSERT_TRUE(game.StartAndWaitForWindow(options)) << "no window; output:\n" << game.Output() << game.Errors();
   }
 
   // Chooses the hard difficulty and drags across three cells of the top row
@@ -118,9 +97,9 @@ class Faults : public ::testing::Test {
   bool PlayAPath() {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPlayWaitMs);
     while (std::chrono::steady_clock::now() < deadline && game.Running()) {
-      game.Click(384, 336);
+      game.Click(layout::kHardButton);
       e2e::Sleep(800);
-      game.Drag({{50, 120}, {110, 120}, {170, 120}});
+      game.Drag({layout::Cell(0, 0), layout::Cell(1, 0), layout::Cell(2, 0)});
       e2e::Sleep(300);
       if (game.Output().find("Found 3+ = ") != std::string::npos) return true;
     }
@@ -128,14 +107,7 @@ class Faults : public ::testing::Test {
   }
 
   bool WaitForShot(const std::function<bool(const Shot&)>& test, int waitMs = kShowWaitMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-    const fs::path file = game.Folder() / "shot.png";
-    while (std::chrono::steady_clock::now() < deadline && game.Running()) {
-      const Shot shot = game.Take(file);
-      if (shot.width > 0 && test(shot)) return true;
-      e2e::Sleep(e2e::kPollMs);
-    }
-    return false;
+    return game.WaitForShot(game.Folder() / "shot.png", test, waitMs);
   }
 
   // Minimises the window during play and restores it. The game saves its
@@ -342,22 +314,17 @@ TEST_F(Faults, UnwritableStateKeepsTheOldFileWhole) {
 
 // --- the window -------------------------------------------------------------------
 
-bool IsSwitchGreen(unsigned c) {
-  const int r = c >> 16, g = (c >> 8) & 255, b = c & 255;
-  return g > 150 && r < 120 && b < 120;
-}
-
 TEST_F(Faults, WindowSqueezedToOnePixelRowOrColumnComesBackWhole) {
   game.LinkData();
   ASSERT_NO_FATAL_FAILURE(Launch());
-  ASSERT_TRUE(WaitForShot([](const Shot& s) { return IsSwitchGreen(s.At(32, 220)); })) << "no title menu";
+  ASSERT_TRUE(WaitForShot(MenuShows)) << "no title menu";
   for (auto size : {std::make_pair(640, 1), std::make_pair(1, 480), std::make_pair(1, 1)}) {
     game.Resize(size.first, size.second);
     e2e::Sleep(1500);  // a size change restarts loading; let it run at this size
     ASSERT_TRUE(game.Running()) << size.first << "x" << size.second << ":\n" << game.Output();
   }
   game.Resize(640, 480);
-  EXPECT_TRUE(WaitForShot([](const Shot& s) { return s.width == 640 && IsSwitchGreen(s.At(32, 220)); }))
+  EXPECT_TRUE(WaitForShot([](const Shot& s) { return s.width == layout::kWindowWidth && MenuShows(s); }))
       << "the title menu did not come back at 640x480";
   ASSERT_TRUE(PlayAPath()) << game.Output();
   ExpectStillRunningWithoutErrors();

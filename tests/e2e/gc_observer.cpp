@@ -7,10 +7,19 @@
 // first frame has been drawn (the host's second step, after create and the
 // first render):  first_frame_ms <ms since the program's static start-up>.
 // Main thread only, as the collector itself.
+//
+// The linker wraps gc_collect by its symbol name, _Z10gc_collectv (see
+// tests/e2e/CMakeLists.txt). Should that name change, the reference to
+// __real__Z10gc_collectv below no longer links, and the static_assert stops a
+// changed signature; the soak test fails when the reports stop coming.
 #include <chrono>
 #include <cstdio>
+#include <type_traits>
 
 #include "runtime/gc.h"
+
+static_assert(std::is_same_v<decltype(gc_collect), int()>,
+              "gc_collect's signature changed: update the wrapped symbol name");
 
 extern "C" int __real__Z10gc_collectv();
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "tests/e2e/korvane_process.h"
+#include "tests/support/korvane_process.h"
 
 namespace {
 

@@ -19,8 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/korvane_process.h"
-#include "tests/host/private_display.h"
+#include "tests/support/korvane_process.h"
+#include "tests/support/private_display.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -90,15 +91,18 @@ class RandomPlayer {
   // A path from a random cell through up to five neighbours, as a player
   // drags: 60 pixels per cell in a 640x480 window, scaled with the window.
   void Drag(int width, int height) {
-    const double scale = std::max(width / 640.0, height / 480.0);
-    int x = Pick(0, 9), y = Pick(0, 5);
-    std::vector<std::pair<int, int>> points;
+    namespace layout = testsupport::layout;
+    const double scale = std::max(width / double(layout::kWindowWidth), height / double(layout::kWindowHeight));
+    const int lastColumn = layout::kBoardColumns - 1, lastRow = layout::kBoardRows - 1;
+    int x = Pick(0, lastColumn), y = Pick(0, lastRow);
+    std::vector<testsupport::Point> points;
     for (int n = Pick(1, 5); n > 0; --n) {
-      points.emplace_back(static_cast<int>((50 + 60 * x) * scale), static_cast<int>((120 + 60 * y) * scale));
+      const testsupport::Point cell = layout::Cell(x, y);
+      points.push_back({static_cast<int>(cell.x * scale), static_cast<int>(cell.y * scale)});
       if (Pick(0, 1)) {
-        x = std::clamp(x + Pick(-1, 1), 0, 9);
+        x = std::clamp(x + Pick(-1, 1), 0, lastColumn);
       } else {
-        y = std::clamp(y + Pick(-1, 1), 0, 5);
+        y = std::clamp(y + Pick(-1, 1), 0, lastRow);
       }
     }
     game_.Drag(points);
@@ -107,6 +111,28 @@ class RandomPlayer {
   KorvaneProcess& game_;
   std::mt19937 random_;
 };
+
+// The soak's figures come from the wrapper around the host's collector steps:
+// if the host stopped reaching it, the soak would measure nothing.
+TEST(CollectorObserver, ReportsTheHostsCollectorStepsEverySecond) {
+  if (!fs::is_directory(KORVANE_BUILD_DATA_DIR)) GTEST_SKIP() << "the build has no generated data folder";
+  if (!e2e::HaveDisplayTools()) GTEST_SKIP() << "xdotool or ImageMagick is missing (tools/install-deps.sh)";
+  PrivateDisplay display(/*withWindowManager=*/false);
+  if (!display.ready()) GTEST_SKIP() << "Xvfb could not be started here";
+  KorvaneProcess game;
+  game.LinkData();
+  game.Start(KORVANE_OBSERVED_PROGRAM, {{"ALSOFT_DRIVERS=null"}, nullptr, false});
+  ASSERT_TRUE(game.WaitForWindow()) << game.Output() << game.Errors();
+  constexpr std::chrono::seconds kReportsWithin(20);  // two reports, on a busy machine
+  EXPECT_TRUE(testsupport::WaitUntil(
+      [&] {
+        const std::string errors = game.Errors();
+        return errors.find("first_frame_ms ") != std::string::npos &&
+               errors.find("gc ") != errors.rfind("gc ");
+      },
+      kReportsWithin, std::chrono::milliseconds(100)))
+      << "korvane-observed reported no collector steps:\n" << game.Errors();
+}
 
 TEST(Soak, RandomPlayKeepsRunningWithFlatMemory) {
   if (!fs::is_directory(KORVANE_BUILD_DATA_DIR)) GTEST_SKIP() << "the build has no generated data folder";
@@ -194,6 +220,9 @@ TEST(Soak, RandomPlayKeepsRunningWithFlatMemory) {
   }
   std::printf("soak: after warm-up (%d s) rss %ld KiB -> highest later %ld KiB; gc %ld -> %ld bytes\n", warmUp,
               warmRss, lateRss, warmGc, lateGc);
+  // Without reports the memory checks below would pass on zeros.
+  ASSERT_GT(warmGc, 0) << "the collector observer reported nothing during the warm-up:\n" << game.Errors();
+  ASSERT_GT(lateGc, 0) << "the collector observer reported nothing after the warm-up:\n" << game.Errors();
   EXPECT_LE(lateRss, warmRss + kRssSlackKiB) << "resident memory grew after warm-up";
   EXPECT_LE(lateGc, 2 * warmGc + kGcSlackBytes) << "collected bytes grew after warm-up";
 }

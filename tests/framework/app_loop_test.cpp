@@ -28,8 +28,8 @@
 #include "host/input_device.h"
 #include "host/window.h"
 #include "runtime/gc.h"
-#include "tests/host/private_display.h"
-#include "tests/runtime/scratch_dir.h"
+#include "tests/support/private_display.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -454,7 +454,7 @@ TEST(AppLoopTest, AdapterInstallsTheDefaultFontAndBracketsEveryRender) {
 }
 
 TEST(AppLoopTest, StateAndClockReachTheHostThroughTheModule) {
-  ScratchDir dir;
+  testsupport::WorkingFolder dir;
   StartProgram();
   EXPECT_EQ(vl_app_LoadState(), String());
   const wchar_t text[] = L"98 numbers;caf\u00e9";

@@ -2,13 +2,16 @@
 // data folder by their plain names and play on the device's channels.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
+#include <filesystem>
+#include <memory>
 #include <string>
 
 #include "framework/audio.h"
-#include "tests/host/openal_test_env.h"
 #include "tests/host/sound_files.h"
+#include "tests/support/null_audio.h"
+#include "tests/support/temp_folder.h"
+
+using namespace testsupport;
 
 namespace {
 
@@ -16,22 +19,13 @@ class AudioModule : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!OpenTestAudio()) GTEST_SKIP() << "OpenAL Soft's null output could not be opened";
-    char cwd[4096];
-    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    oldDir = cwd;
-    std::string dir = MakeTempDir();
-    ASSERT_EQ(system(("mkdir -p " + dir + "/data/sfx").c_str()), 0);
-    WriteFile(dir + "/data/sfx/001.wav", MakeWavTone(1, 22050, 16, 440, 1.0));
-    ASSERT_EQ(chdir(dir.c_str()), 0);
+    folder = std::make_unique<WorkingFolder>("audio-module");
+    std::filesystem::create_directories("data/sfx");
+    WriteFile("data/sfx/001.wav", MakeWavTone(1, 22050, 16, 440, 1.0));
     if (!g_testAudio) g_testAudio = new gxtkAudio();
     vl_audio_SetAudioDevice(g_testAudio);
   }
-  void TearDown() override {
-    if (!oldDir.empty()) {
-      EXPECT_EQ(chdir(oldDir.c_str()), 0);
-    }
-  }
-  std::string oldDir;
+  std::unique_ptr<WorkingFolder> folder;
 };
 
 TEST_F(AudioModule, PlainNameLoadsFromTheDataFolderAndPlays) {

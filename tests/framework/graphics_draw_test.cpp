@@ -8,7 +8,7 @@
 #include <string>
 
 #include "framework/graphics.h"
-#include "tests/host/gl_test_window.h"
+#include "tests/support/gl_window.h"
 
 namespace {
 
@@ -81,7 +81,7 @@ class GraphicsDrawTest : public gltest::GlWindowTest {
     return box;
   }
 
-  gltest::TempDir dir;
+  testsupport::TempFolder dir{"gfx"};
   std::string oldDir;
   gxtkGraphics* device = nullptr;
 };

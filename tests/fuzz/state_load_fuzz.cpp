@@ -14,6 +14,7 @@
 #include "framework/std_main.h"
 #include "game/my_app.h"
 #include "runtime/gc.h"
+#include "tests/support/windowless_game.h"
 
 namespace {
 
@@ -35,13 +36,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
       std::exit(2);
     }
   }
-  char pattern[] = "/tmp/korvane-state-fuzz-XXXXXX";
-  const char* folder = mkdtemp(pattern);
-  if (folder == nullptr || chdir(folder) != 0) std::abort();
   if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
-  gc_init1();
-  vlInit();
-  game = (new vl_Korvane_MyApp())->g_new();
+  game = testsupport::WindowlessGame();
   return 0;
 }
 

@@ -5,7 +5,7 @@
 
 #include "framework/input.h"
 #include "host/app.h"
-#include "tests/game/game_harness.h"
+#include "tests/support/game_harness.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "host/app.h"
 #include "host/input_device.h"
-#include "tests/game/game_harness.h"
+#include "tests/support/game_harness.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "framework/random.h"
-#include "framework/std_main.h"
+#include "tests/support/windowless_game.h"
 #include "game/my_app.h"
 #include "runtime/gc.h"
 
@@ -30,10 +30,7 @@ struct Record {
 
 class DrawingTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    gc_init1();
-    vlInit();
-  }
+  static void SetUpTestSuite() { testsupport::StartWindowlessRuntime(); }
 
   void SetUp() override {
     game = new vl_Korvane_MyApp();

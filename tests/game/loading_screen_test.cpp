@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "tests/game/game_harness.h"
+#include "tests/support/game_harness.h"
 
 namespace {
 

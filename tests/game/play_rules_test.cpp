@@ -14,6 +14,7 @@
 #include "framework/std_main.h"
 #include "game/my_app.h"
 #include "runtime/gc.h"
+#include "tests/support/windowless_game.h"
 
 namespace {
 
@@ -23,12 +24,7 @@ constexpr int kStoreColumns = 50;
 vl_Korvane_MyApp* Game() {
   static vl_Korvane_MyApp* game = nullptr;
   if (game != nullptr) return game;
-  char pattern[] = "/tmp/korvane-rules-test-XXXXXX";
-  const char* folder = mkdtemp(pattern);
-  if (folder == nullptr || chdir(folder) != 0) std::abort();
-  gc_init1();
-  vlInit();
-  game = (new vl_Korvane_MyApp())->g_new();
+  game = testsupport::WindowlessGame();
   for (int i = 0; i < 10; ++i) {
     game->touchX[i] = korvane::kUnset;
     game->touchY[i] = korvane::kUnset;

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/game/game_harness.h"
+#include "tests/support/game_harness.h"
 
 namespace playtest {
 

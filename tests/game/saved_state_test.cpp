@@ -17,59 +17,17 @@
 #include <string>
 #include <vector>
 
-#include "framework/std_main.h"
 #include "game/my_app.h"
 #include "runtime/gc.h"
-
-namespace fs = std::filesystem;
-
-namespace gametest {
-namespace {
-
-vl_Korvane_MyApp* game = nullptr;
-std::string workFolder;
-
-void RemoveWorkFolder() {
-  std::error_code ignored;
-  fs::remove_all(workFolder, ignored);
-}
-
-vl_Korvane_MyApp* Game() {
-  if (game != nullptr) return game;
-  char pattern[] = "/tmp/korvane-state-test-XXXXXX";
-  const char* folder = mkdtemp(pattern);
-  if (folder == nullptr || chdir(folder) != 0) std::abort();
-  workFolder = folder;
-  std::atexit(RemoveWorkFolder);
-  gc_init1();
-  vlInit();
-  game = (new vl_Korvane_MyApp())->g_new();
-  return game;
-}
-
-std::string ReadStateFile() {
-  std::ifstream in(".vellumstate", std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteStateFile(const std::string& text) {
-  std::ofstream out(".vellumstate", std::ios::binary | std::ios::trunc);
-  out << text;
-}
-
-void RemoveStateFile() {
-  std::error_code ignored;
-  fs::remove(".vellumstate", ignored);
-}
-
-}  // namespace
-}  // namespace gametest
+#include "tests/support/windowless_game.h"
 
 namespace {
 
-using gametest::Game;
+using testsupport::ReadStateFile;
+using testsupport::RemoveStateFile;
+using testsupport::WriteStateFile;
+
+vl_Korvane_MyApp* Game() { return testsupport::WindowlessGame(); }
 
 const char kFreshLine[] =
     "0|0|0|0|0|1|0|0|0|0|64|64|10|0|0|0|0|0|0|0|0|0|0|0|0|1469|"
@@ -126,18 +84,18 @@ std::string SaveSampleState(vl_Korvane_MyApp* g) {
     }
   }
   g->m_Save();
-  return gametest::ReadStateFile();
+  return ReadStateFile();
 }
 
 TEST(SavedState, FreshSaveIsExactlyTheNinetyEightNumberLine) {
   vl_Korvane_MyApp* g = Game();
-  gametest::RemoveStateFile();
+  RemoveStateFile();
   ResetSections(g);
   EXPECT_EQ(LoadCapturingOutput(g), "") << "an empty state loads nothing and prints nothing";
   EXPECT_EQ(g->settings[10], 64);
   EXPECT_EQ(g->settings[12], 10);
   g->m_Save();
-  const std::string line = gametest::ReadStateFile();
+  const std::string line = ReadStateFile();
   EXPECT_EQ(line, kFreshLine);
   EXPECT_EQ(Split(line).size(), 98u);
 }
@@ -161,14 +119,14 @@ TEST(SavedState, EverySectionSurvivesTheRoundTrip) {
   EXPECT_EQ(g->highScores[20 + 9], 2910);
   EXPECT_EQ(g->highScores[30 + 10 + 4], 29);
   g->m_Save();
-  EXPECT_EQ(gametest::ReadStateFile(), saved);
+  EXPECT_EQ(ReadStateFile(), saved);
 }
 
 TEST(SavedState, OneBrokenTableResetsOnlyThatTable) {
   vl_Korvane_MyApp* g = Game();
   std::vector<std::string> tokens = Split(SaveSampleState(g));
   tokens[56 + 4] = "1999";  // a best score of table 1
-  gametest::WriteStateFile(Join(tokens));
+  WriteStateFile(Join(tokens));
   ResetSections(g);
   const std::string out = LoadCapturingOutput(g);
   EXPECT_NE(out.find("Settings Loaded\n"), std::string::npos);
@@ -191,7 +149,7 @@ TEST(SavedState, BrokenSettingsAndBadgesResetThemselvesOnly) {
   std::vector<std::string> tokens = Split(SaveSampleState(g));
   std::swap(tokens[10], tokens[24]);  // weighted by index: the swap is caught
   tokens[30] = "5";                   // a badge word
-  gametest::WriteStateFile(Join(tokens));
+  WriteStateFile(Join(tokens));
   ResetSections(g);
   const std::string out = LoadCapturingOutput(g);
   EXPECT_NE(out.find("Settings Checksum Invalid\n"), std::string::npos);
@@ -206,7 +164,7 @@ TEST(SavedState, BrokenSettingsAndBadgesResetThemselvesOnly) {
 
   tokens = Split(SaveSampleState(g));
   tokens[0] = "12345";  // settings[0] has no weight in its checksum
-  gametest::WriteStateFile(Join(tokens));
+  WriteStateFile(Join(tokens));
   ResetSections(g);
   EXPECT_NE(LoadCapturingOutput(g).find("Settings Loaded"), std::string::npos);
   EXPECT_EQ(g->settings[0], 12345);
@@ -217,7 +175,7 @@ TEST(SavedState, TruncatedTextKeepsTheSectionsItStillHolds) {
   const std::vector<std::string> full = Split(SaveSampleState(g));
   // Settings and badges complete, table 0 complete, table 1 cut short.
   std::vector<std::string> cut(full.begin(), full.begin() + 56 + 10);
-  gametest::WriteStateFile(Join(cut));
+  WriteStateFile(Join(cut));
   ResetSections(g);
   g->highScores[10] = 555;
   const std::string out = LoadCapturingOutput(g);
@@ -226,7 +184,7 @@ TEST(SavedState, TruncatedTextKeepsTheSectionsItStillHolds) {
   EXPECT_EQ(g->highScores[10], 555) << "a table without enough numbers keeps its values";
 
   // Cut inside the settings: nothing loads, the start values stay.
-  gametest::WriteStateFile("1|2|3|4");
+  WriteStateFile("1|2|3|4");
   ResetSections(g);
   g->settings[11] = 3;
   EXPECT_EQ(LoadCapturingOutput(g), "");
@@ -235,7 +193,7 @@ TEST(SavedState, TruncatedTextKeepsTheSectionsItStillHolds) {
 
   // The last number of a section cut in the middle: its checksum fails.
   std::string text = Join(full);
-  gametest::WriteStateFile(text.substr(0, text.size() - 3));
+  WriteStateFile(text.substr(0, text.size() - 3));
   ResetSections(g);
   EXPECT_NE(LoadCapturingOutput(g).find("Highscore 2 Checksum Invalid"), std::string::npos);
   EXPECT_EQ(g->highScores[10], 2000);
@@ -247,7 +205,7 @@ TEST(SavedState, HostileTextNeverCrashesAndNeverCostsOtherSections) {
   tokens[56 + 2] = "99999999999999999999999";  // far beyond an int
   tokens[56 + 3] = "-x";
   tokens[77 + 1] = "  +12abc";
-  gametest::WriteStateFile(Join(tokens));
+  WriteStateFile(Join(tokens));
   ResetSections(g);
   std::string out = LoadCapturingOutput(g);
   EXPECT_NE(out.find("Highscore 0 Loaded"), std::string::npos);
@@ -259,7 +217,7 @@ TEST(SavedState, HostileTextNeverCrashesAndNeverCostsOtherSections) {
   for (const std::string& junk :
        {std::string("|||||||||||||||||||||||||||||||||||"), std::string("\xff\xfe\x00\x41", 4),
         std::string("\xc3"), std::string(1, '\0') + "|5|", std::string("-2147483648|") + std::string(97, '|')}) {
-    gametest::WriteStateFile(junk);
+    WriteStateFile(junk);
     ResetSections(g);
     LoadCapturingOutput(g);
     EXPECT_GE(g->settings[10], 64);
@@ -270,7 +228,7 @@ TEST(SavedState, HostileTextNeverCrashesAndNeverCostsOtherSections) {
   std::string huge = Join(Split(SaveSampleState(g)));
   huge.reserve(huge.size() + 8000000);
   for (int i = 0; i < 1000000; ++i) huge += "1234567|";
-  gametest::WriteStateFile(huge);
+  WriteStateFile(huge);
   ResetSections(g);
   out = LoadCapturingOutput(g);
   EXPECT_EQ(out, "Settings Loaded\nBadges Loaded\nHighscore 0 Loaded\nHighscore 1 Loaded\nHighscore 2 Loaded\n");
@@ -284,7 +242,7 @@ TEST(SavedState, ChecksumsWrapLikeThirtyTwoBitInts) {
   g->highScores[9] = 2147483647;
   g->highScores[59] = -2147483647 - 1;
   g->m_Save();
-  const std::vector<std::string> tokens = Split(gametest::ReadStateFile());
+  const std::vector<std::string> tokens = Split(ReadStateFile());
   ASSERT_EQ(tokens.size(), 98u);
   // 24 x (2^31 - 1) + 5 + 10 x 64 + 11 x 64 + 12 x 10, modulo 2^32 as signed.
   const long long settingsSum = 24LL * 2147483647 + 1469;

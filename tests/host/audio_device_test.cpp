@@ -4,11 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <thread>
 
 #include "runtime/gc.h"
-#include "tests/host/openal_test_env.h"
 #include "tests/host/sound_files.h"
+#include "tests/support/null_audio.h"
+#include "tests/support/temp_folder.h"
+
+using namespace testsupport;
 
 namespace {
 
@@ -18,7 +22,8 @@ constexpr double kLongSeconds = 2.0;    // still playing while a test looks at i
 class AudioDevice : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    dir = MakeTempDir();
+    folder = new TempFolder("audio-device");
+    dir = folder->path();
     WriteFile(dir + "/short.wav", MakeWavTone(1, 22050, 16, 440, kShortSeconds));
     WriteFile(dir + "/long.wav", MakeWavTone(1, 22050, 16, 440, kLongSeconds));
     WriteFile(dir + "/stereo8.wav", MakeWavTone(2, 11025, 8, 440, 0.1));
@@ -29,11 +34,13 @@ class AudioDevice : public ::testing::Test {
     WriteFile(dir + "/deep.wav", deep.riffFile());
     WriteFile(dir + "/noext", MakeWavTone(1, 8000, 16, 440, 0.1));
     std::string versioned = dir + "/pack.wav";  // a folder whose name has the extension
-    std::system(("mkdir -p " + versioned).c_str());
+    std::filesystem::create_directory(versioned);
     WriteFile(versioned + "/sound", MakeWavTone(1, 8000, 16, 440, 0.1));
   }
 
   static void TearDownTestSuite() {
+    delete folder;
+    folder = nullptr;
     CloseTestAudio();
     g_testAudio = nullptr;  // its sources went with the context
   }
@@ -54,10 +61,12 @@ class AudioDevice : public ::testing::Test {
 
   gxtkSample* load(const std::string& name) { return audio->LoadSample(String((dir + "/" + name).c_str())); }
 
+  static TempFolder* folder;
   static std::string dir;
   gxtkAudio* audio = nullptr;
 };
 
+TempFolder* AudioDevice::folder = nullptr;
 std::string AudioDevice::dir;
 
 bool onDiscardedList(unsigned name) {
@@ -70,7 +79,7 @@ TEST_F(AudioDevice, SoundThatEndedReadsStoppedAndResetsTheRecord) {
   ASSERT_NE(s, nullptr);
   audio->PlaySample(s, 0, 0);
   EXPECT_EQ(audio->ChannelState(0), 1);
-  EXPECT_TRUE(WaitFor([&] { return audio->ChannelState(0) == 0; }));
+  EXPECT_TRUE(WaitUntil([&] { return audio->ChannelState(0) == 0; }));
   EXPECT_EQ(audio->channels[0].state, 0);
   audio->PauseChannel(0);
   EXPECT_EQ(audio->ChannelState(0), 0) << "pausing a stopped channel does nothing";
@@ -79,7 +88,7 @@ TEST_F(AudioDevice, SoundThatEndedReadsStoppedAndResetsTheRecord) {
 TEST_F(AudioDevice, PauseOfASoundThatEndedStopsTheChannel) {
   audio->PlaySample(load("short.wav"), 1, 0);
   ALuint source = audio->channels[1].source;
-  ASSERT_TRUE(WaitFor([&] { return SourceState(source) == AL_STOPPED; }));
+  ASSERT_TRUE(WaitUntil([&] { return SourceState(source) == AL_STOPPED; }));
   EXPECT_EQ(audio->channels[1].state, 1) << "nothing asked yet";
   audio->PauseChannel(1);
   EXPECT_EQ(audio->ChannelState(1), 0);
@@ -209,7 +218,7 @@ TEST_F(AudioDevice, CollectedSampleKeepsItsBufferUntilItsSourceLetsGo) {
   audio->PlaySample(looping, 9, 1);
   audio->PlaySample(stopped, 10, 0);
   audio->StopChannel(10);
-  ASSERT_TRUE(WaitFor([&] { return SourceState(audio->channels[8].source) == AL_STOPPED; }));
+  ASSERT_TRUE(WaitUntil([&] { return SourceState(audio->channels[8].source) == AL_STOPPED; }));
 
   // Nothing refers to the three samples any more but the channels.
   CollectEverything();

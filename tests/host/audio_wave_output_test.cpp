@@ -11,8 +11,11 @@
 #include <cstring>
 #include <fstream>
 
-#include "tests/host/openal_test_env.h"
 #include "tests/host/sound_files.h"
+#include "tests/support/null_audio.h"
+#include "tests/support/temp_folder.h"
+
+using namespace testsupport;
 
 namespace {
 
@@ -86,7 +89,8 @@ std::vector<Window> analyse(const Mix& mix) {
 }
 
 TEST(AudioWaveOutput, PlayedWavAndOggToneAreAudibleAtTheirPitchInTheMix) {
-  std::string dir = MakeTempDir();
+  const TempFolder folder("wave-output");
+  const std::string dir = folder.path();
   std::string out = dir + "/out.wav";
   {
     std::ofstream conf(dir + "/alsoft.conf");
@@ -104,9 +108,9 @@ TEST(AudioWaveOutput, PlayedWavAndOggToneAreAudibleAtTheirPitchInTheMix) {
   ASSERT_NE(wav, nullptr);
   ASSERT_NE(ogg, nullptr);
   audio->PlaySample(wav, 0, 0);
-  ASSERT_TRUE(WaitFor([&] { return audio->ChannelState(0) == 0; }));
+  ASSERT_TRUE(WaitUntil([&] { return audio->ChannelState(0) == 0; }));
   audio->PlaySample(ogg, 1, 0);
-  ASSERT_TRUE(WaitFor([&] { return audio->ChannelState(1) == 0; }));
+  ASSERT_TRUE(WaitUntil([&] { return audio->ChannelState(1) == 0; }));
   CloseTestAudio();  // the wave output completes its file on closing
 
   Mix mix;

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/host/private_display.h"
+#include "tests/support/private_display.h"
 
 namespace {
 

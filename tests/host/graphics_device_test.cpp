@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "tests/host/gl_test_window.h"
+#include "tests/support/gl_window.h"
 
 namespace {
 
@@ -42,7 +42,7 @@ class GraphicsDeviceTest : public gltest::GlWindowTest {
   gxtkSurface* Load(const std::string& file) { return g->LoadSurface(String(file.c_str())); }
 
   gxtkGraphics* g = nullptr;
-  gltest::TempDir dir;
+  testsupport::TempFolder dir{"gfx"};
 };
 
 TEST_F(GraphicsDeviceTest, ValidateReadsTheFramebufferSize) {

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "host/graphics_device.h"
-#include "tests/host/gl_test_window.h"
+#include "tests/support/gl_window.h"
 
 namespace {
 
 std::vector<unsigned char> PngBytes(int width, int height, int channels) {
-  gltest::TempDir dir;
+  testsupport::TempFolder dir{"gfx"};
   const std::string file = dir.File("image.png");
   gltest::WritePng(file, width, height, channels, [](int x, int y, int ch) { return x * 7 + y * 3 + ch; });
   return gltest::ReadBytes(file);
@@ -28,7 +28,7 @@ struct Decoded {
 Decoded DecodeBoth(const std::vector<unsigned char>& bytes, int* w, int* h, int* depth) {
   Decoded result{};
   result.memory = loadImage(bytes.data(), static_cast<int>(bytes.size()), w, h, depth);
-  gltest::TempDir dir;
+  testsupport::TempFolder dir{"gfx"};
   gltest::WriteBytes(dir.File("f"), bytes);
   if (FILE* in = std::fopen(dir.File("f").c_str(), "rb")) {
     result.file = loadImageFromFile(in, w, h, depth);
@@ -145,7 +145,7 @@ TEST(ImageDecodeTest, NetpbmFilesCutShortGiveNullWholeOnesDecode) {
 // The decoder writes past a Huffman table whose symbol counts add up to more
 // than 256; such files must never reach it.
 TEST(ImageDecodeTest, JpegWithOversizedHuffmanTableGivesNull) {
-  gltest::TempDir dir;
+  testsupport::TempFolder dir{"gfx"};
   const std::string file = dir.File("image.jpg");
   std::vector<unsigned char> rgb(8 * 8 * 3, 90);
   ASSERT_TRUE(stbi_write_jpg(file.c_str(), 8, 8, 3, rgb.data(), 90));
@@ -177,7 +177,7 @@ TEST(ImageDecodeTest, JpegWithOversizedHuffmanTableGivesNull) {
 // Some readers take the end of the data as zeros: a file cut short must not
 // come back as an image with a blank remainder.
 TEST(ImageDecodeTest, TgaAndBmpCutShortGiveNullWholeOnesDecode) {
-  gltest::TempDir dir;
+  testsupport::TempFolder dir{"gfx"};
   std::vector<unsigned char> rgb(16 * 16 * 3);
   for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<unsigned char>(i * 13);
   ASSERT_TRUE(stbi_write_bmp(dir.File("a.bmp").c_str(), 16, 16, 3, rgb.data()));

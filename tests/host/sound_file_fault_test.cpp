@@ -5,10 +5,14 @@
 // sound; none may crash, hang or upload a buffer that does not match.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
-#include "tests/host/openal_test_env.h"
 #include "tests/host/sound_files.h"
+#include "tests/support/null_audio.h"
+#include "tests/support/temp_folder.h"
+
+using namespace testsupport;
 
 namespace {
 
@@ -20,7 +24,8 @@ class DamagedSounds : public ::testing::Test {
     if (!OpenTestAudio()) GTEST_SKIP() << "OpenAL Soft's null output could not be opened";
     if (!g_testAudio) g_testAudio = new gxtkAudio();
     InstallTestAudioRoot();
-    dir = MakeTempDir();
+    folder = std::make_unique<TempFolder>("sound-fault");
+    dir = folder->path();
   }
 
   static void TearDownTestSuite() {
@@ -59,6 +64,7 @@ class DamagedSounds : public ::testing::Test {
     RecordProperty("loaded", loaded);
   }
 
+  std::unique_ptr<TempFolder> folder;
   std::string dir;
 };
 

@@ -150,13 +150,6 @@ Bytes EncodeOggTone(int channels, int rate, double hz, double seconds) {
   return out;
 }
 
-std::string MakeTempDir() {
-  char pattern[] = "/tmp/korvane-test-XXXXXX";
-  const char* dir = mkdtemp(pattern);
-  if (!dir) throw std::runtime_error("mkdtemp failed");
-  return dir;
-}
-
 void WriteFile(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));

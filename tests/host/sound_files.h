@@ -37,7 +37,5 @@ Bytes ToneSamples(int channels, int rate, int bits, double hz, double seconds);
 // An Ogg Vorbis file holding a sine tone.
 Bytes EncodeOggTone(int channels, int rate, double hz, double seconds);
 
-// A fresh temporary directory for one test, removed by the caller if wanted.
-std::string MakeTempDir();
 void WriteFile(const std::string& path, const Bytes& bytes);
 Bytes ReadFile(const std::string& path);

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "host/state_file.h"
-#include "tests/runtime/scratch_dir.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -58,7 +58,7 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
 // Read whole, it took over a minute and then ended the program for want of
 // memory before the first frame.
 TEST(StateFileFaultTest, HugeFileGivesItsBeginningAndSavesReplaceIt) {
-  ScratchDir dir;
+  testsupport::WorkingFolder dir;
   WriteBytes(kStateFile, kSavedLine);
   ASSERT_EQ(truncate(kStateFile, 3LL << 30), 0);
 
@@ -90,7 +90,7 @@ int RunUnprivileged(const std::function<int()>& body) {
 // A saved state that only looks absent (its permissions were changed) loads as
 // nothing; a save must not replace it with the fresh state of a first run.
 TEST(StateFileFaultTest, UnreadableFileIsNeverReplaced) {
-  ScratchDir dir;
+  testsupport::WorkingFolder dir;
   WriteBytes(kStateFile, kSavedLine);
   ASSERT_EQ(chmod(kStateFile, 0), 0);
   if (geteuid() == 0) {
@@ -113,7 +113,7 @@ TEST(StateFileFaultTest, UnreadableFileIsNeverReplaced) {
 // that it could not write (as nobody, since root may write any file), also
 // when the protected file is reached through a link.
 TEST(StateFileFaultTest, WriteProtectedFileKeepsItsBytesAndTheSaveFails) {
-  ScratchDir dir;
+  testsupport::WorkingFolder dir;
   if (geteuid() == 0 && getpwnam("nobody") == nullptr) GTEST_SKIP() << "no unprivileged user to run as";
   ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);  // the folder stays writable
   ASSERT_EQ(mkdir("synced", 0777), 0);
@@ -141,7 +141,7 @@ TEST(StateFileFaultTest, WriteProtectedFileKeepsItsBytesAndTheSaveFails) {
 // save as a new file renamed into place (never half written), with the mode
 // the player gave it, and no temporary file remains in either folder.
 TEST(StateFileFaultTest, LinkStaysALinkAndItsTargetIsReplacedWithItsMode) {
-  ScratchDir dir;
+  testsupport::WorkingFolder dir;
   ASSERT_EQ(mkdir("game", 0755), 0);
   ASSERT_EQ(mkdir("synced", 0755), 0);
   ASSERT_EQ(chdir("game"), 0);
@@ -179,7 +179,7 @@ TEST(StateFileFaultTest, LinkStaysALinkAndItsTargetIsReplacedWithItsMode) {
 // would: the file appears in the link's target folder. A loop of links, or a
 // link into a folder that does not exist, fails and changes nothing.
 TEST(StateFileFaultTest, DanglingLinkCreatesItsTargetWhileLoopsAndMissingFoldersFail) {
-  ScratchDir dir;
+  testsupport::WorkingFolder dir;
   ASSERT_EQ(mkdir("synced", 0755), 0);
   mode_t previous = umask(022);
   ASSERT_EQ(symlink("synced/new", kStateFile), 0);
@@ -211,7 +211,7 @@ TEST(StateFileFaultTest, DanglingLinkCreatesItsTargetWhileLoopsAndMissingFolders
 // A folder where the state file should be: nothing to read, nothing written,
 // the folder still there.
 TEST(StateFileFaultTest, FolderInPlaceOfTheFileLoadsNothingAndSavesFail) {
-  ScratchDir dir;
+  testsupport::WorkingFolder dir;
   ASSERT_EQ(mkdir(kStateFile, 0755), 0);
   EXPECT_EQ(LoadStateFile(), String());
   EXPECT_NE(SaveStateFile(String("1|")), kStateSaved);

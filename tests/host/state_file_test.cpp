@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "host/state_file.h"
-#include "tests/runtime/scratch_dir.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -53,7 +53,7 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
 String AsciiText(int length) { return String(std::string(length, 'x').c_str()); }
 
 TEST(StateFileTest, AccentedTextRoundTripsAsTwoByteUtf8) {
-  ScratchDir dir;
+  testsupport::WorkingFolder dir;
   EXPECT_EQ(LoadStateFile(), String());  // nothing saved yet
 
   const wchar_t text[] = L"score=12;name=Ren\u00e9";
@@ -67,14 +67,14 @@ TEST(StateFileTest, AccentedTextRoundTripsAsTwoByteUtf8) {
 }
 
 TEST(StateFileTest, EmptyStateSavesAnEmptyFile) {
-  ScratchDir dir;
+  testsupport::WorkingFolder dir;
   ASSERT_EQ(SaveStateFile(String()), kStateSaved);
   EXPECT_EQ(ReadBytes(kStateFile), "");
   EXPECT_EQ(LoadStateFile(), String());
 }
 
 TEST(StateFileTest, ByteOrderMarksAreAcceptedAndDropped) {
-  ScratchDir dir;
+  testsupport::WorkingFolder dir;
   WriteBytes(kStateFile, "\xEF\xBB\xBF" "caf\xC3\xA9");
   EXPECT_EQ(LoadStateFile(), String(L"caf\u00e9"));
   WriteBytes(kStateFile, std::string("\xFF\xFE" "A\0\xE9\0", 6));  // UTF-16 little-endian
@@ -82,7 +82,7 @@ TEST(StateFileTest, ByteOrderMarksAreAcceptedAndDropped) {
 }
 
 TEST(StateFileTest, NewStateFileGetsTheUsualPermissions) {
-  ScratchDir dir;
+  testsupport::WorkingFolder dir;
   mode_t previous = umask(022);
   ASSERT_EQ(SaveStateFile(String("x")), kStateSaved);
   umask(previous);
@@ -94,7 +94,7 @@ TEST(StateFileTest, NewStateFileGetsTheUsualPermissions) {
 // A save cut short by the file-size limit (as on a full disk) must report -2
 // and leave the earlier state whole, with no temporary file behind.
 TEST(StateFileTest, WriteCutShortKeepsTheOldState) {
-  ScratchDir dir;
+  testsupport::WorkingFolder dir;
   ASSERT_EQ(SaveStateFile(String("old state")), kStateSaved);
 
   pid_t child = fork();
@@ -116,7 +116,7 @@ TEST(StateFileTest, WriteCutShortKeepsTheOldState) {
 }
 
 TEST(StateFileTest, FolderThatCannotTakeFilesReportsNotCreated) {
-  ScratchDir dir;
+  testsupport::WorkingFolder dir;
   ASSERT_EQ(mkdir("gone", 0755), 0);
   ASSERT_EQ(chdir("gone"), 0);
   ASSERT_EQ(rmdir((dir.path() + "/gone").c_str()), 0);  // the working folder no longer exists
@@ -126,7 +126,7 @@ TEST(StateFileTest, FolderThatCannotTakeFilesReportsNotCreated) {
 
 TEST(StateFileTest, ReadOnlyFolderKeepsTheOldState) {
   if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders; covered by the size-limit test";
-  ScratchDir dir;
+  testsupport::WorkingFolder dir;
   ASSERT_EQ(SaveStateFile(String("old state")), kStateSaved);
   ASSERT_EQ(chmod(dir.path().c_str(), 0555), 0);
   EXPECT_EQ(SaveStateFile(String("new state")), kStateNotCreated);
@@ -135,7 +135,7 @@ TEST(StateFileTest, ReadOnlyFolderKeepsTheOldState) {
 }
 
 TEST(StateFileTest, LoadTextFileUsesTheLocationScheme) {
-  ScratchDir dir;
+  testsupport::WorkingFolder dir;
   ASSERT_EQ(mkdir("internal", 0755), 0);
   WriteBytes("internal/t.txt", "line\xC3\xA9");
   EXPECT_EQ(LoadTextFile(String("vellum://internal/t.txt")), String(L"line\u00e9"));

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_folder.h"
+
 namespace {
 
 struct Mix {
@@ -70,9 +72,8 @@ double Rms(const Mix& mix, double fromSecond, double toSecond) {
 
 TEST(MusicAudibleTest, DemoSongThroughTheWaveOutputIsAudible) {
   if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display: the demo opens a window";
-  char pattern[] = "/tmp/korvane-music-wave-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  const std::string folder = pattern;
+  const testsupport::TempFolder scratch("music-wave");
+  const std::string& folder = scratch.path();
   const std::string conf = folder + "/alsoft.conf";
   const std::string wave = folder + "/mix.wav";
   {
@@ -100,7 +101,6 @@ TEST(MusicAudibleTest, DemoSongThroughTheWaveOutputIsAudible) {
     const double rms = Rms(mix, seconds - second, seconds - second + 1);
     EXPECT_GT(rms, 0.01) << "second " << second << " from the end is silent";
   }
-  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

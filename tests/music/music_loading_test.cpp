@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "host/graphics_device.h"
 #include "host/window.h"
 #include "tests/music/music_test_support.h"
+#include "tests/support/temp_folder.h"
 #include "tools/music_demo/demo_assets.h"
 
 namespace {
@@ -70,18 +72,8 @@ class MusicLoadingTest : public ::testing::Test {
     if (hostwin::Handle() == nullptr) GTEST_SKIP() << "no X display for an OpenGL window";
     musictest::InstallFramework(clock, audio);
     player = musictest::NewPlayer();
-    char pattern[] = "/tmp/korvane-music-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder = pattern;
-    std::filesystem::create_directories(folder + "/data/inst");
-    previous = std::filesystem::current_path();
-    std::filesystem::current_path(folder);
-  }
-
-  void TearDown() override {
-    if (folder.empty()) return;
-    std::filesystem::current_path(previous);
-    std::filesystem::remove_all(folder);
+    folder = std::make_unique<testsupport::WorkingFolder>("music");
+    std::filesystem::create_directories("data/inst");
   }
 
   void WriteSample(const std::string& name) {
@@ -113,8 +105,7 @@ class MusicLoadingTest : public ::testing::Test {
   musictest::TestClockDevice* clock = nullptr;
   musictest::RecordingAudio* audio = nullptr;
   vl_KXTrackr_KXPlayer* player = nullptr;
-  std::string folder;
-  std::filesystem::path previous;
+  std::unique_ptr<testsupport::WorkingFolder> folder;
 };
 
 TEST_F(MusicLoadingTest, SongImageDecodesIntoSongDataExactlyByTheBlueByte) {

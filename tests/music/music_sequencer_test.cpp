@@ -71,7 +71,7 @@ TEST_F(SequencerTest, MelodicNoteHoldsFiveRowsThenDecaysToSilenceWithinTwentyRow
   EXPECT_EQ(plays[0].sample, player->instruments[kLeadVoice]->sample);
   EXPECT_EQ(audio->Of(AudioCall::kRate, kLeadChannel).at(0).value, 1.0f);
   EXPECT_EQ(player->voiceSounding[kLeadVoice], 1);
-  if (musictest::OpenNullAudio()) {
+  if (testsupport::OpenTestAudio()) {
     EXPECT_EQ(vl_audio_device->ChannelState(kLeadChannel), 1);
   }
 

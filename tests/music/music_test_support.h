@@ -8,7 +8,6 @@
 // test program ends, so no roots are needed.
 #pragma once
 
-#include <AL/alc.h>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -25,6 +24,7 @@
 #include "framework/input.h"
 #include "framework/random.h"
 #include "music/music_player.h"
+#include "tests/support/null_audio.h"
 #include "tools/music_demo/demo_assets.h"
 
 namespace musictest {
@@ -78,30 +78,10 @@ class RecordingAudio : public gxtkAudio {
   }
 };
 
-// Opens OpenAL Soft's silent null output once per test program when the test
-// command asked for it (ALSOFT_DRIVERS=null), so that channel calls reach a
-// real mixer. Returns whether a context is current.
-inline bool OpenNullAudio() {
-  static bool open = false;
-  if (open) return true;
-  const char* drivers = std::getenv("ALSOFT_DRIVERS");
-  if (drivers == nullptr || std::strcmp(drivers, "null") != 0) return false;
-  static ALCdevice* device = alcOpenDevice(nullptr);
-  if (device == nullptr) return false;
-  static ALCcontext* context = alcCreateContext(device, nullptr);
-  open = context != nullptr && alcMakeContextCurrent(context);
-  std::atexit([] {
-    alcMakeContextCurrent(nullptr);
-    if (context != nullptr) alcDestroyContext(context);
-    alcCloseDevice(device);
-  });
-  return open;
-}
-
 // Gives the framework's globals their start values, installs the test clock
 // and the recording audio device. Call once per test (in SetUp).
 inline void InstallFramework(TestClockDevice*& clock, RecordingAudio*& audio) {
-  OpenNullAudio();
+  testsupport::OpenTestAudio();  // channel calls reach a real (silent) mixer
   gc_assign(vl_graphics_context, (new vl_graphics_GraphicsContext())->g_new());
   vl_random_Seed = 1234;
   clock = new TestClockDevice();

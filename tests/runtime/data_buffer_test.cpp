@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "runtime/data_buffer.h"
-#include "tests/runtime/scratch_dir.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -70,7 +70,7 @@ TEST(DataBufferTest, RefusesToReplaceABlockUntilDiscarded) {
 }
 
 TEST(DataBufferTest, LoadsWholeFilesAcrossChunkBoundaries) {
-  ScratchDir dir;
+  testsupport::WorkingFolder dir;
   ASSERT_EQ(mkdir("data", 0755), 0);
   std::vector<unsigned char> exact(8192), odd(4097);
   for (size_t i = 0; i < exact.size(); ++i) exact[i] = static_cast<unsigned char>(i * 7);
@@ -94,7 +94,7 @@ TEST(DataBufferTest, LoadsWholeFilesAcrossChunkBoundaries) {
 }
 
 TEST(DataBufferTest, MissingFilesAndUnknownRootsFailWithoutABlock) {
-  ScratchDir dir;
+  testsupport::WorkingFolder dir;
   VLDataBuffer buffer;
   EXPECT_FALSE(buffer._Load(String("vellum://data/missing.bin")));
   EXPECT_FALSE(buffer._Load(String("vellum://nowhere/a.bin")));

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "runtime/files.h"
-#include "tests/runtime/scratch_dir.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ std::string ReadAndClose(FILE* file) {
 }
 
 TEST(FilesTest, RootsResolveToFoldersOfTheWorkingDirectory) {
-  ScratchDir dir;
+  testsupport::WorkingFolder dir;
   for (const char* folder : {"data", "data/gfx", "internal", "external"}) {
     ASSERT_EQ(mkdir(folder, 0755), 0);
   }
@@ -57,7 +57,7 @@ TEST(FilesTest, RootsResolveToFoldersOfTheWorkingDirectory) {
 }
 
 TEST(FilesTest, UnknownRootsNameNoFileEvenWhenSuchAPathExists) {
-  ScratchDir dir;
+  testsupport::WorkingFolder dir;
   // "vellum://other/x" read as a plain path is vellum:/other/x: make it exist,
   // so only the root check can refuse it.
   ASSERT_EQ(mkdir("vellum:", 0755), 0);
@@ -74,7 +74,7 @@ TEST(FilesTest, UnknownRootsNameNoFileEvenWhenSuchAPathExists) {
 }
 
 TEST(FilesTest, NonAsciiNamesOpenAndEmbeddedNulsAreRefused) {
-  ScratchDir dir;
+  testsupport::WorkingFolder dir;
   ASSERT_EQ(mkdir("data", 0755), 0);
   WriteText("data/caf\xC3\xA9.txt", "accent");  // café.txt in UTF-8
   const wchar_t name[] = L"vellum://data/caf\u00e9.txt";

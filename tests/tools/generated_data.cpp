@@ -9,6 +9,8 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "tests/support/temp_folder.h"
+
 namespace assetgen_test {
 
 namespace {
@@ -16,23 +18,15 @@ namespace {
 namespace fs = std::filesystem;
 
 // Folders made by this process, removed at exit.
-struct TempRoot {
-  fs::path path = fs::temp_directory_path() / ("korvane-assetgen-test-" + std::to_string(getpid()));
-  ~TempRoot() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-};
-
-TempRoot& tempRoot() {
-  static TempRoot root;
+const testsupport::TempFolder& tempRoot() {
+  static const testsupport::TempFolder root("assetgen-test");
   return root;
 }
 
 }  // namespace
 
 std::string generateInto(const std::string& name) {
-  fs::path dir = tempRoot().path / name;
+  fs::path dir = fs::path(tempRoot().path()) / name;
   fs::remove_all(dir);
   fs::create_directories(dir);
   std::string command = std::string("\"") + KORVANE_ASSETGEN + "\" --out \"" + dir.string() + "\"";

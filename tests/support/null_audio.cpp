@@ -1,18 +1,18 @@
-#include "tests/host/openal_test_env.h"
+#include "tests/support/null_audio.h"
 
 #include <AL/alc.h>
 
 #include <cstdlib>
-#include <thread>
 
 #include "runtime/gc.h"
+
+namespace testsupport {
 
 gxtkAudio* g_testAudio = nullptr;
 
 namespace {
 ALCdevice* device = nullptr;
 ALCcontext* context = nullptr;
-constexpr std::chrono::milliseconds kPollInterval(5);
 
 void markTestRoot() { gc_enqueue(g_testAudio); }
 }  // namespace
@@ -23,7 +23,9 @@ bool OpenTestAudio() {
   device = alcOpenDevice(nullptr);
   if (!device) return false;
   context = alcCreateContext(device, nullptr);
-  return context && alcMakeContextCurrent(context);
+  if (!context || !alcMakeContextCurrent(context)) return false;
+  std::atexit(CloseTestAudio);
+  return true;
 }
 
 void CloseTestAudio() {
@@ -52,11 +54,4 @@ ALint SourceState(ALuint source) {
   return state;
 }
 
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  auto until = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > until) return false;
-    std::this_thread::sleep_for(kPollInterval);
-  }
-  return true;
-}
+}  // namespace testsupport

@@ -1,5 +1,5 @@
-// KorvaneProcess: the real korvane program as a child process, for fault and
-// soak tests. Each run gets a scratch working folder of its own (where the
+// KorvaneProcess: the real korvane program as a child process, for every
+// end-to-end test (play session, faults, soak, install). Each run gets a scratch working folder of its own (where the
 // program looks for "data" and keeps ".vellumstate"); the test decides what
 // "data" is (a link to the build's folder, a damaged copy, nothing) and which
 // environment and limits the program starts with. Standard output and
@@ -8,8 +8,9 @@
 // Input goes in as a player gives it, with xdotool on the display in DISPLAY,
 // each press held for a while so that at least one 60 Hz update sees it.
 // Minimise and Restore need a window manager on that display (see
-// tests/host/private_display.h). The object stops the program (by its id) and
-// removes the folder when it goes.
+// tests/support/private_display.h). The object stops the program (by its id)
+// and removes the folder when it goes. Screenshots are checked with
+// tests/support/screen_checks.h.
 #pragma once
 
 #include <fcntl.h>
@@ -31,11 +32,14 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/screen_checks.h"
+#include "tests/support/temp_folder.h"
+
 namespace e2e {
 
 namespace fs = std::filesystem;
 
-constexpr int kHoldMs = 120;     // a press as long as a person's
+constexpr int kHoldMs = 150;     // a press as long as a person's: seen by at least one update
 constexpr int kPollMs = 100;
 constexpr int kWindowWaitMs = 30000;  // a busy machine may take long to open a window
 
@@ -70,18 +74,7 @@ inline bool HaveDisplayTools() {
   return Shell("command -v xdotool >/dev/null && command -v import >/dev/null") == 0;
 }
 
-// A screenshot of a window, as RGB bytes.
-struct Shot {
-  int width = 0, height = 0;
-  std::vector<unsigned char> rgb;
-
-  // 0xRRGGBB of one pixel; 0 outside the picture.
-  unsigned At(int x, int y) const {
-    if (x < 0 || y < 0 || x >= width || y >= height) return 0;
-    const unsigned char* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
-    return (static_cast<unsigned>(p[0]) << 16) | (p[1] << 8) | p[2];
-  }
-};
+using testsupport::Shot;
 
 // How a program is started.
 struct LaunchOptions {
@@ -96,19 +89,8 @@ class KorvaneProcess {
  public:
   using Options = LaunchOptions;
 
-  KorvaneProcess() {
-    char pattern[] = "/tmp/korvane-e2e-XXXXXX";
-    if (mkdtemp(pattern) != nullptr) folder_ = pattern;
-  }
-
-  ~KorvaneProcess() {
-    Stop();
-    if (!folder_.empty()) {
-      std::error_code ignored;
-      fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add, ignored);
-      fs::remove_all(folder_, ignored);
-    }
-  }
+  KorvaneProcess() : scratch_("e2e"), folder_(scratch_.path()) {}
+  ~KorvaneProcess() { Stop(); }
 
   KorvaneProcess(const KorvaneProcess&) = delete;
   KorvaneProcess& operator=(const KorvaneProcess&) = delete;
@@ -153,6 +135,17 @@ class KorvaneProcess {
     if (options.inChild) options.inChild();
     execl(program.c_str(), "korvane", static_cast<char*>(nullptr));
     _exit(127);
+  }
+
+  // Starts the program and waits for its window. A fresh or busy display
+  // sometimes turns a first client away: a program that ended at once without
+  // a window is started once more (its output is reported either way).
+  bool StartAndWaitForWindow(const Options& options = {}) {
+    Start(options);
+    if (WaitForWindow() || Running()) return !window_.empty();
+    std::fprintf(stderr, "korvane ended at start, starting again:\n%s%s", Output().c_str(), Errors().c_str());
+    Start(options);
+    return WaitForWindow();
   }
 
   pid_t Pid() const { return pid_; }
@@ -219,12 +212,13 @@ class KorvaneProcess {
     Sleep(kHoldMs);
     Shell("xdotool mouseup 1");
   }
-  void Drag(const std::vector<std::pair<int, int>>& points) const {
-    MoveTo(points.front().first, points.front().second);
+  void Click(testsupport::Point p) const { Click(p.x, p.y); }
+  void Drag(const std::vector<testsupport::Point>& points) const {
+    MoveTo(points.front().x, points.front().y);
     Shell("xdotool mousedown 1");
     Sleep(kHoldMs);
-    for (const auto& p : points) {
-      MoveTo(p.first, p.second);
+    for (const testsupport::Point& p : points) {
+      MoveTo(p.x, p.y);
       Sleep(kHoldMs);
     }
     Shell("xdotool mouseup 1");
@@ -241,6 +235,18 @@ class KorvaneProcess {
   // Need a window manager.
   void Minimise() const { Shell("xdotool windowminimize " + window_ + " 2>/dev/null"); }
   void Restore() const { Shell("xdotool windowactivate " + window_ + " 2>/dev/null"); }
+
+  // Screenshots into `file` until the picture passes the test; false when
+  // the wait ran out or the program ended.
+  bool WaitForShot(const fs::path& file, const std::function<bool(const Shot&)>& test, int waitMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
+    while (Clock::now() < deadline && Running()) {
+      const Shot shot = Take(file);
+      if (shot.width > 0 && test(shot)) return true;
+      Sleep(kPollMs);
+    }
+    return false;
+  }
 
   // The window's current picture; an empty shot when it could not be taken.
   Shot Take(const fs::path& file) const {
@@ -290,6 +296,7 @@ class KorvaneProcess {
     pid_ = -1;
   }
 
+  testsupport::TempFolder scratch_;
   fs::path folder_;
   pid_t pid_ = -1;
   pid_t copier_ = -1;

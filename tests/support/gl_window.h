@@ -1,5 +1,5 @@
 // A real GLFW window with a current OpenGL context for renderer tests, plus
-// helpers that read pixels back and write test images. Needs an X display
+// helpers that read pixels back and write test images (into a TempFolder). Needs an X display
 // (tests using it carry the `window` label); the test command runs Xvfb.
 #pragma once
 
@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
+
+#include "tests/support/temp_folder.h"
 
 namespace gltest {
 
@@ -68,22 +70,6 @@ class GlWindowTest : public ::testing::Test {
 };
 
 inline GLFWwindow* GlWindowTest::window_ = nullptr;
-
-// A scratch directory removed with its files at the end of the test.
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/korvane-gfx-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    path_ = made ? made : "/tmp";
-  }
-  ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
-  const std::string& path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
 
 // Writes a PNG of `channels` bytes per pixel; pixel (x, y) gets
 // pixel(x, y, channel) for each channel.

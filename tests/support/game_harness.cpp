@@ -1,4 +1,4 @@
-#include "tests/game/game_harness.h"
+#include "tests/support/game_harness.h"
 
 #include <GL/gl.h>
 #include <GLFW/glfw3.h>
@@ -19,7 +19,9 @@
 #include "host/graphics_device.h"
 #include "host/input_device.h"
 #include "host/window.h"
+#include "framework/input.h"
 #include "runtime/gc.h"
+#include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -32,29 +34,38 @@ constexpr int kResizeTries = 1000;  // polls of 10 ms: a busy display can take s
 constexpr int kOpenAttempts = 3;
 constexpr int kOpenRetryMicroseconds = 200000;
 
+// The working folder lives until the process ends; its "data" entry is only a
+// link, which goes without touching the build's data.
+testsupport::WorkingFolder& Folder() {
+  static testsupport::WorkingFolder folder("game-test");
+  return folder;
+}
 std::string workFolder;
 vl_Korvane_MyApp* game = nullptr;
 // Pointer position that the input device reports, in window pixels. The
-// display's own pointer is shared by every test running on it, so the tests
-// place the pointer in the input device, right after it has polled.
+// display's own pointer is shared by every test running on it, so the game
+// reads the pointer the test placed instead of the display's.
 int pointerX = 0, pointerY = 0;
 
-// Removes the working folder at exit; its "data" entry is only a link, which
-// goes without touching the build's data.
-void RemoveWorkFolder() {
-  std::error_code ignored;
-  fs::remove_all(workFolder, ignored);
+// The host's input device, except that the pointer (and the touch that
+// follows it) is where the test placed it.
+class PlacedPointerInput : public gxtkInput {
+ public:
+  float MouseX() override { return static_cast<float>(pointerX); }
+  float MouseY() override { return static_cast<float>(pointerY); }
+  float TouchX(int) override { return MouseX(); }
+  float TouchY(int) override { return MouseY(); }
+};
+
+// Replaces the host's input device before any update has used it.
+void PlacePointerInput() {
+  gxtkInput* placed = new PlacedPointerInput();
+  gc_assign(app->input, placed);
+  gc_assign(vl_input_device, placed);
 }
 
 void StartGame() {
-  char pattern[] = "/tmp/korvane-game-test-XXXXXX";
-  const char* made = mkdtemp(pattern);
-  if (made == nullptr || chdir(made) != 0) {
-    std::fprintf(stderr, "cannot make a working folder\n");
-    std::abort();
-  }
-  workFolder = made;
-  std::atexit(RemoveWorkFolder);
+  workFolder = Folder().path();
   LinkData(true);
   // A display busy with other test programs occasionally refuses a first
   // connection; a person would simply try again.
@@ -71,6 +82,7 @@ void StartGame() {
   static const char* args[] = {"korvane-test", nullptr};
   vl_std_main(1, args);
   game = static_cast<vl_Korvane_MyApp*>(vl_app_device->app);
+  PlacePointerInput();
   app->InvokeOnCreate();
   app->InvokeOnRender();
 }
@@ -88,14 +100,7 @@ vl_Korvane_MyApp* Game() {
 
 void Update() {
   Game();
-  // The host's guarded update, with the pointer placed after the poll.
-  if (app->suspended || app->updateRate == 0 || !app->graphics->Validate()) return;
-  app->input->BeginUpdate();
-  app->input->mouseX = static_cast<float>(pointerX);
-  app->input->mouseY = static_cast<float>(pointerY);
-  app->OnUpdate();
-  app->input->EndUpdate();
-  gc_collect();
+  app->InvokeOnUpdate();
 }
 
 void Render() {

@@ -1,0 +1,81 @@
+// What a player sees, for tests that look at screenshots of the real window:
+// a picture as RGB bytes and the colour tests that recognise the game's
+// screens (the menu's green sound switch, the orange pause panel, round one's
+// sky blue). Coordinates are window pixels from the top-left corner; where a
+// check looks is in tests/support/layout_points.h.
+#pragma once
+
+#include <cmath>
+#include <cstddef>
+#include <functional>
+#include <vector>
+
+#include "tests/support/layout_points.h"
+
+namespace testsupport {
+
+struct Colour {
+  int r = 0, g = 0, b = 0;
+};
+
+inline int Distance(Colour a, Colour b) {
+  const int dr = a.r - b.r, dg = a.g - b.g, db = a.b - b.b;
+  return static_cast<int>(std::sqrt(static_cast<double>(dr * dr + dg * dg + db * db)));
+}
+
+// A screenshot of a window, as RGB bytes, top row first.
+struct Shot {
+  int width = 0, height = 0;
+  std::vector<unsigned char> rgb;
+
+  // Black outside the picture.
+  Colour At(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width || y >= height) return {};
+    const unsigned char* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
+    return {p[0], p[1], p[2]};
+  }
+  Colour At(Point p) const { return At(p.x, p.y); }
+  // Mean colour of the square of side 2 * half + 1 around (x, y).
+  Colour Mean(int x, int y, int half) const {
+    long r = 0, g = 0, b = 0, n = 0;
+    for (int dy = -half; dy <= half; ++dy) {
+      for (int dx = -half; dx <= half; ++dx) {
+        const Colour c = At(x + dx, y + dy);
+        r += c.r;
+        g += c.g;
+        b += c.b;
+        ++n;
+      }
+    }
+    return {static_cast<int>(r / n), static_cast<int>(g / n), static_cast<int>(b / n)};
+  }
+  // Pixels of the rectangle [x0, x1) x [y0, y1) for which the test holds.
+  int Count(int x0, int y0, int x1, int y1, const std::function<bool(Colour)>& test) const {
+    int n = 0;
+    for (int y = y0; y < y1; ++y) {
+      for (int x = x0; x < x1; ++x) n += test(At(x, y)) ? 1 : 0;
+    }
+    return n;
+  }
+};
+
+// The menu's sound switch when on (the loading screen has no green).
+inline bool IsSwitchGreen(Colour c) { return c.g > 150 && c.r < 120 && c.b < 120; }
+inline bool IsPanelOrange(Colour c) { return c.r > 150 && c.g > 70 && c.g < 170 && c.b < 60; }
+inline bool IsRoundOneBackground(Colour c) { return Distance(c, {100, 160, 240}) < 12; }
+
+// The title menu of a 640x480 window: its sound switch is on.
+inline bool MenuShows(const Shot& s) { return IsSwitchGreen(s.At(layout::kSoundSwitch)); }
+
+// The pause panel covers its area in orange (640x480 window); closed, next to
+// nothing of it is left.
+constexpr int kPanelShownPixels = 8000;
+constexpr int kPanelClosedPixels = 2000;
+inline int PanelOrangePixels(const Shot& s) {
+  using namespace layout;
+  return s.Count(kPausePanel.left, kPausePanel.top, kPausePanel.right, kPausePanel.bottom, IsPanelOrange);
+}
+inline bool PausePanelShows(const Shot& s) { return PanelOrangePixels(s) > kPanelShownPixels; }
+inline bool PausePanelClosed(const Shot& s) { return PanelOrangePixels(s) < kPanelClosedPixels; }
+
+}  // namespace testsupport
