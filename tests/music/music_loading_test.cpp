@@ -15,7 +15,6 @@
 #include "host/window.h"
 #include "tests/music/music_test_support.h"
 #include "tests/support/temp_folder.h"
-#include "tools/music_demo/demo_assets.h"
 
 namespace {
 
@@ -59,7 +58,7 @@ bool WriteTestSong(const std::string& path) {
       }
     }
   }
-  return musicdemo::WriteBmp(path, kSide, kSide, rgb);
+  return musictest::WritePng(path, kSide, kSide, rgb);
 }
 
 class MusicLoadingTest : public ::testing::Test {
@@ -77,7 +76,7 @@ class MusicLoadingTest : public ::testing::Test {
   }
 
   void WriteSample(const std::string& name) {
-    ASSERT_TRUE(musicdemo::WriteWav("data/inst/" + name, musicdemo::DrumSample(1), 22050));
+    ASSERT_TRUE(musictest::WriteBytes("data/inst/" + name, musictest::GameSample("inst/d0-1.wav")));
   }
 
   // One frame as the host and the application adapter run it, with the
@@ -109,7 +108,7 @@ class MusicLoadingTest : public ::testing::Test {
 };
 
 TEST_F(MusicLoadingTest, SongImageDecodesIntoSongDataExactlyByTheBlueByte) {
-  ASSERT_TRUE(WriteTestSong("data/song.bmp"));
+  ASSERT_TRUE(WriteTestSong("data/song.png"));
   for (int drum = 1; drum <= 8; ++drum) {
     if (drum != 5) WriteSample("d2-" + std::to_string(drum) + ".wav");  // drum 5 missing
   }
@@ -117,7 +116,7 @@ TEST_F(MusicLoadingTest, SongImageDecodesIntoSongDataExactlyByTheBlueByte) {
   WriteSample("lead4.wav");
   WriteSample("accompany5.wav");  // no bass6.wav
 
-  player->m_KX_Start(String("song.bmp"), 2, 3, 4, 5, 6, 11);
+  player->m_KX_Start(String("song.png"), 2, 3, 4, 5, 6, 11);
   ::testing::internal::CaptureStdout();
   const int frames = LoadAll();
   const std::string printed = ::testing::internal::GetCapturedStdout();
@@ -166,7 +165,7 @@ TEST_F(MusicLoadingTest, SongImageDecodesIntoSongDataExactlyByTheBlueByte) {
   std::istringstream lines(printed);
   std::string line;
   ASSERT_TRUE(std::getline(lines, line));
-  EXPECT_EQ(line, "Music File : song.bmp");
+  EXPECT_EQ(line, "Music File : song.png");
   int cellLines = 0;
   bool sawFirst = false, sawLast = false;
   while (std::getline(lines, line)) {
@@ -201,10 +200,10 @@ TEST_F(MusicLoadingTest, SongImageDecodesIntoSongDataExactlyByTheBlueByte) {
 }
 
 TEST_F(MusicLoadingTest, MissingOrTooSmallSongImageLeavesAnEmptySongAfterSeventySteps) {
-  for (const char* file : {"missing.bmp", "small.bmp"}) {
-    if (std::string(file) == "small.bmp") {
+  for (const char* file : {"missing.png", "small.png"}) {
+    if (std::string(file) == "small.png") {
       // Room for 4 frames of the 64 that a song needs.
-      ASSERT_TRUE(musicdemo::WriteBmp("data/small.bmp", 128, 128,
+      ASSERT_TRUE(musictest::WritePng("data/small.png", 128, 128,
                                       std::vector<int>(128 * 128, 0x0000ff)));
     }
     player->m_KX_Start(String(file), 0, 0, 0, 0, 0, 1);

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,7 @@
 #include "framework/random.h"
 #include "music/music_player.h"
 #include "tests/support/null_audio.h"
-#include "tools/music_demo/demo_assets.h"
+#include "tools/assetgen/music.h"
 
 namespace musictest {
 
@@ -98,13 +99,40 @@ inline vl_audio_Sound* SilentSound() {
   return (new vl_audio_Sound())->g_new(new gxtkSample());
 }
 
+inline bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
+
+// The generated game sample with this name ("inst/lead0.wav"), as WAV bytes.
+inline std::vector<uint8_t> GameSample(const std::string& file) {
+  for (const assetgen::SoundSpec& sample : assetgen::instrumentSamples()) {
+    if (sample.file == file) return assetgen::encodeWav(sample.synth());
+  }
+  return {};
+}
+
+// A PNG file from rows of 0xRRGGBB pixels (row 0 at the top), fully opaque.
+inline bool WritePng(const std::string& path, int width, int height, const std::vector<int>& rgb) {
+  std::vector<uint8_t> rgba;
+  rgba.reserve(rgb.size() * 4);
+  for (int pixel : rgb) {
+    rgba.push_back(static_cast<uint8_t>(pixel >> 16));
+    rgba.push_back(static_cast<uint8_t>(pixel >> 8));
+    rgba.push_back(static_cast<uint8_t>(pixel));
+    rgba.push_back(255);
+  }
+  return WriteBytes(path, assetgen::encodeRgbaPng(width, height, rgba));
+}
+
 // A looping instrument loaded from a WAV file, as the player loads its own.
 inline vl_audio_Sound* LoopingSound() {
   char path[] = "/tmp/korvane-music-lead-XXXXXX.wav";
   const int fd = mkstemps(path, 4);
   if (fd < 0) return nullptr;
   close(fd);
-  musicdemo::WriteWav(path, musicdemo::LeadSample(), musicdemo::kSampleRate);
+  WriteBytes(path, GameSample("inst/lead0.wav"));
   vl_audio_Sound* sound = vl_audio_LoadSound(String(path));
   std::remove(path);
   return sound;

@@ -53,15 +53,16 @@ Canvas renderSheet(const SheetSpec& s, int level, const Fonts& fonts) {
   return sheet;
 }
 
-std::vector<uint8_t> encodePng(const Canvas& c) {
-  std::vector<uint8_t> rgba = c.toRgba8();
+std::vector<uint8_t> encodePng(const Canvas& c) { return encodeRgbaPng(c.width(), c.height(), c.toRgba8()); }
+
+std::vector<uint8_t> encodeRgbaPng(int width, int height, const std::vector<uint8_t>& rgba) {
   std::vector<uint8_t> out;
   auto sink = [](void* context, void* data, int size) {
     auto* v = static_cast<std::vector<uint8_t>*>(context);
     auto* bytes = static_cast<uint8_t*>(data);
     v->insert(v->end(), bytes, bytes + size);
   };
-  stbi_write_png_to_func(sink, &out, c.width(), c.height(), 4, rgba.data(), c.width() * 4);
+  stbi_write_png_to_func(sink, &out, width, height, 4, rgba.data(), width * 4);
   return out;
 }
 

@@ -59,8 +59,9 @@ struct SoundSpec {
 const std::vector<SoundSpec>& soundEffects();
 // 16-bit mono PCM RIFF/WAVE bytes of samples in -1..1.
 std::vector<uint8_t> encodeWav(const std::vector<float>& samples);
-// PNG bytes of a canvas.
+// PNG bytes of a canvas, or of 8-bit RGBA pixels.
 std::vector<uint8_t> encodePng(const Canvas& c);
+std::vector<uint8_t> encodeRgbaPng(int width, int height, const std::vector<uint8_t>& rgba);
 
 // Frame drawers, by sheet.
 void drawGemFrame(Canvas& c, int frame, const Fonts& fonts);

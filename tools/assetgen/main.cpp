@@ -1,5 +1,5 @@
 // korvane-assetgen: writes the game's data folder (every image sheet in three
-// resolutions, the default font and the sound effects) or a contact sheet of
+// resolutions, the default font, the sound effects, the song and its instruments) or a contact sheet of
 // all pictures for review. Output is the same, byte for byte, on every run.
 //   korvane-assetgen [--fonts DIR] --out DATA_DIR
 //   korvane-assetgen [--fonts DIR] --contact-sheet FILE.png
@@ -17,6 +17,7 @@
 
 #include "tools/assetgen/catalogue.h"
 #include "tools/assetgen/contact_sheet.h"
+#include "tools/assetgen/music.h"
 
 #ifndef KORVANE_ASSET_FONT_DIR
 #define KORVANE_ASSET_FONT_DIR "/usr/share/fonts/truetype/dejavu"
@@ -64,6 +65,12 @@ std::vector<Job> dataJobs(const Fonts& fonts) {
   jobs.push_back({"kiri_font.png", [&fonts] { return assetgen::encodePng(assetgen::renderDefaultFont(fonts)); }});
   for (const auto& sound : assetgen::soundEffects())
     jobs.push_back({sound.file, [&sound] { return assetgen::encodeWav(sound.synth()); }});
+  for (const auto& sample : assetgen::instrumentSamples())
+    jobs.push_back({sample.file, [&sample] { return assetgen::encodeWav(sample.synth()); }});
+  jobs.push_back({assetgen::kSongFile, [] {
+                    return assetgen::encodeRgbaPng(assetgen::kSongImageSide, assetgen::kSongImageSide,
+                                                   assetgen::songImageRgba(assetgen::composeSong()));
+                  }});
   return jobs;
 }
 

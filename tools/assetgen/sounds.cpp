@@ -1,87 +1,19 @@
-// Sound effects, synthesised: plucked and bell-like tones built from harmonic
-// partials (so that they stay in tune when the game plays them faster or
-// slower), filtered noise for the shatter, and a fade at both ends of every
-// sound so that no sound starts or stops with a click.
+// Sound effects, synthesised (tools/assetgen/synth.h): plucked and bell-like
+// tones built from harmonic partials, filtered noise for the shatter, and a
+// fade at both ends of every sound.
 #include <cmath>
 #include <cstdint>
 #include <vector>
 
 #include "tools/assetgen/catalogue.h"
+#include "tools/assetgen/synth.h"
 
 namespace assetgen {
 
 namespace {
 
-constexpr float kTwoPi = 6.28318530718f;
-constexpr float kFadeInSeconds = 0.003f;    // short enough to keep attacks crisp
-constexpr float kFadeOutSeconds = 0.020f;   // tails end at exact silence
 constexpr float kPeak = 0.70f;              // about -3 dB full scale: headroom for mixing
 constexpr float kQuietPeak = 0.45f;         // interface sounds sit below the game sounds
-
-using Buffer = std::vector<float>;
-
-Buffer silence(float seconds) { return Buffer(size_t(seconds * kSampleRate), 0.0f); }
-
-float noteHz(int semitonesFromA4) { return 440.0f * std::pow(2.0f, semitonesFromA4 / 12.0f); }
-
-// A tone of harmonic partials, each decaying faster than the one below it.
-struct Tone {
-  float hz;
-  float amp;
-  float decaySeconds;  // time for the fundamental to fall to 1/e
-  float attackSeconds = 0.004f;
-  std::vector<float> partials = {1.0f, 0.4f, 0.15f, 0.06f};
-  float glide = 1.0f;  // frequency multiplier reached at the end of the tone
-};
-
-void addTone(Buffer& b, float startSeconds, const Tone& t) {
-  size_t start = size_t(startSeconds * kSampleRate);
-  size_t length = size_t(t.decaySeconds * 6.0f * kSampleRate);
-  double phase[8] = {0};
-  for (size_t i = 0; i < length && start + i < b.size(); ++i) {
-    float time = float(i) / kSampleRate;
-    float progress = float(i) / float(length);
-    float hz = t.hz * std::pow(t.glide, progress);
-    float attack = std::min(1.0f, time / t.attackSeconds);
-    // The last tenth of a tone fades to zero so that cutting it off is silent.
-    float release = std::min(1.0f, (1.0f - progress) * 10.0f);
-    float v = 0;
-    for (size_t k = 0; k < t.partials.size() && k < 8; ++k) {
-      float decay = std::exp(-time * (1.0f + 0.6f * k) / t.decaySeconds);
-      phase[k] += double(hz) * (k + 1) / kSampleRate;
-      v += t.partials[k] * decay * float(std::sin(kTwoPi * std::fmod(phase[k], 1.0)));
-    }
-    b[start + i] += t.amp * attack * release * v;
-  }
-}
-
-// Deterministic white noise in -1..1.
-class Noise {
- public:
-  float next() {
-    state_ = state_ * 1664525u + 1013904223u;
-    return float(state_ >> 8) / 8388608.0f - 1.0f;
-  }
-
- private:
-  uint32_t state_ = 0x2F6E2B1u;
-};
-
-// Fades both ends and scales the loudest sample to `peak`.
-Buffer finish(Buffer b, float peak) {
-  float loudest = 0;
-  for (float v : b) loudest = std::max(loudest, std::fabs(v));
-  float k = loudest > 0 ? peak / loudest : 0;
-  size_t fadeIn = size_t(kFadeInSeconds * kSampleRate), fadeOut = size_t(kFadeOutSeconds * kSampleRate);
-  for (size_t i = 0; i < b.size(); ++i) {
-    float g = k;
-    if (i < fadeIn) g *= 0.5f - 0.5f * std::cos(kTwoPi * 0.5f * i / fadeIn);
-    size_t fromEnd = b.size() - 1 - i;
-    if (fromEnd < fadeOut) g *= 0.5f - 0.5f * std::cos(kTwoPi * 0.5f * fromEnd / fadeOut);
-    b[i] *= g;
-  }
-  return b;
-}
 
 // Spare effect 1: a soft bubble pop, a sine falling quickly in pitch.
 Buffer popSound() {

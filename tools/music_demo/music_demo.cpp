@@ -3,11 +3,10 @@
 //
 //   korvane_music_demo [seconds] [seed]
 //
-// Writes the demo song image and synthesised instrument samples into a fresh
-// scratch folder, makes it the working folder (the player reads its files
-// from "data" there), then runs the ordinary host loop with a small
-// application that starts the player and shows one bar per voice with its
-// current volume. The window closes by itself after `seconds` seconds of music
+// Plays the game's song and instruments, which the asset generator wrote into
+// the build's data folder: it works in the folder that holds that "data"
+// folder and runs the ordinary host loop with a small application that
+// starts the player and shows one bar per voice with its current volume. The window closes by itself after `seconds` seconds of music
 // (default 20; 0 plays until the window is closed). `seed` picks the
 // arrangement (default 1).
 #include <GLFW/glfw3.h>
@@ -15,8 +14,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <string>
 
 #include "framework/app.h"
 #include "framework/audio.h"
@@ -27,13 +24,13 @@
 #include "host/window.h"
 #include "music/music_player.h"
 #include "runtime/errors.h"
-#include "tools/music_demo/demo_assets.h"
 
 namespace {
 
-const char kSongFile[] = "demo_song.bmp";
-const char kScratchPattern[] = "/tmp/korvane-music-demo-XXXXXX";
-const char kAssetsFailed[] = "korvane_music_demo: cannot write the demo files";
+const char kSongFile[] = "inst/song.png";
+// The folder that holds the generated "data" folder.
+const char kDataParent[] = KORVANE_DATA_PARENT;
+const char kNoData[] = "korvane_music_demo: cannot work in the build folder " KORVANE_DATA_PARENT;
 const char kPlayingLine[] = "korvane_music_demo: playing; close the window to stop early";
 constexpr int kSampleNumber = 0;
 constexpr int kUpdateRate = 60;
@@ -43,7 +40,6 @@ constexpr int kDefaultSongSeed = 1;
 // that nothing reads.
 constexpr int kChannelBase = 32;
 
-std::string scratchFolder;
 constexpr int kDefaultSeconds = 20;
 int playSeconds = kDefaultSeconds;  // 0: until the window is closed
 int songSeed = kDefaultSongSeed;
@@ -112,24 +108,6 @@ class DemoApp : public vl_app_App {
   }
 };
 
-void RemoveScratchFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(scratchFolder, ignored);
-}
-
-// Writes the demo files into a fresh scratch folder, removed at exit, and
-// moves there.
-bool PrepareScratchFolder() {
-  char folder[sizeof kScratchPattern];
-  std::snprintf(folder, sizeof folder, "%s", kScratchPattern);
-  if (mkdtemp(folder) == nullptr) return false;
-  scratchFolder = folder;
-  std::atexit(RemoveScratchFolder);
-  const std::string dataDir = scratchFolder + "/data";
-  if (!musicdemo::WriteDemoData(dataDir, kSongFile, kSampleNumber)) return false;
-  return chdir(folder) == 0;
-}
-
 }  // namespace
 
 int vlInit() {
@@ -146,7 +124,7 @@ int vlInit() {
 int vlMain() {
   if (argc > 1) playSeconds = std::atoi(argv[1]);
   if (argc > 2) songSeed = std::atoi(argv[2]);
-  if (!PrepareScratchFolder()) fail(kAssetsFailed);
+  if (chdir(kDataParent) != 0) fail(kNoData);
   std::puts(kPlayingLine);
   std::fflush(stdout);
   (new DemoApp())->g_new();
