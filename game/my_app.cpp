@@ -43,6 +43,12 @@ constexpr int kSoundSetting = 5;          // settings index of the sound switch
 
 // Music player set-up: channel base and four arrangement parameters.
 constexpr int kMusicChannelBase = 32;
+// The song and its instruments (inst/d0-1.wav ... inst/bass0.wav): sample set 0
+// for both drum kits, the lead, the accompaniment and the bass.
+const char* const kSongFile = "inst/song.png";
+constexpr int kMusicSampleSet = 0;
+constexpr int kModeMenu = 1;
+constexpr int kModePlaying = 10;  // and 11, a new game being set up
 
 // Framework key codes.
 constexpr int kKeyLeftMouse = 1;
@@ -104,6 +110,31 @@ int toVirtual(float devicePixels, float scale) {
 }
 
 int upperLetter(int c) { return (c >= 'a' && c <= 'z') ? c - 32 : c; }
+
+// Music plays in sound modes 1 (music and effects) and 3 (music only).
+int musicWanted(const vl_Korvane_MyApp& g) {
+  const int sound = g.settings[kSoundSetting];
+  return (sound == 1 || sound == 3) ? 1 : 0;
+}
+
+// The player is started when the title menu or a game is on screen and it is
+// stopped (at first, and after the game-over overlay has stopped it), never
+// while the game's own assets are loading. The seed comes from the clock, so
+// every start arranges the song anew; its 70 loading steps then run in the
+// render passes.
+void startMusicWhenStopped(vl_Korvane_MyApp& g) {
+  if (g.loadStage != 0 || g.musicPlayer->playState != 0) return;
+  if (g.mode != kModeMenu && g.mode < kModePlaying) return;
+  g.musicPlayer->m_KX_Start(String(kSongFile), kMusicSampleSet, kMusicSampleSet, kMusicSampleSet,
+                            kMusicSampleSet, kMusicSampleSet, vl_app_Millisecs());
+}
+
+// While the window is minimised no update runs but the clock does: the player
+// is held as under the pause panel, so that it neither leaves a note ringing
+// nor races through the rows it missed when the window comes back.
+void holdMusic(vl_Korvane_MyApp& g) {
+  if (vl_Korvane_HasMusic == 1) g.musicPlayer->m_KX_Alive_U(1, musicWanted(g));
+}
 
 }  // namespace
 
@@ -367,8 +398,8 @@ void drawDebugLine(vl_Korvane_MyApp& g) {
 
 int vl_Korvane_MyApp::m_OnUpdate() {
   if (vl_Korvane_HasMusic == 1) {
-    const int music = (settings[kSoundSetting] == 1 || settings[kSoundSetting] == 3) ? 1 : 0;
-    musicPlayer->m_KX_Alive_U(pauseActive, music);
+    startMusicWhenStopped(*this);
+    musicPlayer->m_KX_Alive_U(pauseActive, musicWanted(*this));
   }
   takeInputSnapshot(*this);
   updateKeyLatch(*this);
@@ -510,6 +541,7 @@ int vl_Korvane_MyApp::m_OnSuspend() {
   applySuspendPauseRule(*this);
   vl_app_SetUpdateRate(kUpdateRateSuspended);
   m_Save();
+  holdMusic(*this);
   return 0;
 }
 
@@ -517,5 +549,6 @@ int vl_Korvane_MyApp::m_OnResume() {
   applySuspendPauseRule(*this);
   vl_app_SetUpdateRate(kUpdateRateRunning);
   m_iCade(0);
+  holdMusic(*this);
   return 0;
 }

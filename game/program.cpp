@@ -24,6 +24,9 @@ namespace {
 constexpr float kDesignWidth = 640;   // virtual pixels
 constexpr float kDesignHeight = 480;
 constexpr int kRandomSeed = 1234;
+// The build switch KORVANE_MUSIC: 1 plays the procedural music and gives the
+// sound switch its four modes, 0 keeps effects only.
+constexpr int kHasMusic = KORVANE_MUSIC;
 }  // namespace
 
 int vlInit() {
@@ -34,7 +37,7 @@ int vlInit() {
   gc_assign(vl_graphics_context, (new vl_graphics_GraphicsContext())->g_new());
   vl_graphics_Image::g_DefaultFlags = 0;
   gc_assign(vl_graphics_renderDevice, static_cast<gxtkGraphics*>(nullptr));
-  vl_Korvane_HasMusic = 0;
+  vl_Korvane_HasMusic = kHasMusic;
   vl_Korvane_DebugMode = 0;
   vl_Korvane_rawscrw = kDesignWidth;
   vl_Korvane_jscrw = kDesignWidth;

@@ -47,7 +47,7 @@ TEST(GameStartUp, CreateSetsTheStartValuesAndBeginsLoading) {
   EXPECT_EQ(g->hdDrawScale, 0.5f);
   EXPECT_EQ(g->clearAlpha, 1);
   EXPECT_NE(g->musicPlayer, nullptr);
-  EXPECT_EQ(vl_Korvane_HasMusic, 0);
+  EXPECT_EQ(vl_Korvane_HasMusic, KORVANE_MUSIC) << "the build switch KORVANE_MUSIC sets it";
   EXPECT_EQ(vl_Korvane_DebugMode, 0);
   EXPECT_EQ(vl_Korvane_OnScreenControls, 0);
   EXPECT_EQ(vl_Korvane_AccelerometerControls, 0);

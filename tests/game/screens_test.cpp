@@ -106,6 +106,7 @@ TEST_F(Screens, KeysMoveTheHighlightAndStepTheSoundSetting) {
 }
 
 TEST_F(Screens, SoundButtonAlternatesBetweenOnAndOff) {
+  if (vl_Korvane_HasMusic == 1) GTEST_SKIP() << "with music the button cycles four modes (next test)";
   OpenPanelWithBackKey();
   playtest::ClickVirtual(SoundX(), ButtonsY());
   EXPECT_EQ(g->settings[5], 0);
@@ -116,6 +117,25 @@ TEST_F(Screens, SoundButtonAlternatesBetweenOnAndOff) {
   Step();
   playtest::ClickVirtual(SoundX(), ButtonsY());
   EXPECT_EQ(g->settings[5], 0);
+}
+
+TEST_F(Screens, SoundButtonCyclesTheFourModesWithTheirMarks) {
+  if (vl_Korvane_HasMusic == 0) GTEST_SKIP() << "without music the button only turns sound on and off";
+  OpenPanelWithBackKey();
+  for (int want : {2, 3, 0, 1}) {
+    playtest::ClickVirtual(SoundX(), ButtonsY());
+    ASSERT_EQ(g->settings[5], want);
+    EXPECT_EQ(playtest::CountImages(kIcons, want == 0 ? 5 : 4), 1) << "mode " << want;
+    for (int frame : {8, 9, 10}) {
+      float x = 0, y = 0;
+      const bool shown = frame == want + 7;
+      EXPECT_EQ(playtest::FindImage(kIcons, frame, &x, &y), shown) << "mode " << want << " frame " << frame;
+      if (shown) {
+        EXPECT_EQ(x, static_cast<int>(SoundX()) + 20);
+      }
+    }
+  }
+  EXPECT_EQ(g->pauseActive, 1) << "the button leaves the panel open";
 }
 
 TEST_F(Screens, QuitRecordsTheFinishedRoundsButNotTheRoundInProgress) {
