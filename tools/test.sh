@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Korvane and runs every test: the normal build (warnings as errors) with
 # all tests under a private virtual display, then the unit tests again under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer, then the game's tests in the
+# build without music.
 # Installs missing Debian packages first; safe to run again.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -32,6 +33,22 @@ check_package() {
   return $failed
 }
 
+# The silent configuration (KORVANE_MUSIC=OFF: effects only, a plain on/off
+# sound switch): the game's unit and window tests in a small tree of their own.
+silent_game_tests=(game_drawing_test game_saved_state_test game_play_rules_test game_window_test game_play_test)
+build_silent_tree() {
+  cmake -S "$root" -B "$root/build-silent" -DKORVANE_WERROR=ON -DKORVANE_TESTS=ON -DKORVANE_MUSIC=OFF >/dev/null
+  cmake --build "$root/build-silent" -j"$jobs" --target korvane_data "${silent_game_tests[@]}"
+}
+run_silent_tests() {
+  local test failed=0
+  for test in "${silent_game_tests[@]}"; do
+    "$root/build-silent/tests/game/$test" --gtest_brief=1 || failed=1
+  done
+  return $failed
+}
+build_silent_tree
+
 # Window and end-to-end tests get a display of their own, so they neither need a
 # desktop nor disturb one; sound goes to OpenAL Soft's silent null output.
 source "$root/tools/xvfb.sh"
@@ -43,4 +60,5 @@ check_package || status=1
 ctest --test-dir "$root/build" --output-on-failure -j"$jobs" || status=1
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir "$root/build-asan" -L unit --output-on-failure -j"$jobs" || status=1
+run_silent_tests || status=1
 exit $status
