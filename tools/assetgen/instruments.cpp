@@ -15,8 +15,10 @@ namespace assetgen {
 
 namespace {
 
-constexpr float kDrumPeak = 0.70f;
-constexpr float kMelodicPeak = 0.60f;
+// Levels: the song's loudest moments (kick, bass and lead together) stay a few
+// decibels below the game's effects, which peak at 0.7.
+constexpr float kDrumPeak = 0.28f;
+constexpr float kMelodicPeak = 0.28f;
 constexpr int kC2 = -33;  // semitones from A4
 constexpr int kC4 = -9;
 constexpr int kC5 = 3;

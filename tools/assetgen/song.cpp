@@ -112,7 +112,7 @@ const Line kAccompanyLines[] = {
 };
 const Line kBassLines[] = {
     {kBass, 22, "0:C3 6:C3 8:G2 16:C3 22:C3 24:G2 32:A2 38:A2 40:E2 44:A2 48:F2 54:F2 56:C3 60:F2"},
-    {kBass, 23, "0:C3 16:G2 32:A2 48:F2 56:G2"},
+    {kBass, 23, "0:C3 16:G2 32:A2 48:F2 56:C3 60:G2"},
     {kBass, 21, "0:C2 4:C3 8:C2 12:C3 16:C2 20:C3 24:C2 28:C3 32:A2 36:A2 40:E2 44:A2 48:F2 52:F3 "
                 "56:F2 60:G2"},
     {kBass, 22, "0:C3 10:C3 12:G2 20:C3 24:E3 28:D3 32:A2 42:A2 44:E2 48:F2 58:F2 60:G2"},
