@@ -4,6 +4,7 @@
 // credits box drawn over it; and the recording of a finished game's score in
 // the two score rows (mode 2), which then saves the state.
 #include "game/my_app.h"
+#include "game/screen_fit.h"
 #include "game/texts.h"
 
 using namespace korvane;
@@ -93,8 +94,13 @@ void drawTitleArt(vl_Korvane_MyApp& g, float s) {
   g.m_DrawImg(kMenuArt, 0.4f * w + 20 * s, h / 2, 2);
   g.m_SetSize(3, kUnset);
   g.m_DrawImg(kMenuArt, w / 2, h / 2 - 24 * s, 1);
-  g.m_SetSize(1.5f, kUnset);
-  g.m_DrawImg(kLogo, 0.4f * w, 0.2f * h + 12 * s, 0);
+  // The title word keeps its size and place where the screen is wide enough
+  // and shrinks and moves in where it is not (a portrait window).
+  float logoX = 0.4f * w;
+  float logoSize = 1.5f;
+  FitImageAcross(g, kLogo, logoX, logoSize);
+  g.m_SetSize(logoSize, kUnset);
+  g.m_DrawImg(kLogo, logoX, 0.2f * h + 12 * s, 0);
   g.m_SetCol(0, 0, 0, 0.4f);
   g.m_Rect(w - kPanelWidth - kPanelSlide * s, 0, kPanelWidth, h);
 }

@@ -15,6 +15,7 @@
 #include "framework/app.h"
 #include "framework/random.h"
 #include "game/my_app.h"
+#include "game/screen_fit.h"
 #include "game/texts.h"
 #include "runtime/errors.h"
 
@@ -390,11 +391,14 @@ void drawTexts(vl_Korvane_MyApp& g) {
   const float h = vl_Korvane_jscrh;
   g.m_SetCol(255, 255, 255, 1);
   g.m_SetSize(kTextSize, kUnset);
-  g.m_Text(w / 2, 24, g.m_rstr(g.roundScore, 5, String("0")) + String(" : ") + g.m_rstr(g.roundTarget, 5, String("0")),
-           1, 1.4f);
-  g.m_Text(w, h - 4, g.m_rstr(g.shownScore, 11, String("0")), 2, 1.8f);
+  // Each text keeps its place where the screen has room; the total, set
+  // against the bottom right corner, moves in by the margin.
+  WriteTextInside(g, w / 2, 24,
+                  g.m_rstr(g.roundScore, 5, String("0")) + String(" : ") + g.m_rstr(g.roundTarget, 5, String("0")), 1,
+                  1.4f);
+  WriteTextInside(g, w, h - 4, g.m_rstr(g.shownScore, 11, String("0")), 2, 1.8f);
   if (g.markedCount > 0) {
-    g.m_Text(w / 2, 48, String(" ") + String(g.combo) + String(" x ") + String(g.markedCount), 0.8f, 1.4f);
+    WriteTextInside(g, w / 2, 48, String(" ") + String(g.combo) + String(" x ") + String(g.markedCount), 0.8f, 1.4f);
   }
 }
 

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "game/my_app.h"
+#include "game/screen_fit.h"
 #include "game/texts.h"
 #include "music/music_player.h"
 
@@ -54,6 +55,8 @@ constexpr int kFadeStart = 75;  // timer value the fade over the menu starts fro
 constexpr int kFadeStep = 2;
 constexpr int kModeBackToMenu = 2;
 constexpr int kModePlaying = 10;
+constexpr float kNoticeSize = 2;     // text size of the high-score notice
+constexpr float kNoticePadding = 4;  // virtual pixels of box around its text
 
 const char* const kPlaceTexts[] = {"",        texts::kPlace1, texts::kPlace2, texts::kPlace3,
                                    texts::kPlace4, texts::kPlace5, texts::kPlace6, texts::kPlace7,
@@ -221,6 +224,26 @@ void runSoundButton(vl_Korvane_MyApp& g, Point at) {
   }
 }
 
+// "New Highscore" and the place text on a box sized to them. The notice
+// rises from the bottom with the overlay; across, it stays inside the screen.
+void drawHighscoreNotice(vl_Korvane_MyApp& g, float y) {
+  const String notice = String(texts::kNewHighscore) + g.m_MyNth();
+  g.m_SetSize(kNoticeSize, kUnset);
+  Box box = TextBox(g, vl_Korvane_jscrw / 2, y, notice, 0.5f, 2);
+  float dx = 0, dy = 0;
+  ShiftInside(box, dx, dy);
+  const float x = vl_Korvane_jscrw / 2 + dx;
+  box.left += dx;
+  box.right += dx;
+  g.m_SetSize(1, kUnset);
+  g.m_SetCol(0, 125, 255, 0.5f);
+  g.m_Rect(box.left - kNoticePadding, box.top - kNoticePadding, box.right - box.left + 2 * kNoticePadding,
+           box.bottom - box.top + 2 * kNoticePadding);
+  g.m_SetSize(kNoticeSize, kUnset);
+  g.m_SetCol(100, 255, 100, 1);
+  g.m_Text(x, y, notice, 0.5f, 2);
+}
+
 void drawGameOver(vl_Korvane_MyApp& g, int t) {
   const float w = vl_Korvane_jscrw;
   const float h = vl_Korvane_jscrh;
@@ -243,12 +266,7 @@ void drawGameOver(vl_Korvane_MyApp& g, int t) {
   g.m_Text(0.65f * w, h - s, String(texts::kOver), 1, 1);
   g.m_MyNth();
   if (g.lp == 0) return;
-  g.m_SetSize(1, kUnset);
-  g.m_SetCol(0, 125, 255, 0.5f);
-  g.m_Rect(0.35f * w, h - s / 1.5f - 16, 0.3f * w, 32);
-  g.m_SetSize(2, kUnset);
-  g.m_SetCol(100, 255, 100, 1);
-  g.m_Text(w / 2, h - s / 1.5f, String(texts::kNewHighscore) + g.m_MyNth(), 0.5f, 2);
+  drawHighscoreNotice(g, h - s / 1.5f);
 }
 
 }  // namespace

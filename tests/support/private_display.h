@@ -19,14 +19,15 @@
 
 class PrivateDisplay {
  public:
-  explicit PrivateDisplay(bool withWindowManager, bool withOpenGL = true) {
+  // `screen` is Xvfb's screen size and depth, WIDTHxHEIGHTxDEPTH.
+  explicit PrivateDisplay(bool withWindowManager, bool withOpenGL = true, const char* screen = "1280x1024x24") {
     int fds[2];
     if (pipe(fds) != 0) return;
     server_ = fork();
     if (server_ == 0) {
       QuietChild();
       dup2(fds[1], 3);
-      const char* args[] = {"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24",
+      const char* args[] = {"Xvfb", "-displayfd", "3", "-screen", "0", screen,
                             "-nolisten", "tcp", "-extension", "GLX", nullptr};
       if (withOpenGL) args[8] = nullptr;  // keep GLX
       execvp("Xvfb", const_cast<char* const*>(args));
