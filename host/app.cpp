@@ -3,6 +3,9 @@
 #include <iterator>
 
 #include "host/audio_device.h"
+#ifdef __EMSCRIPTEN__
+#include "host/browser.h"
+#endif
 #include "host/graphics_device.h"
 #include "host/input_device.h"
 #include "host/state_file.h"
@@ -63,7 +66,14 @@ gxtkInput* gxtkApp::InputDevice() { return input; }
 gxtkAudio* gxtkApp::AudioDevice() { return audio; }
 String gxtkApp::AppTitle() { return String(kUntitled); }
 String gxtkApp::LoadState() { return LoadStateFile(); }
-int gxtkApp::SaveState(String state) { return SaveStateFile(state); }
+int gxtkApp::SaveState(String state) {
+  const int result = SaveStateFile(state);
+#ifdef __EMSCRIPTEN__
+  // The browser's file system lives in memory: the page keeps a copy.
+  if (result == kStateSaved) browser::KeepState();
+#endif
+  return result;
+}
 String gxtkApp::LoadString(String path) { return LoadTextFile(path); }
 
 int gxtkApp::SetUpdateRate(int hertz) {
@@ -134,64 +144,19 @@ void gxtkApp::InvokeOnResume() {
   gc_collect();
 }
 
-int gxtkApp::Run() {
-  // Held keys repeat as presses and events are handled only where this loop
-  // polls or waits: both are how the window layer always behaves.
+void gxtkApp::InstallCallbacks() {
+  // Held keys repeat as presses and events are handled only between passes of
+  // the loop: both are how the window layer always behaves.
   hostwin::SetKeyCallback(OnKey);
   hostwin::SetCharCallback(OnChar);
   hostwin::SetSizeCallback(OnWindowSize);
   hostwin::SetRefreshCallback(OnWindowRefresh);
   hostwin::SetMouseButtonCallback(OnMouseButton);
+}
 
-  if (!WaitForDrawableWindow()) return 0;
+void gxtkApp::Start() {
   InvokeOnCreate();
   InvokeOnRender();  // one first frame before any update
-  while (hostwin::IsOpened()) RunPass();
-  return 0;
-}
-
-// The application is created only once the window has a positive size; a
-// window that starts without one is waited for, and one closed before it
-// gets a size never creates the application.
-bool gxtkApp::WaitForDrawableWindow() {
-  while (!graphics->Validate()) {
-    if (!hostwin::IsOpened()) return false;
-    hostwin::WaitEvents();
-  }
-  return true;
-}
-
-void gxtkApp::RunPass() {
-  if (hostwin::IsIconified()) {
-    if (!suspended) {
-      InvokeOnSuspend();
-    } else {
-      hostwin::WaitEvents();
-    }
-    return;
-  }
-  // Losing the focus alone does not suspend; only a minimised window does.
-  if (hostwin::IsActive() && suspended) {
-    InvokeOnResume();
-    return;
-  }
-  if (suspended) {  // restored, but not yet active
-    hostwin::WaitEvents();
-    return;
-  }
-  if (updateRate == 0) {  // no timed updates: render after each batch of events
-    InvokeOnRender();
-    hostwin::WaitEvents();
-    return;
-  }
-  double now = hostwin::Time();
-  if (now < nextUpdate) {
-    hostwin::Sleep(nextUpdate - now);
-    return;
-  }
-  hostwin::PollEvents();
-  RunDueUpdates();
-  InvokeOnRender();
 }
 
 void gxtkApp::RunDueUpdates() {

@@ -9,6 +9,11 @@
 // loop's event polls. Collected objects therefore live in locals only within
 // one call into the application (the collector never scans the stack).
 //
+// Two loops drive the same operations: the desktop one sleeps until an update
+// is due (host/desktop_loop.cpp); the browser one runs a pass per animation
+// frame and never blocks (host/web_loop.cpp). Both keep one rule: updates at
+// the set rate, at most seven in a row to catch up, then one render.
+//
 // Depends on host/window.h (the window and clock), the three devices, the
 // state file (host/state_file.h) and runtime/gc.h.
 #pragma once
@@ -50,8 +55,12 @@ class gxtkApp : public gxtkObject {
   virtual int OnRender();
   virtual int OnLoading();
 
-  // The host loop; returns once the window has been closed.
+  // The host loop. On the desktop it returns once the window has been
+  // closed; in the browser it hands RunPass to the page's animation frames.
   int Run();
+  // One pass of the loop: on the desktop after each sleep or event wait, in
+  // the browser once per animation frame.
+  void RunPass();
 
   void InvokeOnCreate();
   void InvokeOnUpdate();
@@ -60,9 +69,13 @@ class gxtkApp : public gxtkObject {
   void InvokeOnResume();
 
  private:
-  bool WaitForDrawableWindow();
-  void RunPass();
-  void RunDueUpdates();
+  // Shared by both hosts' loops (host/desktop_loop.cpp, host/web_loop.cpp).
+  void InstallCallbacks();
+  void Start();           // create, then one first frame before any update
+  void RunDueUpdates();   // up to seven updates, dropping a longer backlog
+
+  bool WaitForDrawableWindow();  // desktop: blocks until the window has a size
+  bool created = false;          // browser: the application has been created
 };
 
 // The one host object, set by its constructor; the window callbacks reach the

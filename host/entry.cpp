@@ -19,7 +19,6 @@ const char kWindowTitle[] = "Korvane";
 // WM_CLASS: the menu entry's StartupWMClass names the class.
 const char kWindowInstance[] = "korvane";
 const char kWindowClass[] = "Korvane";
-constexpr int kStartFailedExitCode = -1;
 
 const char kGlfwInitFailed[] = "glfwInit failed";
 const char kGlfwOpenWindowFailed[] = "glfwOpenWindow failed";

@@ -14,7 +14,11 @@ packages=(
   x11-utils
   fonts-dejavu-core
   dpkg-dev lintian appstream
+  emscripten chromium nodejs
 )
+# npm drives the browser tests; a Node.js from elsewhere brings its own, which
+# Debian's npm package would fight with.
+command -v npm >/dev/null 2>&1 || packages+=(npm)
 
 missing=()
 for pkg in "${packages[@]}"; do

@@ -49,6 +49,16 @@ run_silent_tests() {
 }
 build_silent_tree
 
+# The browser build (tools/web.sh) played in headless Chromium by
+# tests/web/play_test.js, with puppeteer-core as pinned by its lock file.
+# Screenshots go to build-web/test-output. Called in a condition, where set -e
+# does not hold: each step says so itself.
+check_browser() {
+  "$root/tools/web.sh" --build-only || return 1
+  (cd "$root/tests/web" && npm ci --no-audit --no-fund --loglevel=error) || return 1
+  node "$root/tests/web/play_test.js" "$root/build-web/site" "$root/build-web/test-output"
+}
+
 # Window and end-to-end tests get a display of their own, so they neither need a
 # desktop nor disturb one; sound goes to OpenAL Soft's silent null output.
 source "$root/tools/xvfb.sh"
@@ -61,4 +71,5 @@ ctest --test-dir "$root/build" --output-on-failure -j"$jobs" || status=1
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir "$root/build-asan" -L unit --output-on-failure -j"$jobs" || status=1
 run_silent_tests || status=1
+check_browser || status=1
 exit $status

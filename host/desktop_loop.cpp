@@ -1,0 +1,58 @@
+// The desktop host loop: between updates the thread sleeps until the next one
+// is due, and it blocks in the window library's event wait while suspended or
+// running without timed updates (see host/app.h).
+#include "host/app.h"
+#include "host/graphics_device.h"
+#include "host/window.h"
+
+int gxtkApp::Run() {
+  InstallCallbacks();
+  if (!WaitForDrawableWindow()) return 0;
+  Start();
+  while (hostwin::IsOpened()) RunPass();
+  return 0;
+}
+
+// The application is created only once the window has a positive size; a
+// window that starts without one is waited for, and one closed before it
+// gets a size never creates the application.
+bool gxtkApp::WaitForDrawableWindow() {
+  while (!graphics->Validate()) {
+    if (!hostwin::IsOpened()) return false;
+    hostwin::WaitEvents();
+  }
+  return true;
+}
+
+void gxtkApp::RunPass() {
+  if (hostwin::IsIconified()) {
+    if (!suspended) {
+      InvokeOnSuspend();
+    } else {
+      hostwin::WaitEvents();
+    }
+    return;
+  }
+  // Losing the focus alone does not suspend; only a minimised window does.
+  if (hostwin::IsActive() && suspended) {
+    InvokeOnResume();
+    return;
+  }
+  if (suspended) {  // restored, but not yet active
+    hostwin::WaitEvents();
+    return;
+  }
+  if (updateRate == 0) {  // no timed updates: render after each batch of events
+    InvokeOnRender();
+    hostwin::WaitEvents();
+    return;
+  }
+  double now = hostwin::Time();
+  if (now < nextUpdate) {
+    hostwin::Sleep(nextUpdate - now);
+    return;
+  }
+  hostwin::PollEvents();
+  RunDueUpdates();
+  InvokeOnRender();
+}

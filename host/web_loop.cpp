@@ -1,0 +1,70 @@
+// The browser's host loop: one pass per animation frame, never blocking (a
+// page that blocks freezes the tab). The rules are the desktop's: updates at
+// the set rate, at most seven to catch up, then one render; suspended while
+// the page is hidden and resumed with the schedule one full period later.
+// Window events arrive between frames, where the desktop loop would poll.
+#include <emscripten/emscripten.h>
+#include <sys/stat.h>
+
+#include "host/app.h"
+#include "host/browser.h"
+#include "host/graphics_device.h"
+#include "host/window.h"
+
+namespace {
+
+// 0: the browser's own frame rate (requestAnimationFrame), which pauses in
+// hidden pages.
+constexpr int kAnimationFrames = 0;
+
+// Emscripten starts the program with every permission bit masked, so a file
+// created with the mask applied (the state file) could not be read back.
+constexpr mode_t kDesktopUmask = 022;
+
+void RunAnimationFrame() { app->RunPass(); }
+
+// Animation frames stop in a hidden page, so suspension cannot wait for the
+// next pass: it happens as the page is hidden.
+void OnPageVisibility(bool hidden) {
+  if (hidden) app->InvokeOnSuspend();
+}
+
+}  // namespace
+
+// Hands the loop to the browser; returns only once the browser runs it (the
+// program's stack is unwound, so main's shut-down code never runs: closing
+// the tab ends the program).
+int gxtkApp::Run() {
+  umask(kDesktopUmask);
+  InstallCallbacks();
+  browser::WatchVisibility(OnPageVisibility);
+  emscripten_set_main_loop(RunAnimationFrame, kAnimationFrames, true);
+  return 0;
+}
+
+void gxtkApp::RunPass() {
+  browser::FitCanvas();
+  if (!created) {  // the application is created once the canvas has a size
+    if (browser::Hidden() || !graphics->Validate()) return;
+    created = true;
+    Start();
+    return;
+  }
+  if (browser::Hidden()) {
+    InvokeOnSuspend();
+    return;
+  }
+  if (suspended) {
+    InvokeOnResume();
+    return;
+  }
+  // Until the images of this size's resolution level have arrived, the game
+  // is held where it is (it would otherwise load files that are not there).
+  if (!browser::DataReady(graphics->Width(), graphics->Height()) || updateRate == 0) {
+    InvokeOnRender();
+    return;
+  }
+  if (hostwin::Time() < nextUpdate) return;
+  RunDueUpdates();
+  InvokeOnRender();
+}

@@ -1,0 +1,187 @@
+// The page around the browser build of Korvane: chooses which data packages
+// to fetch, shows their progress, keeps the saved state in IndexedDB, lets
+// touches act as the pointer, and answers the web host's questions
+// (host/browser.cpp calls Module.korvane).
+'use strict';
+
+var Module = (function () {
+  var canvas = document.getElementById('canvas');
+  var statusBox = document.getElementById('status');
+  var statusText = document.getElementById('status-text');
+  var statusBar = document.getElementById('status-bar');
+  var notice = document.getElementById('notice');
+
+  var STATE_NAME = '.vellumstate';       // the host's state file, in its working folder
+  var DB_NAME = 'korvane';
+  var DB_STORE = 'files';
+  var STORAGE_WAIT_MS = 5000;            // a storage that does not answer counts as refused
+  var NOT_SAVED = 'Scores are not saved: this browser refuses to store them.';
+
+  // The game's resolution levels: images for a drawing buffer wider or taller
+  // than 630 device pixels come at twice the size, above 1230 at four times.
+  function levelFor(width, height) {
+    var longest = Math.max(width, height);
+    return longest > 1230 ? 4 : longest > 630 ? 2 : 1;
+  }
+
+  function canvasPixels() {
+    var box = canvas.getBoundingClientRect();
+    var ratio = window.devicePixelRatio || 1;
+    return { width: Math.round(box.width * ratio), height: Math.round(box.height * ratio) };
+  }
+
+  function addScript(src) {
+    var script = document.createElement('script');
+    script.src = src;
+    script.async = false;  // in order: the data packages register before the program runs
+    document.body.appendChild(script);
+  }
+
+  // --- data packages -----------------------------------------------------
+  var levels = { ready: {}, pending: 0 };
+
+  function levelReady(width, height) {
+    var level = levelFor(width, height);
+    if (levels.ready[level]) return true;
+    if (!levels.pending) {
+      levels.pending = level;
+      addScript('data-' + level + '.js');
+    }
+    return false;
+  }
+
+  // A package is in the file system once the run dependency it holds is
+  // released; after start-up nothing else holds one.
+  function monitorRunDependencies(left) {
+    if (left === 0 && levels.pending) {
+      levels.ready[levels.pending] = true;
+      levels.pending = 0;
+    }
+  }
+
+  function showProgress() {
+    var downloads = Module.dataFileDownloads || {};
+    var loaded = 0, total = 0;
+    for (var url in downloads) {
+      loaded += downloads[url].loaded;
+      total += downloads[url].total;
+    }
+    if (total > 0) {
+      statusText.textContent = 'Loading ' + Math.floor(loaded / 1024) + ' of ' +
+          Math.floor(total / 1024) + ' KiB';
+      statusBar.style.width = (100 * loaded / total) + '%';
+    }
+  }
+
+  // --- saved state -------------------------------------------------------
+  var storage = { db: null, refused: false, saves: 0 };
+
+  function statePath() {
+    var folder = Module.FS.cwd();
+    return (folder === '/' ? '' : folder) + '/' + STATE_NAME;
+  }
+
+  function refuseStorage(reason) {
+    storage.db = null;
+    if (storage.refused) return;
+    storage.refused = true;
+    console.log('korvane: no storage (' + reason + ')');
+    notice.textContent = NOT_SAVED;
+    notice.hidden = false;
+  }
+
+  function openStorage() {
+    return new Promise(function (resolve, reject) {
+      var timer = setTimeout(function () { reject('no answer'); }, STORAGE_WAIT_MS);
+      var request = indexedDB.open(DB_NAME, 1);
+      request.onupgradeneeded = function () { request.result.createObjectStore(DB_STORE); };
+      request.onsuccess = function () { clearTimeout(timer); resolve(request.result); };
+      request.onerror = function () { clearTimeout(timer); reject(request.error); };
+    });
+  }
+
+  function readSavedState(db) {
+    return new Promise(function (resolve, reject) {
+      var request = db.transaction(DB_STORE, 'readonly').objectStore(DB_STORE).get(STATE_NAME);
+      request.onsuccess = function () { resolve(request.result); };
+      request.onerror = function () { reject(request.error); };
+    });
+  }
+
+  // Before the program starts: the state saved in an earlier visit becomes
+  // the state file the host reads at creation.
+  function restoreState() {
+    Module.addRunDependency('saved state');
+    Promise.resolve().then(openStorage).then(function (db) {
+      storage.db = db;
+      return readSavedState(db);
+    }).then(function (bytes) {
+      if (bytes) Module.FS.writeFile(statePath(), new Uint8Array(bytes));
+    }).catch(function (error) {
+      refuseStorage(error && error.name ? error.name : String(error));
+    }).then(function () {
+      Module.removeRunDependency('saved state');
+    });
+  }
+
+  // After every save: the state file's bytes go to IndexedDB.
+  function keepState() {
+    if (!storage.db) return;
+    try {
+      var bytes = Module.FS.readFile(statePath());
+      var transaction = storage.db.transaction(DB_STORE, 'readwrite');
+      transaction.objectStore(DB_STORE).put(bytes, STATE_NAME);
+      transaction.oncomplete = function () { storage.saves++; };
+      transaction.onerror = function () { refuseStorage(transaction.error && transaction.error.name); };
+    } catch (error) {
+      refuseStorage(error.message || String(error));
+    }
+  }
+
+  // --- touches -----------------------------------------------------------
+  // The window layer reads a touch's position from event.touch; the first
+  // finger down is the pointer, and further fingers are ignored.
+  var pointerTouch = null;
+  function onTouch(event) {
+    var touch = null;
+    for (var i = 0; i < event.changedTouches.length; i++) {
+      var candidate = event.changedTouches[i];
+      if (pointerTouch === null && event.type === 'touchstart') pointerTouch = candidate.identifier;
+      if (candidate.identifier === pointerTouch) touch = candidate;
+    }
+    if (!touch) {
+      event.preventDefault();
+      event.stopImmediatePropagation();
+      return;
+    }
+    event.touch = touch;
+    if (event.type === 'touchend' || event.type === 'touchcancel') pointerTouch = null;
+  }
+  ['touchstart', 'touchmove', 'touchend', 'touchcancel'].forEach(function (type) {
+    canvas.addEventListener(type, onTouch, { capture: true, passive: false });
+  });
+
+  // --- start -------------------------------------------------------------
+  var first = canvasPixels();
+  var firstLevel = levelFor(first.width, first.height);
+  levels.pending = firstLevel;
+
+  var module = {
+    canvas: canvas,
+    korvane: { canvasPixels: canvasPixels, levelReady: levelReady, keepState: keepState,
+               storage: storage, levels: levels },
+    expectedDataFileDownloads: 2,
+    preRun: [restoreState],
+    // The runtime's stop protocol reads standard input; a page has none.
+    stdin: function () { return null; },
+    print: function (text) { console.log(text); },
+    printErr: function (text) { console.warn(text); },
+    setStatus: showProgress,
+    monitorRunDependencies: monitorRunDependencies,
+    onRuntimeInitialized: function () { statusBox.hidden = true; },
+  };
+  addScript('data-common.js');
+  addScript('data-' + firstLevel + '.js');
+  addScript('korvane.js');
+  return module;
+})();
