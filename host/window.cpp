@@ -76,9 +76,11 @@ void SetClass(const char* instance, const char* className) {
 bool Open(int width, int height) {
   glfwDefaultWindowHints();
   glfwWindowHint(GLFW_RESIZABLE, GLFW_TRUE);
+#ifdef GLFW_X11_CLASS_NAME  // a window library without X11 (the browser's) has no class
   // Without these GLFW names the X11 class after the window title.
   if (windowInstance) glfwWindowHintString(GLFW_X11_INSTANCE_NAME, windowInstance);
   if (windowClass) glfwWindowHintString(GLFW_X11_CLASS_NAME, windowClass);
+#endif
   window = glfwCreateWindow(width, height, "", nullptr, nullptr);
   if (!window) return false;
   glfwMakeContextCurrent(window);
