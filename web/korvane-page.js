@@ -139,8 +139,9 @@ var Module = (function () {
   }
 
   // --- touches -----------------------------------------------------------
-  // The window layer reads a touch's position from event.touch; the first
-  // finger down is the pointer, and further fingers are ignored.
+  // The window layer turns a touch into a press or release of the left
+  // button but does not move the pointer: the first finger down moves it
+  // first (as a mouse would), and further fingers are ignored.
   var pointerTouch = null;
   function onTouch(event) {
     var touch = null;
@@ -154,7 +155,7 @@ var Module = (function () {
       event.stopImmediatePropagation();
       return;
     }
-    event.touch = touch;
+    canvas.dispatchEvent(new MouseEvent('mousemove', { clientX: touch.clientX, clientY: touch.clientY }));
     if (event.type === 'touchend' || event.type === 'touchcancel') pointerTouch = null;
   }
   ['touchstart', 'touchmove', 'touchend', 'touchcancel'].forEach(function (type) {

@@ -195,6 +195,20 @@ class GameTab {
     return this.waitFor(name, test);
   }
 
+  async tap(x, y) {
+    await this.page.touchscreen.touchStart(x, y);
+    await sleep(HOLD_MS);
+    await this.page.touchscreen.touchEnd();
+  }
+
+  async tapUntil(x, y, name, test) {
+    await this.tap(x, y);
+    const shot = await this.waitFor(name, test, WAIT_MS / 3);
+    if (shot) return shot;
+    await this.tap(x, y);
+    return this.waitFor(name, test);
+  }
+
   async key(name) {
     await this.page.keyboard.down(name);
     await sleep(HOLD_MS);

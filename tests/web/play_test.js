@@ -148,17 +148,32 @@ async function landscapeSession(browser, url, figures) {
 }
 
 async function portraitSession(browser, url) {
-  const tab = new GameTab(browser, url, shots, { width: 480, height: 640, deviceScaleFactor: 1 });
+  const tab = new GameTab(browser, url, shots, { width: 480, height: 640, deviceScaleFactor: 1, hasTouch: true });
   await tab.open();
   // Portrait: the sound switch moves to the top edge (virtual (180, 32), scale 4/3).
   assert(await tab.waitFor('browser-portrait-menu', (s) => isSwitchGreen(s.at(240, 16))),
          'the portrait title menu did not appear');
   await sleep(SLIDE_IN_MS);
   // The buttons stand in a column at 0.3 of the width; hard is the lowest.
-  assert(await tab.clickUntil(144, 544, 'browser-portrait-play', (s) => isRoundOneBackground(s.at(5, 630))),
-         'the hard button did not start a game in portrait');
+  // A finger presses it: touches act as the pointer.
+  assert(await tab.tapUntil(144, 544, 'browser-portrait-play', (s) => isRoundOneBackground(s.at(5, 630))),
+         'a tap on the hard button did not start a game in portrait');
   await sleep(1500);
   await tab.take('browser-portrait-play');
+  await tab.page.close();
+}
+
+// Growing the window past 1230 device pixels needs the largest images: they
+// are fetched then (not before the menu), and the menu fills the window.
+async function resizeSession(browser, url) {
+  const tab = new GameTab(browser, url, shots, { width: 640, height: 480, deviceScaleFactor: 1 });
+  await tab.open();
+  assert(await tab.waitFor('browser-resize-start', (s) => isSwitchGreen(s.at(32, 220))), 'no title menu');
+  assert(!tab.urls.some((u) => /data-4/.test(u)), 'the largest images were fetched before they were needed');
+  await tab.page.setViewport({ width: 1280, height: 960, deviceScaleFactor: 1 });
+  assert(await tab.waitFor('browser-resize-1280x960', (s) =>
+    s.width === 1280 && isSwitchGreen(s.at(64, 440)) && s.at(1260, 480)[0] < 120), 'the menu did not fill the larger window');
+  assert(tab.urls.some((u) => /data-4\.data/.test(u)), 'the largest images were not fetched');
   await tab.page.close();
 }
 
@@ -181,7 +196,8 @@ async function refusedStorageSession(browser, url) {
   const figures = {};
   let failed = false;
   for (const [name, run] of [['landscape 640x480', () => landscapeSession(browser, url, figures)],
-                             ['portrait 480x640', () => portraitSession(browser, url)],
+                             ['portrait 480x640, touch', () => portraitSession(browser, url)],
+                             ['resized to 1280x960', () => resizeSession(browser, url)],
                              ['storage refused', () => refusedStorageSession(browser, url)]]) {
     const begun = Date.now();
     try {
