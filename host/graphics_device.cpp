@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "host/window.h"
+
 namespace graphics_seams {
 long drawCalls = 0;
 int lastDrawMode = 0;
@@ -143,7 +145,12 @@ int gxtkGraphics::Height() { return height; }
 
 bool gxtkGraphics::Validate() {
   width = height = 0;
-  if (GLFWwindow* window = glfwGetCurrentContext()) glfwGetFramebufferSize(window, &width, &height);
+  GLFWwindow* window = glfwGetCurrentContext();
+  if (window == hostwin::Handle()) {
+    hostwin::GetSize(&width, &height);  // the program's window: kept current by its events
+  } else if (window) {
+    glfwGetFramebufferSize(window, &width, &height);
+  }
   return width > 0 && height > 0;
 }
 

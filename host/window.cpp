@@ -13,6 +13,14 @@ GLFWwindow* window = nullptr;
 const char* windowInstance = nullptr;
 const char* windowClass = nullptr;
 
+// The window's sizes and the pointer as its events last reported them. GLFW
+// asks the X server for each of these on every query, a round trip that costs
+// more than a whole update of the game; events keep them current instead (the
+// host polls events before every update and render).
+int framebufferWidth = 0, framebufferHeight = 0;
+int windowWidth = 0, windowHeight = 0;
+double cursorX = 0, cursorY = 0;  // screen coordinates from the top left
+
 KeyCallback keyCallback = nullptr;
 CharCallback charCallback = nullptr;
 MouseButtonCallback mouseButtonCallback = nullptr;
@@ -36,7 +44,19 @@ void OnGlfwMouseButton(GLFWwindow*, int button, int action, int /*mods*/) {
 }
 
 void OnGlfwFramebufferSize(GLFWwindow*, int width, int height) {
+  framebufferWidth = width;
+  framebufferHeight = height;
   if (sizeCallback) sizeCallback(width, height);
+}
+
+void OnGlfwWindowSize(GLFWwindow*, int width, int height) {
+  windowWidth = width;
+  windowHeight = height;
+}
+
+void OnGlfwCursorPos(GLFWwindow*, double x, double y) {
+  cursorX = x;
+  cursorY = y;
 }
 
 void OnGlfwRefresh(GLFWwindow*) {
@@ -88,7 +108,12 @@ bool Open(int width, int height) {
   glfwSetCharCallback(window, OnGlfwChar);
   glfwSetMouseButtonCallback(window, OnGlfwMouseButton);
   glfwSetFramebufferSizeCallback(window, OnGlfwFramebufferSize);
+  glfwSetWindowSizeCallback(window, OnGlfwWindowSize);
+  glfwSetCursorPosCallback(window, OnGlfwCursorPos);
   glfwSetWindowRefreshCallback(window, OnGlfwRefresh);
+  glfwGetFramebufferSize(window, &framebufferWidth, &framebufferHeight);
+  glfwGetWindowSize(window, &windowWidth, &windowHeight);
+  glfwGetCursorPos(window, &cursorX, &cursorY);
   return true;
 }
 
@@ -124,26 +149,21 @@ void Sleep(double seconds) {
 double Time() { return glfwGetTime(); }
 
 void GetSize(int* width, int* height) {
-  *width = 0;
-  *height = 0;
-  if (window) glfwGetFramebufferSize(window, width, height);
+  *width = window ? framebufferWidth : 0;
+  *height = window ? framebufferHeight : 0;
 }
 
 void GetCursorPos(int* x, int* y) {
   *x = 0;
   *y = 0;
   if (!window) return;
-  double cursorX = 0, cursorY = 0;
-  glfwGetCursorPos(window, &cursorX, &cursorY);
   // The cursor comes in screen coordinates; scale it to framebuffer pixels,
   // the unit of every other size the host reports.
-  int windowWidth = 0, windowHeight = 0, pixelWidth = 0, pixelHeight = 0;
-  glfwGetWindowSize(window, &windowWidth, &windowHeight);
-  glfwGetFramebufferSize(window, &pixelWidth, &pixelHeight);
-  if (windowWidth > 0) cursorX = cursorX * pixelWidth / windowWidth;
-  if (windowHeight > 0) cursorY = cursorY * pixelHeight / windowHeight;
-  *x = static_cast<int>(cursorX);
-  *y = static_cast<int>(cursorY);
+  double pixelX = cursorX, pixelY = cursorY;
+  if (windowWidth > 0) pixelX = pixelX * framebufferWidth / windowWidth;
+  if (windowHeight > 0) pixelY = pixelY * framebufferHeight / windowHeight;
+  *x = static_cast<int>(pixelX);
+  *y = static_cast<int>(pixelY);
 }
 
 void SwapBuffers() {

@@ -64,6 +64,9 @@ void WaitEvents();
 void Sleep(double seconds);
 double Time();  // seconds since Init
 
+// Both as the window's events last reported them (the pointer: its last
+// position over the window, or anywhere while a button is held), so they cost
+// no round trip to the display server.
 void GetSize(int* width, int* height);  // framebuffer pixels
 void GetCursorPos(int* x, int* y);      // framebuffer pixels from the top left
 void SwapBuffers();
