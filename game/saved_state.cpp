@@ -128,6 +128,19 @@ String recordField(const String& record, int field) {
   return record.Slice(start, end < 0 ? record.Length() : end);
 }
 
+// The last `width` units of `digits` preceded by `width` pads: what m_rstr's
+// pad-then-cut gives for a one-unit pad, built in one piece (the score texts
+// are drawn every update).
+String rightAligned(const String& digits, int width, int pad) {
+  String::Rep* rep = String::Rep::alloc(width);
+  uint16_t* out = rep->data();
+  const int shown = digits.Length() < width ? digits.Length() : width;
+  const int pads = width - shown;
+  for (int i = 0; i < pads; ++i) out[i] = static_cast<uint16_t>(pad);
+  for (int i = 0; i < shown; ++i) out[pads + i] = static_cast<uint16_t>(digits[digits.Length() - shown + i]);
+  return String(rep);
+}
+
 }  // namespace
 
 // --------------------------------------------------------------------------
@@ -231,6 +244,7 @@ int vl_Korvane_MyApp::m_Load() {
 
 String vl_Korvane_MyApp::m_rstr(int value, int width, String pad) {
   if (width <= 0) return String();
+  if (pad.Length() == 1) return rightAligned(String(value), width, pad[0]);
   String text;
   for (int i = 0; i <= width; ++i) text = text + pad;
   text = text + String(value);

@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr const char* kIntFormat = "%i";
 constexpr const char* kFloatFormat = "%.17lg";
 constexpr const char* kInvalidUtf8 = "Invalid UTF-8!";
 constexpr const char* kOutOfMemory = "Out of memory: a string of %lld units could not be allocated\n";
@@ -175,10 +174,20 @@ void String::Rep::release() {
 
 // --- construction ----------------------------------------------------------------
 
+// The "%i" text, written without the formatter: numbers are turned into text
+// every update for the score lines.
 String::String(int n) : rep(nullptr) {
   char text[kNumberText];
-  std::snprintf(text, sizeof text, kIntFormat, n);
-  rep = detach(narrow_text(text));
+  char* const end = text + sizeof text;
+  char* first = end;
+  unsigned magnitude = n < 0 ? 0u - static_cast<unsigned>(n) : static_cast<unsigned>(n);
+  do {
+    *--first = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (n < 0) *--first = '-';
+  rep = Rep::alloc(static_cast<int>(end - first));
+  for (int i = 0; i < rep->length; ++i) rep->data()[i] = static_cast<uint16_t>(first[i]);
 }
 
 String::String(float x) : rep(nullptr) {

@@ -284,6 +284,10 @@ TEST_F(DrawingTest, ScoreNumbersArePaddedAndCutToWidth) {
   EXPECT_EQ(Narrow(game->m_rstr(-5, 4, String("0"))), "00-5");
   EXPECT_EQ(Narrow(game->m_rstr(5, 0, String("0"))), "");
   EXPECT_EQ(Narrow(game->m_rstr(5, -3, String("0"))), "");
+  EXPECT_EQ(Narrow(game->m_rstr(12345, 5, String("0"))), "12345") << "exactly the width: no pad";
+  // Pads of another length: pad width + 1 times, then the last width units.
+  EXPECT_EQ(Narrow(game->m_rstr(7, 4, String("ab"))), "bab7");
+  EXPECT_EQ(Narrow(game->m_rstr(123, 5, String())), "23") << "no pad: the cut counts from the end twice";
 }
 
 TEST_F(DrawingTest, BadgeRecordsSplitIntoNameAndDetail) {

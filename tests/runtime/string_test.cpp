@@ -2,6 +2,7 @@
 // replacing and conversions.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -25,6 +26,9 @@ std::vector<std::string> pieces(const Array<String>& parts) {
 TEST(StringConstruction, NumbersPrintAsTheLanguageExpects) {
   EXPECT_EQ(narrow(String(-2)), "-2");
   EXPECT_EQ(narrow(String(0)), "0");
+  EXPECT_EQ(narrow(String(1234567890)), "1234567890");
+  EXPECT_EQ(narrow(String(INT_MAX)), "2147483647");
+  EXPECT_EQ(narrow(String(INT_MIN)), "-2147483648") << "the one int whose negation overflows";
   EXPECT_EQ(narrow(String(3.0f)), "3.0");
   EXPECT_EQ(narrow(String(0.1f)), "0.10000000149011612");
   EXPECT_EQ(narrow(String(0.5f)), "0.5");
