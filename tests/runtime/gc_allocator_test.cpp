@@ -5,9 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "gc_test_support.h"
 #include "runtime/gc.h"
@@ -17,6 +19,7 @@ namespace {
 using gctest::CollectorTest;
 using gctest::finalised;
 using gctest::Tracked;
+using gctest::root;
 
 // An object of exactly `Bytes` bytes.
 template <size_t Bytes>
@@ -101,6 +104,50 @@ TEST_F(CollectorTest, AnAllocationFinalisesAtLeastItsOwnSizeOfGarbage) {
   sweep_lazily();
   new Sized<200>;  // 200 bytes: four 56-byte objects
   EXPECT_EQ(finalised(), std::vector<int>({1, 2, 3, 4}));
+}
+
+// Ids of the Tracked objects on the free list, head first.
+std::vector<int> free_list_ids() {
+  std::vector<int> ids;
+  for (gc_object* p = gc_free_list.succ; p != &gc_free_list; p = p->succ) {
+    if (auto* tracked = dynamic_cast<Tracked*>(p)) ids.push_back(tracked->id);
+  }
+  return ids;
+}
+
+// A 5 MiB array that nothing references, so that the next step may sweep.
+// Allocated before the cycle's other garbage, it is the oldest garbage of that
+// sweep, and the next filler finalises it alone: younger garbage stays waiting.
+void add_filler() { Array<char> filler(5 * 1024 * 1024); }
+
+// Garbage of two sweeps waits at once, survivors left the white list between
+// the objects that died, and an object whose constructor threw left it too:
+// finalisation still takes exactly the free list's order, oldest first.
+TEST_F(CollectorTest, LazyFinalisationFollowsTheFreeListAcrossSweepsAndSurvivors) {
+  SKIP_UNDER_STRESS();
+  constexpr int kObjects = 300;
+  add_filler();
+  root() = new Tracked(0);
+  gc_init2();
+  gc_assign(root()->children, Array<Tracked*>(kObjects));
+  for (int i = 0; i < kObjects; ++i) {
+    Tracked* t = new Tracked(i + 1);
+    if (i % 3 != 0) gc_assign(root()->children[i], t);  // every third one is garbage at once
+  }
+  gc_collect();  // sweeps: the filler and every third object
+  for (int i = 0; i < kObjects; i += 2) gc_assign(root()->children[i], static_cast<Tracked*>(nullptr));
+  add_filler();  // finalises the first filler only
+  for (int i = 0; i < 40; ++i) new Tracked(1000 + i);
+  struct Throws : Tracked {
+    Throws() : Tracked(-1) { throw 1; }
+  };
+  EXPECT_THROW(new Throws, int);
+  gc_collect();  // sweeps: the dropped survivors, the second filler and the new objects
+  const std::vector<int> expected = free_list_ids();
+  ASSERT_GT(expected.size(), 150u) << "garbage of both sweeps should be waiting";
+  finalised().clear();
+  while (gc_free_bytes > 0) new Tracked(2000);
+  EXPECT_EQ(finalised(), expected);
 }
 
 TEST_F(CollectorTest, ExhaustedFreeListPrintsTheErrorLineAndResets) {
