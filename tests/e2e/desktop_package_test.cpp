@@ -7,11 +7,15 @@
 //   command does first) unpacked with dpkg-deb into a scratch root holds the
 //   Debian games layout, and its command starts the unpacked game to the title
 //   menu in the player's own folder.
+// The cases that start the game run on a display of their own: two games at
+// the same place on one display would photograph each other's window.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "tests/support/korvane_process.h"
+#include "tests/support/private_display.h"
 
 namespace {
 
@@ -38,14 +42,26 @@ std::string EntryValue(const std::string& entry, const std::string& key) {
 
 bool HaveWindowTools() { return e2e::HaveDisplayTools() && e2e::Shell("command -v xprop >/dev/null") == 0; }
 
+// Starts a private display (no window manager); false when Xvfb cannot run here.
+bool OwnDisplay(std::unique_ptr<PrivateDisplay>& display) {
+  display = std::make_unique<PrivateDisplay>(/*withWindowManager=*/false);
+  return display->ready();
+}
+
 class WindowIdentity : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display (the test command provides one)";
     if (!HaveWindowTools()) GTEST_SKIP() << "xdotool, xprop or ImageMagick is missing (tools/install-deps.sh)";
     if (!fs::is_directory(KORVANE_BUILD_DATA_DIR)) GTEST_SKIP() << "the build has no generated data folder";
+    if (!OwnDisplay(display)) GTEST_SKIP() << "Xvfb could not be started here";
   }
 
+  void TearDown() override {
+    game.Stop();
+    display.reset();
+  }
+
+  std::unique_ptr<PrivateDisplay> display;
   KorvaneProcess game;
 };
 
@@ -98,6 +114,12 @@ class Package : public ::testing::Test {
     return e2e::Capture(std::string("dpkg-deb -f '") + KORVANE_DEB_FILE + "' " + name);
   }
 
+  void TearDown() override {
+    game.Stop();
+    display.reset();
+  }
+
+  std::unique_ptr<PrivateDisplay> display;
   KorvaneProcess game;
   fs::path root;
 };
@@ -132,8 +154,8 @@ TEST_F(Package, HoldsTheGamesLayoutWithComputedDependencies) {
 }
 
 TEST_F(Package, UnpackedCommandStartsTheGameToTheTitleMenuInThePlayersFolder) {
-  if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display (the test command provides one)";
   if (!HaveWindowTools()) GTEST_SKIP() << "xdotool, xprop or ImageMagick is missing (tools/install-deps.sh)";
+  if (!OwnDisplay(display)) GTEST_SKIP() << "Xvfb could not be started here";
   const fs::path dataHome = game.Folder() / "xdg";
   game.Start((root / "usr/games/korvane").string(),
              {{"XDG_DATA_HOME=" + dataHome.string(), "ALSOFT_DRIVERS=null"}, nullptr});
