@@ -206,6 +206,7 @@ int vl_graphics_EndRender() {
 
 int vl_graphics_DeviceWidth() { return vl_graphics_device->Width(); }
 int vl_graphics_DeviceHeight() { return vl_graphics_device->Height(); }
+int vl_graphics_FramesDrawn() { return static_cast<int>(vl_graphics_device->FramesDrawn()); }
 
 vl_graphics_Image* vl_graphics_LoadImage(String path, int frameCount, int flags) {
   gxtkSurface* surface = vl_graphics_device->LoadSurface(vl_data_FixDataPath(path));

@@ -97,6 +97,9 @@ int vl_graphics_BeginRender();
 int vl_graphics_EndRender();
 int vl_graphics_DeviceWidth();
 int vl_graphics_DeviceHeight();
+// Frames the device has drawn onto the screen so far; a frame the same as the
+// one already shown is not drawn and not counted.
+int vl_graphics_FramesDrawn();
 vl_graphics_Image* vl_graphics_LoadImage(String path, int frameCount, int flags);
 vl_graphics_Image* vl_graphics_LoadImage2(String path, int frameWidth, int frameHeight,
                                           int frameCount, int flags);

@@ -431,12 +431,22 @@ constexpr int kFloatIndexAlpha = 7;
 constexpr int kFloatIndexRed = 10;
 constexpr int kFloatIndexGreen = 11;
 constexpr int kFloatIndexBlue = 12;
+constexpr int kMillisecondsPerSecond = 1000;
 
+// The render-rate meter counts frames drawn, not renders: a still screen is
+// not drawn again. Whether a render was drawn is known only after it ended,
+// so each render looks back at the one before.
 void measureRenderRate(vl_Korvane_MyApp& g) {
   const int now = vl_app_Millisecs();
-  if (now - g.renderLastMs > 0) g.renderFps = 1000 / (now - g.renderLastMs);
+  const int drawn = vl_graphics_FramesDrawn();
+  if (drawn != g.renderFramesSeen) {
+    if (now - g.renderLastMs > 0) g.renderFps = 1000 / (now - g.renderLastMs);
+    g.renderFramesSeen = drawn;
+    g.renderLastMs = now;
+  } else if (now - g.renderLastMs >= kMillisecondsPerSecond) {
+    g.renderFps = 0;  // nothing drawn for a second
+  }
   g.renderFpsAvg = (g.renderFps + 9 * g.renderFpsAvg) / 10;
-  g.renderLastMs = vl_app_Millisecs();
 }
 
 // One uniform scale: the virtual screen is 640 wide or 480 high, whichever fits

@@ -80,7 +80,8 @@ class vl_Korvane_MyApp : public vl_app_App {
   Array<int> settings;       // 25
   Array<int> highScores;     // 150
   Array<int> sfxChannels;    // 33
-  int renderLastMs = 0;
+  int renderLastMs = 0;      // when the latest drawn frame was seen
+  int renderFramesSeen = 0;  // the device's drawn-frame count at that time
   int renderFps = 0;
   int renderFpsAvg = 0;
   float scaleX = 0;

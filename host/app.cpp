@@ -113,7 +113,7 @@ void gxtkApp::InvokeOnRender() {
   if (suspended || !graphics->Validate()) return;
   graphics->BeginRender();
   OnRender();
-  graphics->EndRender();
+  graphics->EndRender();  // swaps only a frame that differs from the one on screen
   gc_collect();
 }
 
@@ -141,6 +141,7 @@ void gxtkApp::InvokeOnResume() {
   audio->OnResume();
   OnResume();
   suspended = false;
+  graphics->MarkScreenStale();  // a restored window shows whatever the system left in it
   gc_collect();
 }
 
@@ -194,6 +195,11 @@ void OnMouseButton(int button, int action) {
 }
 
 // The graphics device reads the window size itself before every update and
-// render, so size and refresh events need no handling here.
+// render, and a frame of another size is always drawn.
 void OnWindowSize(int, int) {}
-void OnWindowRefresh() {}
+
+// The window's picture was exposed or damaged: the next render draws even a
+// frame that is the same as the last one drawn.
+void OnWindowRefresh() {
+  if (app) app->graphics->MarkScreenStale();
+}

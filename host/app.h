@@ -8,6 +8,9 @@
 // window is closed; window events reach the input device only inside the
 // loop's event polls. Collected objects therefore live in locals only within
 // one call into the application (the collector never scans the stack).
+// A render whose frame is the same as the one on screen is neither drawn nor
+// swapped (host/frame_record.h): a still screen costs only its updates. Window
+// refresh events and a resume make the next frame be drawn regardless.
 //
 // Two loops drive the same operations: the desktop one sleeps until an update
 // is due (host/desktop_loop.cpp); the browser one runs a pass per animation

@@ -136,7 +136,7 @@ gxtkGraphics::gxtkGraphics()
     index[3] = first;
     index[4] = static_cast<std::uint16_t>(first + 2);
     index[5] = static_cast<std::uint16_t>(first + 3);
-  }
+  }  frame.SetQuadIndices(quadIndices);
 }
 
 int gxtkGraphics::Mode() { return mode; }
@@ -154,59 +154,52 @@ bool gxtkGraphics::Validate() {
   return width > 0 && height > 0;
 }
 
+// The frame's OpenGL set-up (viewport, projection, arrays, blending) is part
+// of the record's replay: a frame that is not drawn touches no OpenGL state.
 void gxtkGraphics::BeginRender() {
   if (!mode) return;
-  glViewport(0, 0, width, height);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrtho(0, width, height, 0, -1, 1);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-
-  const char* base = reinterpret_cast<const char*>(&vertices[0]);
-  glEnableClientState(GL_VERTEX_ARRAY);
-  glVertexPointer(2, GL_FLOAT, sizeof(gxtkVertex), base + offsetof(gxtkVertex, x));
-  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-  glTexCoordPointer(2, GL_FLOAT, sizeof(gxtkVertex), base + offsetof(gxtkVertex, u));
-  glEnableClientState(GL_COLOR_ARRAY);
-  glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(gxtkVertex), base + offsetof(gxtkVertex, color));
-
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
-  glDisable(GL_TEXTURE_2D);
+  frame.Begin(width, height);
   primCount = 0;
 }
 
-void gxtkGraphics::EndRender() {
-  if (mode && primCount > 0) Flush();
+bool gxtkGraphics::EndRender() {
+  if (mode && primCount > 0) EndBatch();
+  if (!frame.Finish()) return false;
   if (GLFWwindow* window = glfwGetCurrentContext()) glfwSwapBuffers(window);
+  return true;
 }
 
 void gxtkGraphics::Flush() {
+  EndBatch();
+  frame.Execute();
+}
+
+void gxtkGraphics::MarkScreenStale() { frame.MarkScreenStale(); }
+
+long gxtkGraphics::FramesDrawn() const { return frame.FramesDrawn(); }
+
+// Hands the pending batch to the frame record as one draw call.
+void gxtkGraphics::EndBatch() {
   if (primCount <= 0) return;
-  if (primSurf) {
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, primSurf->texture);
-  }
+  const unsigned texture = primSurf ? primSurf->texture : 0;
   switch (primType) {
     case kPoints:
-      glDrawArrays(GL_POINTS, 0, primCount);
+      frame.Draw(GL_POINTS, false, texture, vertices, primCount, primCount);
       countDrawCall(GL_POINTS, primCount);
       break;
     case kLines:
-      glDrawArrays(GL_LINES, 0, 2 * primCount);
+      frame.Draw(GL_LINES, false, texture, vertices, 2 * primCount, 2 * primCount);
       countDrawCall(GL_LINES, 2 * primCount);
       break;
     case kQuads:
-      glDrawElements(GL_TRIANGLES, 6 * primCount, GL_UNSIGNED_SHORT, quadIndices);
+      frame.Draw(GL_TRIANGLES, true, texture, vertices, 4 * primCount, 6 * primCount);
       countDrawCall(GL_TRIANGLES, 6 * primCount);
       break;
     case kPolygon:
-      glDrawArrays(GL_TRIANGLE_FAN, 0, primCount);
+      frame.Draw(GL_TRIANGLE_FAN, false, texture, vertices, primCount, primCount);
       countDrawCall(GL_TRIANGLE_FAN, primCount);
       break;
   }
-  if (primSurf) glDisable(GL_TEXTURE_2D);
   primCount = 0;
 }
 
@@ -241,30 +234,21 @@ int gxtkGraphics::SetMatrix(float ma, float mb, float mc, float md, float mtx, f
 }
 
 int gxtkGraphics::SetBlend(int blend) {
-  Flush();
-  if (blend == kAdditiveBlend) {
-    glBlendFunc(GL_ONE, GL_ONE);
-  } else {
-    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
-  }
+  EndBatch();
+  frame.Blend(blend == kAdditiveBlend);
   return 0;
 }
 
 int gxtkGraphics::SetScissor(int x, int y, int w, int h) {
-  Flush();
-  if (x == 0 && y == 0 && w == Width() && h == Height()) {
-    glDisable(GL_SCISSOR_TEST);
-  } else {
-    glEnable(GL_SCISSOR_TEST);
-    glScissor(x, Height() - y - h, w, h);
-  }
+  EndBatch();
+  const bool whole = x == 0 && y == 0 && w == Width() && h == Height();
+  frame.Scissor(!whole, x, Height() - y - h, w, h);
   return 0;
 }
 
 int gxtkGraphics::Cls(float r, float g, float b) {
   primCount = 0;  // whatever was still batched never reaches the screen
-  glClearColor(r / 255.0f, g / 255.0f, b / 255.0f, 1.0f);
-  glClear(GL_COLOR_BUFFER_BIT);
+  frame.Clear(r / 255.0f, g / 255.0f, b / 255.0f);
   return 0;
 }
 
@@ -273,7 +257,7 @@ int gxtkGraphics::Cls(float r, float g, float b) {
 // vertices go.
 gxtkVertex* gxtkGraphics::Reserve(int kind, gxtkSurface* surface, int vertexCount) {
   if (primType != kind || primSurf != surface || primCount >= capacityOf(kind)) {
-    if (primCount > 0) Flush();
+    if (primCount > 0) EndBatch();
     primType = kind;
     primSurf = surface;
   }
@@ -351,20 +335,20 @@ void gxtkGraphics::DrawFan(int vertexCount) {
   primType = kPolygon;
   primSurf = nullptr;
   primCount = vertexCount;
-  Flush();
+  EndBatch();
 }
 
 int gxtkGraphics::DrawPoly(Array<float> verts) {
   const int n = verts.Length() / 2;
   if (n < 3 || n > kMaxVertices) return 0;
-  if (primCount > 0) Flush();
+  if (primCount > 0) EndBatch();
   for (int i = 0; i < n; ++i) PutVertex(&vertices[i], verts[2 * i], verts[2 * i + 1], 0, 0);
   DrawFan(n);
   return 0;
 }
 
 int gxtkGraphics::DrawOval(float x, float y, float w, float h) {
-  if (primCount > 0) Flush();
+  if (primCount > 0) EndBatch();
   const float xr = w * 0.5f;
   const float yr = h * 0.5f;
 
@@ -420,6 +404,7 @@ int gxtkGraphics::WritePixels2(gxtkSurface* surface, Array<int> pixels, int x, i
   Flush();
   if (!surface || !surface->texture) return 0;
   if (!pixelRangeFits(pixels.Length(), w, h, offset, pitch)) return 0;
+  FrameRecord::TexturesChanged();
   std::vector<unsigned char> block(static_cast<size_t>(w) * h * 4);
   for (int row = 0; row < h; ++row) {
     premultiplyArgbRow(&pixels[offset + row * pitch], w, &block[static_cast<size_t>(row) * w * 4]);
@@ -462,6 +447,7 @@ gxtkSurface::~gxtkSurface() { Discard(); }
 
 int gxtkSurface::Discard() {
   if (texture) {
+    FrameRecord::TexturesChanged();
     const GLuint name = texture;
     glDeleteTextures(1, &name);
     texture = 0;
@@ -495,6 +481,7 @@ bool gxtkSurface::OnUnsafeLoadComplete() {
   }
   if (data) PremultiplyPixels(data, width, height, depth);
 
+  FrameRecord::TexturesChanged();
   GLuint name = 0;
   glGenTextures(1, &name);
   texture = name;

@@ -4,9 +4,11 @@
 // gxtkGraphics draws points, lines, rectangles, ovals, convex polygons and
 // textured quads in top-left-origin pixels under a colour, alpha, blend mode,
 // scissor rectangle and 2-D affine matrix. Primitives of one kind and texture
-// are collected in one vertex array and drawn with one OpenGL call; every
-// vertex carries its own premultiplied colour and is transformed on the CPU,
-// so colour and matrix changes never break a batch. gxtkSurface is a texture
+// are collected in one vertex array and become one OpenGL call; every vertex
+// carries its own premultiplied colour and is transformed on the CPU, so
+// colour and matrix changes never break a batch. A frame's batches, clears and
+// state changes go to its FrameRecord (host/frame_record.h) and reach OpenGL
+// at EndRender, and only when the frame differs from the one on screen. gxtkSurface is a texture
 // made from an image file (host/image_file.h) or created empty; its pixels
 // are premultiplied by alpha on upload.
 //
@@ -21,6 +23,7 @@
 
 #include <cstdint>
 
+#include "host/frame_record.h"
 #include "host/image_file.h"
 #include "host/object.h"
 #include "runtime/gc.h"
@@ -28,13 +31,6 @@
 
 class gxtkSurface;
 
-// One vertex of the batch as OpenGL reads it: position, texture coordinate,
-// then the colour bytes R, G, B, A in memory order.
-struct gxtkVertex {
-  float x, y, u, v;
-  std::uint32_t color;
-};
-static_assert(sizeof(gxtkVertex) == 20, "OpenGL reads vertices with a 20-byte stride");
 
 class gxtkGraphics : public gxtkObject {
  public:
@@ -59,6 +55,7 @@ class gxtkGraphics : public gxtkObject {
   int primType;
   int primCount;
   gxtkSurface* primSurf;  // texture of the batch; not traced (see above)
+  FrameRecord frame;      // this frame's drawing, replayed at its end if it changed
 
   gxtkGraphics();
 
@@ -88,11 +85,20 @@ class gxtkGraphics : public gxtkObject {
                            int height, int offset, int pitch);
 
   void BeginRender();
-  void EndRender();
+  // Ends the frame; answers whether it was drawn and swapped onto the screen
+  // (false: the screen already shows exactly this frame).
+  bool EndRender();
+  // Draws the pending batch and everything else this frame holds so far.
   void Flush();
   bool Validate();
 
+  // The window's picture may have been lost (exposed, restored): the next
+  // frame is drawn whatever it holds.
+  void MarkScreenStale();
+  long FramesDrawn() const;  // frames drawn and swapped so far
+
  private:
+  void EndBatch();
   void UpdateColor();
   gxtkVertex* Reserve(int kind, gxtkSurface* surface, int vertexCount);
   void PutVertex(gxtkVertex* vertex, float x, float y, float u, float v) const;
@@ -124,8 +130,9 @@ int Pow2Size(int n);
 
 // Test seams, used only by tests and benchmarks; the program never sets them.
 namespace graphics_seams {
-extern long drawCalls;       // OpenGL draw calls issued by Flush so far
-extern int lastDrawMode;     // GL primitive mode of the latest draw call
-extern int lastDrawCount;    // vertex (or index) count of the latest draw call
+// Batches ended so far; each is one OpenGL draw call when its frame is drawn.
+extern long drawCalls;
+extern int lastDrawMode;     // GL primitive mode of the latest batch
+extern int lastDrawCount;    // vertex (or index) count of the latest batch
 extern bool refuseNonPow2;   // treat every non-power-of-two texture size as refused
 }  // namespace graphics_seams

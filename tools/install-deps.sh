@@ -12,6 +12,7 @@ packages=(
   clang libfuzzer-14-dev
   xvfb xauth xdotool openbox imagemagick
   x11-utils
+  libx11-dev
   fonts-dejavu-core
   dpkg-dev lintian appstream
   emscripten chromium nodejs

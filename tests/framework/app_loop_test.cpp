@@ -1,7 +1,8 @@
 // The host loop driving an application through the framework's adapter, in a
 // real window (under Xvfb) with OpenAL's null output: update timing, the
-// catch-up bound, rendering on demand, suspension and resumption, and the
-// window callbacks reaching the input device.
+// catch-up bound, rendering on demand, suspension and resumption, still
+// frames left on screen instead of drawn again, and the window callbacks
+// reaching the input device.
 //
 // Each test runs the program's own start-up (StartHost, vl_std_main, runner,
 // StopHost) in its own process; the application records every call with the
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -451,6 +453,103 @@ TEST(AppLoopTest, AdapterInstallsTheDefaultFontAndBracketsEveryRender) {
   EXPECT_EQ(vl_graphics_renderDevice, nullptr);
   EXPECT_EQ(vl_input_device, vl_app_device->InputDevice());
   EXPECT_EQ(vl_audio_device, vl_app_device->AudioDevice());
+}
+
+// The colour the X server shows at (x, y) of the screen as 0xRRGGBB, or -1
+// when it cannot be read: what a screenshot of the window would show.
+long ScreenPixel(int x, int y) {
+  const std::string command =
+      "import -window root -crop 1x1+" + std::to_string(x) + "+" + std::to_string(y) + " -depth 8 txt:- 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return -1;
+  std::string text;
+  char block[256];
+  while (std::fgets(block, sizeof block, pipe)) text += block;
+  pclose(pipe);
+  const size_t hash = text.find(" #");
+  return hash == std::string::npos ? -1 : std::stol(text.substr(hash + 2, 6), nullptr, 16);
+}
+
+// A still picture is drawn once and stays on screen; a change, an expose
+// (another window uncovering it) and a resize each draw it again. Each step
+// waits for what it expects for at most kStepUpdates updates: the X server
+// and a loaded machine take their time.
+TEST(AppLoopTest, StillScreenIsDrawnOnlyWhenChangedExposedOrResized) {
+  PrivateDisplay display(/*withWindowManager=*/false);
+  if (!display.ready()) GTEST_SKIP() << "a private Xvfb could not be started here";
+  if (std::system("command -v import >/dev/null") != 0) GTEST_SKIP() << "ImageMagick's import is missing";
+  constexpr int kGreen = 200 << 8, kDarkGreen = 100 << 8;
+  constexpr int kStepUpdates = 120;
+  float shade = 200;
+  int step = 0, stepStart = 0, x = 0, y = 0, firstDrawn = 0, stillDrawn = 0, changeDrawn = 0;
+  int exposedDrawn = 0, resizeDrawn = 0;
+  bool stillShown = false, changeShown = false, exposeShown = false;
+  GLFWwindow* cover = nullptr;
+  auto next = [&] {
+    ++step;
+    stepStart = updateCount;
+  };
+  auto timedOut = [&] { return updateCount - stepStart > kStepUpdates; };
+  onCreate = [] { vl_app_SetUpdateRate(60); };
+  onRender = [&] {
+    vl_graphics_SetColor(0, shade, 0);
+    vl_graphics_DrawRect(0, 0, 640, 480);
+  };
+  onUpdate = [&] {
+    const int drawn = vl_graphics_FramesDrawn();
+    const auto shows = [&](int colour) { return ScreenPixel(x + 100, y + 100) == colour; };
+    switch (step) {
+      case 0:  // the first frame, and its redraw when the window was mapped
+        if (updateCount < 20) return;
+        firstDrawn = drawn;
+        glfwGetWindowPos(hostwin::Handle(), &x, &y);
+        return next();
+      case 1:  // twenty renders of the same frame later, the picture is still there
+        if (updateCount - stepStart < 20) return;
+        stillShown = shows(kGreen);
+        if (!stillShown && !timedOut()) return;
+        stillDrawn = drawn;
+        shade = 100;
+        return next();
+      case 2:
+        changeShown = shows(kDarkGreen);
+        if (!changeShown && !timedOut()) return;
+        changeDrawn = drawn;
+        glfwWindowHint(GLFW_CLIENT_API, GLFW_NO_API);
+        cover = glfwCreateWindow(300, 300, "cover", nullptr, nullptr);
+        glfwDefaultWindowHints();
+        if (cover) glfwSetWindowPos(cover, x, y);
+        return next();
+      case 3:  // covered for a while, then uncovered
+        if (updateCount - stepStart < 10) return;
+        if (cover) glfwDestroyWindow(cover);
+        return next();
+      case 4:
+        exposeShown = drawn > changeDrawn && shows(kDarkGreen);
+        if (!exposeShown && !timedOut()) return;
+        exposedDrawn = drawn;
+        glfwSetWindowSize(hostwin::Handle(), 320, 240);
+        return next();
+      case 5:
+        if (drawn == exposedDrawn && !timedOut()) return;
+        resizeDrawn = drawn;
+        CloseWindow();
+        return next();
+      default:
+        return;
+    }
+  };
+  RunProgram();
+  ASSERT_EQ(step, 6) << "the program ended early";
+  EXPECT_LE(firstDrawn, 3);
+  EXPECT_EQ(stillDrawn, firstDrawn) << "the same frame was drawn again";
+  EXPECT_TRUE(stillShown) << "the still frame is no longer on screen";
+  EXPECT_EQ(changeDrawn, stillDrawn + 1) << "a change is drawn once";
+  EXPECT_TRUE(changeShown);
+  ASSERT_NE(cover, nullptr);
+  EXPECT_GT(exposedDrawn, changeDrawn) << "the uncovered window was not drawn again";
+  EXPECT_TRUE(exposeShown) << "the uncovered window does not show its picture";
+  EXPECT_GT(resizeDrawn, exposedDrawn) << "the resized window was not drawn again";
 }
 
 TEST(AppLoopTest, StateAndClockReachTheHostThroughTheModule) {
