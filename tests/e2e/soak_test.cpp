@@ -217,7 +217,7 @@ TEST(Soak, RandomPlayKeepsRunningWithFlatMemory) {
                               << game.Output() << game.Errors();
   EXPECT_EQ(game.Output().find("Runtime Error"), std::string::npos) << game.Output();
   const Sample longest = LongestSteps(game.Errors());
-  std::printf("soak: longest collector step %ld us outside loading (its CPU time at most %ld us), %ld us while loading\n",
+  std::printf("soak: longest collector step %ld us outside loading (longest CPU time of one %ld us, in the thread clock's ticks), %ld us while loading\n",
               longest.stepUs, longest.stepCpuUs, longest.loadStepUs);
 
   long warmRss = 0, warmGc = 0, lateRss = 0, lateGc = 0;
