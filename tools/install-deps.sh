@@ -9,7 +9,8 @@ packages=(
   libglfw3-dev libgl-dev libopenal-dev libstb-dev
   libgtest-dev libbenchmark-dev
   libvorbis-dev
-  clang libfuzzer-14-dev
+  clang-14 libfuzzer-14-dev   # fuzz targets: compiler and libFuzzer of one version
+  bc                          # bench/whole_process.sh's arithmetic
   xvfb xauth xdotool openbox imagemagick
   x11-utils
   libx11-dev

@@ -1,27 +1,58 @@
 #!/usr/bin/env bash
-# Builds Korvane and runs every test: the normal build (warnings as errors) with
-# all tests under a private virtual display, then the unit tests again under
-# AddressSanitizer and UndefinedBehaviorSanitizer, then the game's tests in the
-# build without music.
+# Builds Korvane in every configuration it supports and runs each one's tests:
+#   main    the normal build (warnings as errors): its Debian package checked,
+#           then every test, windows and end-to-end included, on a private
+#           virtual display
+#   asan    unit and audio tests under AddressSanitizer and UndefinedBehaviorSanitizer
+#   stress  unit tests with the collector completing a cycle at every step
+#   fuzz    one clang tree with the fuzz targets and the benchmarks: every
+#           benchmark builds, every fuzz target runs briefly over its corpus
+#   silent  the game built without music (KORVANE_MUSIC=OFF): its unit and
+#           window tests
+#   browser the game built with Emscripten, played in headless Chromium
+# Each part is a function below; the parts run in parallel, at most
+# KORVANE_TEST_PARTS at a time (default: the number of cores), each writing its
+# log to build-logs/PART.log. The summary at the end gives each part's result
+# and time; the exit status is non-zero when any part failed.
+#
+# Usage: tools/test.sh [PART...]   (all parts when none is named)
 # Installs missing Debian packages first; safe to run again.
-set -euo pipefail
+set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=$(nproc)
+logs="$root/build-logs"
+fuzz_seconds=${KORVANE_FUZZ_SECONDS:-20}  # per fuzz target
 
-"$root/tools/install-deps.sh"
+"$root/tools/install-deps.sh" || exit 1
+source "$root/tools/xvfb.sh"
 
-build_tree() { # build_tree DIR [cmake options...]
+# Sound goes to OpenAL Soft's silent null output in every part.
+export ALSOFT_DRIVERS=null
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1
+if command -v ccache >/dev/null; then
+  export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
+fi
+
+# build_tree DIR [--target T...] -- [cmake options...]: configures and builds
+# one tree. Two parts that share a tree take turns (a lock per tree), so a part
+# may build a tree another part also uses.
+build_tree() {
   local dir=$1; shift
-  cmake -S "$root" -B "$dir" -DKORVANE_WERROR=ON -DKORVANE_TESTS=ON "$@" >/dev/null
-  cmake --build "$dir" -j"$jobs"
+  local targets=()
+  while [ $# -gt 0 ] && [ "$1" != "--" ]; do targets+=("$1"); shift; done
+  [ $# -gt 0 ] && shift
+  (
+    flock 9
+    cmake -S "$root" -B "$dir" -DKORVANE_WERROR=ON "$@" >/dev/null &&
+      cmake --build "$dir" -j"$jobs" "${targets[@]}"
+  ) 9>"$logs/$(basename "$dir").lock"
 }
-build_tree "$root/build"
-build_tree "$root/build-asan" -DKORVANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+
+# --- the parts ----------------------------------------------------------------
 
 # The Debian package, from the normal build (no rebuild): lintian must find no
 # errors and the AppStream description must be valid. The package is then
 # unpacked and started by tests/e2e/desktop_package_test.cpp within ctest.
-# Called in a condition, where set -e does not hold: each step says so itself.
 check_package() {
   rm -f "$root"/build/korvane_*.deb
   cmake --build "$root/build" --target package >/dev/null || return 1
@@ -33,43 +64,127 @@ check_package() {
   return $failed
 }
 
+part_main() {
+  build_tree "$root/build" -- -DKORVANE_TESTS=ON || return 1
+  local status=0
+  check_package || status=1
+  start_private_xvfb || return 1
+  ctest --test-dir "$root/build" --output-on-failure -j"$jobs" || status=1
+  return $status
+}
+
+part_asan() {
+  build_tree "$root/build-asan" --target unit_tests audio_tests -- \
+    -DKORVANE_TESTS=ON -DKORVANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug || return 1
+  ctest --test-dir "$root/build-asan" -L 'unit|audio' --output-on-failure -j"$jobs"
+}
+
+part_stress() {
+  build_tree "$root/build-stress" --target unit_tests -- -DKORVANE_TESTS=ON -DKORVANE_GC_STRESS=ON || return 1
+  ctest --test-dir "$root/build-stress" -L unit --output-on-failure -j"$jobs"
+}
+
+# Every fuzz target runs over its corpus (tests/fuzz/corpus/TARGET, or the
+# name without "_fuzz"); a target without a corpus fails the part. Paths are
+# absolute: state_load_fuzz works in a scratch folder of its own.
+part_fuzz() {
+  CC=clang-14 CXX=clang++-14 build_tree "$root/build-fuzz" -- \
+    -DKORVANE_TESTS=OFF -DKORVANE_FUZZ=ON -DKORVANE_BENCH=ON || return 1
+  local program target corpus scratch status=0
+  for program in "$root"/build-fuzz/tests/fuzz/*_fuzz; do
+    target=$(basename "$program")
+    corpus="$root/tests/fuzz/corpus/$target"
+    [ -d "$corpus" ] || corpus="$root/tests/fuzz/corpus/${target%_fuzz}"
+    if [ ! -d "$corpus" ]; then
+      echo "== $target: no corpus under tests/fuzz/corpus/"
+      status=1
+      continue
+    fi
+    echo "== $target: $fuzz_seconds s over ${corpus#"$root"/}"
+    # New inputs go to a scratch folder, never into the seeds; a crashing
+    # input is kept beside the logs.
+    scratch=$(mktemp -d "/tmp/korvane-fuzz-$target-XXXXXX")
+    "$program" -max_total_time="$fuzz_seconds" -print_final_stats=1 -artifact_prefix="$logs/$target-" \
+      "$scratch" "$corpus" || status=1
+    rm -rf -- "$scratch"
+  done
+  return $status
+}
+
 # The silent configuration (KORVANE_MUSIC=OFF: effects only, a plain on/off
 # sound switch): the game's unit and window tests in a small tree of their own.
 silent_game_tests=(game_drawing_test game_saved_state_test game_play_rules_test game_window_test game_play_test)
-build_silent_tree() {
-  cmake -S "$root" -B "$root/build-silent" -DKORVANE_WERROR=ON -DKORVANE_TESTS=ON -DKORVANE_MUSIC=OFF >/dev/null
-  cmake --build "$root/build-silent" -j"$jobs" --target korvane_data "${silent_game_tests[@]}"
-}
-run_silent_tests() {
+part_silent() {
+  build_tree "$root/build-silent" --target korvane_data "${silent_game_tests[@]}" -- \
+    -DKORVANE_TESTS=ON -DKORVANE_MUSIC=OFF || return 1
+  start_private_xvfb || return 1
   local test failed=0
   for test in "${silent_game_tests[@]}"; do
     "$root/build-silent/tests/game/$test" --gtest_brief=1 || failed=1
   done
   return $failed
 }
-build_silent_tree
 
 # The browser build (tools/web.sh) played in headless Chromium by
 # tests/web/play_test.js, with puppeteer-core as pinned by its lock file.
-# Screenshots go to build-web/test-output. Called in a condition, where set -e
-# does not hold: each step says so itself.
-check_browser() {
+# Screenshots go to build-web/test-output.
+part_browser() {
   "$root/tools/web.sh" --build-only || return 1
   (cd "$root/tests/web" && npm ci --no-audit --no-fund --loglevel=error) || return 1
   node "$root/tests/web/play_test.js" "$root/build-web/site" "$root/build-web/test-output"
 }
 
-# Window and end-to-end tests get a display of their own, so they neither need a
-# desktop nor disturb one; sound goes to OpenAL Soft's silent null output.
-source "$root/tools/xvfb.sh"
-start_private_xvfb
-export ALSOFT_DRIVERS=null
+all_parts=(main asan stress fuzz silent browser)
 
-status=0
-check_package || status=1
-ctest --test-dir "$root/build" --output-on-failure -j"$jobs" || status=1
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --test-dir "$root/build-asan" -L unit --output-on-failure -j"$jobs" || status=1
-run_silent_tests || status=1
-check_browser || status=1
-exit $status
+# --- running them ---------------------------------------------------------------
+
+parts=("$@")
+[ ${#parts[@]} -eq 0 ] && parts=("${all_parts[@]}")
+for part in "${parts[@]}"; do
+  if ! declare -F "part_$part" >/dev/null; then
+    echo "test.sh: no part '$part' (parts: ${all_parts[*]})" >&2
+    exit 2
+  fi
+done
+max_running=${KORVANE_TEST_PARTS:-$jobs}
+mkdir -p "$logs"
+
+declare -A pid_of started_at
+run_part() { # in a subshell of its own: its display and traps stay its own
+  local part=$1
+  ( set -o pipefail; "part_$part" ) >"$logs/$part.log" 2>&1
+  echo $? >"$logs/$part.status"
+}
+
+start=$(date +%s)
+for part in "${parts[@]}"; do
+  while [ "$(jobs -rp | wc -l)" -ge "$max_running" ]; do wait -n; done
+  rm -f "$logs/$part.status"
+  started_at[$part]=$(date +%s)
+  echo "test.sh: $part started (log: build-logs/$part.log)"
+  run_part "$part" &
+  pid_of[$part]=$!
+done
+wait
+
+failed=0
+echo
+echo "test.sh: results ($(($(date +%s) - start)) s in all)"
+for part in "${parts[@]}"; do
+  status=$(cat "$logs/$part.status" 2>/dev/null || echo 1)
+  took=$(($(stat -c %Y "$logs/$part.log") - started_at[$part]))
+  if [ "$status" = 0 ]; then
+    printf '  %-10s passed  %5d s\n' "$part" "$took"
+  else
+    printf '  %-10s FAILED  %5d s   (build-logs/%s.log)\n' "$part" "$took" "$part"
+    failed=1
+  fi
+done
+for part in "${parts[@]}"; do
+  if [ "$(cat "$logs/$part.status" 2>/dev/null || echo 1)" != 0 ]; then
+    echo
+    echo "--- last lines of build-logs/$part.log"
+    tail -n 40 "$logs/$part.log"
+  fi
+done
+exit $failed
