@@ -1,5 +1,7 @@
 #include "host/entry.h"
 
+#include <AL/alc.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -8,10 +10,11 @@
 #include "runtime/errors.h"
 #include "runtime/string.h"
 
+namespace {
+// The OpenAL device and context; null when opening failed or was not tried.
 ALCdevice* alcDevice = nullptr;
 ALCcontext* alcContext = nullptr;
 
-namespace {
 
 constexpr int kWindowWidth = 640;
 constexpr int kWindowHeight = 480;

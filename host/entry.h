@@ -9,14 +9,8 @@
 // process then). Audio failures are printed and ignored.
 #pragma once
 
-#include <AL/alc.h>
-
 // The framework start-up, called once by main; returns 0.
 int vl_std_main(int argc, const char* argv[]);
-
-// The OpenAL device and context; null when opening failed or was not tried.
-extern ALCdevice* alcDevice;
-extern ALCcontext* alcContext;
 
 // Opens the 640x480 window centred on the primary monitor, titled "Korvane",
 // then OpenAL's default device and a context on it.

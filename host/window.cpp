@@ -136,6 +136,10 @@ void SetTitle(const char* title) {
 }
 
 bool IsOpened() { return window && !glfwWindowShouldClose(window); }
+
+void RequestClose() {
+  if (window) glfwSetWindowShouldClose(window, GLFW_TRUE);
+}
 bool IsIconified() { return Attribute(GLFW_ICONIFIED); }
 bool IsActive() { return Attribute(GLFW_FOCUSED); }
 

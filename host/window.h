@@ -56,6 +56,9 @@ void SetPos(int x, int y);
 void SetTitle(const char* title);
 
 bool IsOpened();     // false once the user asked to close the window
+// Asks for the window to close, as its close button does: the host loop ends
+// after the pass it is in.
+void RequestClose();
 bool IsIconified();  // minimised
 bool IsActive();     // holds the input focus
 

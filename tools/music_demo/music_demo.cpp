@@ -9,7 +9,6 @@
 // starts the player and shows one bar per voice with its current volume. The window closes by itself after `seconds` seconds of music
 // (default 20; 0 plays until the window is closed). `seed` picks the
 // arrangement (default 1).
-#include <GLFW/glfw3.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -71,7 +70,7 @@ class DemoApp : public vl_app_App {
         vl_app_Millisecs() - playingSinceMs >= playSeconds * kMsPerSecond) {
       // Time is up: close the window as a person would; the host loop ends
       // and the program shuts audio down in order.
-      glfwSetWindowShouldClose(hostwin::Handle(), GLFW_TRUE);
+      hostwin::RequestClose();
     }
     return 0;
   }
