@@ -88,7 +88,7 @@ part_stress() {
 # name without "_fuzz"); a target without a corpus fails the part. Paths are
 # absolute: state_load_fuzz works in a scratch folder of its own.
 part_fuzz() {
-  CC=clang-14 CXX=clang++-14 build_tree "$root/build-fuzz" -- \
+  CC=clang-14 CXX=clang++-14 build_tree "$root/build-fuzz" --target fuzz_targets benchmarks -- \
     -DKORVANE_TESTS=OFF -DKORVANE_FUZZ=ON -DKORVANE_BENCH=ON || return 1
   local program target corpus scratch status=0
   for program in "$root"/build-fuzz/tests/fuzz/*_fuzz; do
