@@ -15,7 +15,6 @@ namespace {
 ALCdevice* alcDevice = nullptr;
 ALCcontext* alcContext = nullptr;
 
-
 constexpr int kWindowWidth = 640;
 constexpr int kWindowHeight = 480;
 const char kWindowTitle[] = "Korvane";
