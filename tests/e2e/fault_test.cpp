@@ -19,6 +19,7 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -170,6 +171,37 @@ TEST_F(Faults, NoDataFolderAtAllIsTheSameAsAnEmptyOne) {
   ExpectStillRunningWithoutErrors();
 }
 
+// Damages one PNG or WAV file in the way `kind` (0-4) names: cut in the
+// middle, emptied, its body overwritten, header sizes that lie, or the other
+// kind of file's bytes under its name.
+void DamageFile(const fs::path& file, size_t kind, const std::string& someWav, const std::string& somePng) {
+  std::string bytes = e2e::ReadFile(file);
+  const bool png = file.extension() == ".png";
+  switch (kind) {
+    case 0:
+      bytes.resize(bytes.size() / 2);
+      break;
+    case 1:
+      bytes.clear();
+      break;
+    case 2:
+      for (size_t k = 48; k < bytes.size(); k += 7) bytes[k] = static_cast<char>(bytes[k] ^ 0x5a);
+      break;
+    case 3:  // PNG width and height, WAV chunk sizes
+      if (png && bytes.size() > 24) {
+        bytes.replace(16, 8, "\x3f\xff\xff\xff\x3f\xff\xff\xff", 8);
+      } else if (bytes.size() > 44) {
+        bytes.replace(4, 4, "\xff\xff\xff\x7f", 4);
+        bytes.replace(40, 4, "\xff\xff\xff\x7f", 4);
+      }
+      break;
+    default:
+      bytes = png ? someWav : somePng;
+      break;
+  }
+  e2e::WriteFile(file, bytes);
+}
+
 // Every PNG and WAV file damaged in one of several ways: cut short, cut to
 // nothing, bytes overwritten past the header, a header promising far more
 // than the file holds, or the other kind's bytes under the name.
@@ -181,33 +213,36 @@ void DamageDataFiles(const fs::path& data) {
   std::sort(files.begin(), files.end());
   const std::string someWav = e2e::ReadFile(data / "sfx" / "002.wav");
   const std::string somePng = e2e::ReadFile(data / "parts.png");
-  for (size_t i = 0; i < files.size(); ++i) {
-    std::string bytes = e2e::ReadFile(files[i]);
-    const bool png = files[i].extension() == ".png";
-    switch (i % 5) {
-      case 0:  // cut in the middle
-        bytes.resize(bytes.size() / 2);
-        break;
-      case 1:  // empty
-        bytes.clear();
-        break;
-      case 2:  // body overwritten
-        for (size_t k = 48; k < bytes.size(); k += 7) bytes[k] = static_cast<char>(bytes[k] ^ 0x5a);
-        break;
-      case 3:  // header sizes that lie: PNG width and height, WAV chunk sizes
-        if (png && bytes.size() > 24) {
-          bytes.replace(16, 8, "\x3f\xff\xff\xff\x3f\xff\xff\xff", 8);
-        } else if (bytes.size() > 44) {
-          bytes.replace(4, 4, "\xff\xff\xff\x7f", 4);
-          bytes.replace(40, 4, "\xff\xff\xff\x7f", 4);
-        }
-        break;
-      default:  // the other kind of file under this name
-        bytes = png ? someWav : somePng;
-        break;
-    }
-    e2e::WriteFile(files[i], bytes);
+  for (size_t i = 0; i < files.size(); ++i) DamageFile(files[i], i % 5, someWav, somePng);
+}
+
+// The music's files: every instrument and the song image damaged in each of
+// the ways above, one instrument missing. Their voices stay silent and the
+// song empty: the player prints its "Music File : " line and no decoded cell,
+// and the game plays on.
+TEST_F(Faults, DamagedOrMissingMusicFilesLeaveTheMusicSilentAndTheGamePlaying) {
+  if (!KORVANE_MUSIC) GTEST_SKIP() << "built with KORVANE_MUSIC=OFF: the game reads no music files";
+  const fs::path data = game.CopyData();
+  const std::string someWav = e2e::ReadFile(data / "sfx" / "002.wav");
+  const std::string somePng = e2e::ReadFile(data / "parts.png");
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::directory_iterator(data / "inst")) files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+  ASSERT_EQ(files.size(), 12u);
+  for (size_t i = 0; i < files.size(); ++i) DamageFile(files[i], i % 5, someWav, somePng);
+  fs::remove(data / "inst" / "bass0.wav");
+  ASSERT_NO_FATAL_FAILURE(Launch());
+  ASSERT_TRUE(PlayAPath()) << game.Output();
+  e2e::Sleep(1000);
+  const std::string out = game.Output();
+  EXPECT_NE(out.find("Music File : inst/song.png\n"), std::string::npos) << out;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    EXPECT_EQ(line.find_first_not_of("0123456789:"), line.empty() ? std::string::npos : 0u)
+        << "a cell decoded from a damaged song image: " << line;
   }
+  EXPECT_EQ(game.Errors().find("inst/"), std::string::npos) << game.Errors();
+  ExpectStillRunningWithoutErrors();
 }
 
 TEST_F(Faults, TruncatedAndCorruptImagesAndSoundsAreSkipped) {
