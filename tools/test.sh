@@ -113,16 +113,15 @@ part_fuzz() {
 
 # The silent configuration (KORVANE_MUSIC=OFF: effects only, a plain on/off
 # sound switch): the game's unit and window tests in a small tree of their own.
+# They run through ctest, one process per case as in the main part: the game
+# harness is one window per process, so a case that needs a fresh start (the
+# loading screen) must not follow others in the same process.
 silent_game_tests=(game_drawing_test game_saved_state_test game_play_rules_test game_window_test game_play_test)
 part_silent() {
   build_tree "$root/build-silent" --target korvane_data "${silent_game_tests[@]}" -- \
     -DKORVANE_TESTS=ON -DKORVANE_MUSIC=OFF || return 1
   start_private_xvfb || return 1
-  local test failed=0
-  for test in "${silent_game_tests[@]}"; do
-    "$root/build-silent/tests/game/$test" --gtest_brief=1 || failed=1
-  done
-  return $failed
+  ctest --test-dir "$root/build-silent/tests/game" --output-on-failure -j"$jobs"
 }
 
 # The browser build (tools/web.sh) played in headless Chromium by
