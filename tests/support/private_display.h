@@ -50,8 +50,9 @@ class PrivateDisplay {
     hadPrevious_ = std::getenv("DISPLAY") != nullptr;
     display_ = ":" + std::to_string(std::atoi(number));
     setenv("DISPLAY", display_.c_str(), 1);
+    accepting_ = WaitUntilAcceptingClients();
     wantsWindowManager_ = withWindowManager;
-    if (withWindowManager) StartWindowManager();
+    if (accepting_ && withWindowManager) StartWindowManager();
   }
 
   ~PrivateDisplay() {
@@ -67,7 +68,7 @@ class PrivateDisplay {
   PrivateDisplay(const PrivateDisplay&) = delete;
   PrivateDisplay& operator=(const PrivateDisplay&) = delete;
 
-  bool ready() const { return !display_.empty() && (!wantsWindowManager_ || managed_); }
+  bool ready() const { return accepting_ && (!wantsWindowManager_ || managed_); }
 
  private:
   static void QuietChild() {
@@ -77,8 +78,19 @@ class PrivateDisplay {
     dup2(devNull, STDERR_FILENO);
   }
 
-  // A fresh server sometimes turns the first client away; a window manager
-  // that ended at once is started again.
+  // A fresh server sometimes turns its first client away (the program under
+  // test would then fail to open its window): the display is ready once a
+  // client of our own (xprop) has got through.
+  static bool WaitUntilAcceptingClients() {
+    constexpr int kTries = 100;  // 100 ms apart: 10 s for a busy machine
+    for (int tries = 0; tries < kTries; ++tries) {
+      if (std::system("xprop -root >/dev/null 2>&1") == 0) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+  }
+
+  // A window manager that ended at once is started again.
   void StartWindowManager() {
     constexpr int kAttempts = 3;
     for (int attempt = 0; attempt < kAttempts && !managed_; ++attempt) {
@@ -111,6 +123,7 @@ class PrivateDisplay {
   pid_t server_ = -1;
   pid_t windowManager_ = -1;
   bool wantsWindowManager_ = false;
+  bool accepting_ = false;
   bool managed_ = false;
   std::string display_;
   std::string previous_;
