@@ -45,6 +45,7 @@ int last_alloced;
 unsigned char gc_force_sweep;
 gc_object* gc_cache[kGcCacheClasses];
 void (*gc_root_marker)();
+const gc_step_hooks* gc_step_observer;
 
 namespace {
 
@@ -411,9 +412,7 @@ void sweep() {
   last_alloced = gc_alloced_bytes;
 }
 
-}  // namespace
-
-int gc_collect() {
+void collect_step() {
 #ifdef KORVANE_GC_STRESS
   // Stress builds finish a whole cycle and run every destructor at each step.
   gc_force_sweep = 1;
@@ -426,5 +425,14 @@ int gc_collect() {
     gc_flush_free(gc_free_bytes);
     gc_force_sweep = 0;
   }
+}
+
+}  // namespace
+
+int gc_collect() {
+  const gc_step_hooks* observer = gc_step_observer;
+  if (observer) observer->before();
+  collect_step();
+  if (observer) observer->after();
   return 0;
 }

@@ -107,6 +107,16 @@ extern gc_object* gc_cache[kGcCacheClasses];
 // vl_graphics_renderDevice, in that order; tests install their own.
 extern void (*gc_root_marker)();
 
+// Watches the collector's steps from outside (tools that time them): when
+// set, gc_collect() calls before() first and after() once the step is done,
+// so before() still sees a pending gc_force_sweep. Null, the default, costs a
+// step one test.
+struct gc_step_hooks {
+  void (*before)();
+  void (*after)();
+};
+extern const gc_step_hooks* gc_step_observer;
+
 // ---------------------------------------------------------------------------
 // Collector operations
 
@@ -124,7 +134,7 @@ void gc_free(gc_object* p);
 // Finalises garbage worth at least `size` bytes, oldest first.
 void gc_flush_free(int size);
 // One collector step; the host loop calls it after every call into the
-// application. Returns 0.
+// application. Returns 0. Reports to gc_step_observer when set.
 int gc_collect();
 // Queues the roots (through gc_root_marker).
 void gc_mark();

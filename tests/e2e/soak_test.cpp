@@ -121,7 +121,7 @@ class RandomPlayer {
   std::mt19937 random_;
 };
 
-// The soak's figures come from the wrapper around the host's collector steps:
+// The soak's figures come from the observer on the host's collector steps:
 // if the host stopped reaching it, the soak would measure nothing.
 TEST(CollectorObserver, ReportsTheHostsCollectorStepsEverySecond) {
   if (!fs::is_directory(KORVANE_BUILD_DATA_DIR)) GTEST_SKIP() << "the build has no generated data folder";

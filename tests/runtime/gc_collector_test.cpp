@@ -222,6 +222,36 @@ TEST_F(CollectorTest, RootsAreQueuedThroughTheHookInItsOrder) {
   gc_root_marker = gctest::mark_root;
 }
 
+// What the step observer saw: one entry per call, 'b' (before) or 'a'
+// (after), whether a forced sweep was pending and how many objects had been
+// finalised so far.
+struct ObservedCall {
+  char hook;
+  bool forced;
+  size_t finalised;
+  bool operator==(const ObservedCall& o) const {
+    return hook == o.hook && forced == o.forced && finalised == o.finalised;
+  }
+};
+std::vector<ObservedCall> observed_calls;
+const gc_step_hooks kRecordingObserver{
+    [] { observed_calls.push_back({'b', gc_force_sweep != 0, finalised().size()}); },
+    [] { observed_calls.push_back({'a', gc_force_sweep != 0, finalised().size()}); }};
+
+// Timing tools rely on the hook seeing every step from both sides: before it
+// the forced sweep is still pending, after it the step's work is done.
+TEST_F(CollectorTest, StepObserverSeesEveryStepBeforeAndAfter) {
+  observed_calls.clear();
+  gc_step_observer = &kRecordingObserver;
+  gc_collect();
+  new Tracked(1);
+  force_collect();
+  gc_step_observer = nullptr;
+  gc_collect();
+  const std::vector<ObservedCall> expected = {{'b', false, 0}, {'a', false, 0}, {'b', true, 0}, {'a', false, 1}};
+  EXPECT_EQ(observed_calls, expected) << "a step unobserved, observed twice or out of order";
+}
+
 TEST_F(CollectorTest, EmptyArraysAreSharedPermanentAndNeverMoved) {
   Array<int> made_empty(0);
   Array<int> default_empty;
