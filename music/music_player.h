@@ -101,5 +101,14 @@ class vl_KXTrackr_KXPlayer : public Object {
   void DecodePattern(int frame, int step);
   void StartBar();
   void StartSection();
+  // The parts of m_KX_PlayNote, in the order it runs them.
+  bool IsVoiceMuted(int v);
+  void UpdateChordPitch();
+  void AssignVoiceChannels();
+  void StrikeDrum(int v, int note, bool muted, int channel);
+  float ApplyCellVolume(int v, int volume, bool muted, int channel);
+  void FollowEnvelope(int v, int channel, float level);
+  void StartMelodicNote(int v, int note, int channel);
+  void ApplySlide(int v, int channel, int command, int param);
   int ActiveVoices() const;
 };

@@ -184,101 +184,128 @@ void vl_KXTrackr_KXPlayer::StartSection() {
   if (playState > 1 && mute[kDrumVoiceA] == 1 && mute[kDrumVoiceB] == 1) mute[kDrumVoiceA] = 0;
 }
 
+// Plays one cell on voice v: a drum hit or a looping melodic note, the cell's
+// volume, the envelope's fall and a pitch slide, in that order.
 int vl_KXTrackr_KXPlayer::m_KX_PlayNote(int v, int note, int volume, int command, int param) {
   if (v < 0 || v >= kVoiceSlots) return 0;
-  int muted = mute[v];
-  if (playState < kPlaying) {
-    chordPitch = 1.0f;
-  } else {
-    if (barsLeft < 2 && row >= kFillFirstRow && row <= kLastRow && fill[v] == 1 &&
-        nextMute[v] == 0) {
-      muted = 0;  // a fill leading into the next section
-    }
-    chordPitch = 1.0f;
-    if (chordQueue.Length() > 0) {
-      // The space that separates two chord patterns is no chord letter:
-      // that bar is played untransposed rather than at a rate of 0.
-      const float letterPitch = m_GetPitch_Alpha(chordQueue[0]);
-      if (letterPitch > 0.0f) chordPitch = letterPitch;
-    }
-  }
-  const int voices = ActiveVoices();
-  for (int i = 0; i < voices; ++i) voiceChannel[i] = channelBase - 1 - i;
+  const bool muted = IsVoiceMuted(v);
+  UpdateChordPitch();
+  AssignVoiceChannels();
   const int channel = voiceChannel[v];
 
-  // Drum voices.
-  if (v == kDrumVoiceA || v == kDrumVoiceB) {
-    if (note > 0 && muted == 0 && channel > 0) {
-      vl_audio_StopChannel(channel);
-      const int drum = DrumForNote(note);
-      Array<vl_audio_Sound*> kit = v == kDrumVoiceA ? kitA : kitB;
-      if (drum > 0 && kit[drum] != nullptr) {
-        vl_audio_PlaySound(kit[drum], channel, kPlayOnce);
-        vl_audio_SetChannelPan(channel, v == kDrumVoiceA ? kDrumPanA : kDrumPanB);
-      }
-      voiceRate[v] = 1.0f;
-      voiceEnvelope[v] = kDrumEnvelope;
-    }
-  }
+  if (v == kDrumVoiceA || v == kDrumVoiceB) StrikeDrum(v, note, muted, channel);
+  const float level = ApplyCellVolume(v, volume, muted, channel);
+  FollowEnvelope(v, channel, level);
 
-  // Volume: cell volumes 1-30 map to 0-1; 31 silences the voice.
+  const bool melodic = v >= kFirstMelodicVoice && v <= kLastMelodicVoice;
+  if (melodic && note > 0) {
+    if (muted || channel <= 0) return 0;
+    StartMelodicNote(v, note, channel);
+  } else if (muted) {
+    return 0;
+  }
+  if (channel > 0) ApplySlide(v, channel, command, param);
+  return 0;
+}
+
+// A voice is silent while muted, except for a fill leading into the next
+// section (only once the song plays; while loading the mute flag holds).
+bool vl_KXTrackr_KXPlayer::IsVoiceMuted(int v) {
+  if (playState >= kPlaying && barsLeft < 2 && row >= kFillFirstRow && row <= kLastRow &&
+      fill[v] == 1 && nextMute[v] == 0) {
+    return false;
+  }
+  return mute[v] != 0;
+}
+
+// The melodic voices are transposed by the chord letter at the head of the
+// queue; before the song plays they sound untransposed.
+void vl_KXTrackr_KXPlayer::UpdateChordPitch() {
+  chordPitch = 1.0f;
+  if (playState < kPlaying || chordQueue.Length() == 0) return;
+  // The space that separates two chord patterns is no chord letter: that bar
+  // is played untransposed rather than at a rate of 0.
+  const float letterPitch = m_GetPitch_Alpha(chordQueue[0]);
+  if (letterPitch > 0.0f) chordPitch = letterPitch;
+}
+
+// Voice i plays on channel channelBase - 1 - i.
+void vl_KXTrackr_KXPlayer::AssignVoiceChannels() {
+  const int voices = ActiveVoices();
+  for (int i = 0; i < voices; ++i) voiceChannel[i] = channelBase - 1 - i;
+}
+
+// A drum note cuts the voice's previous hit and plays the kit's drum once.
+void vl_KXTrackr_KXPlayer::StrikeDrum(int v, int note, bool muted, int channel) {
+  if (note <= 0 || muted || channel <= 0) return;
+  vl_audio_StopChannel(channel);
+  const int drum = DrumForNote(note);
+  Array<vl_audio_Sound*> kit = v == kDrumVoiceA ? kitA : kitB;
+  if (drum > 0 && kit[drum] != nullptr) {
+    vl_audio_PlaySound(kit[drum], channel, kPlayOnce);
+    vl_audio_SetChannelPan(channel, v == kDrumVoiceA ? kDrumPanA : kDrumPanB);
+  }
+  voiceRate[v] = 1.0f;
+  voiceEnvelope[v] = kDrumEnvelope;
+}
+
+// Cell volumes 1-30 map to 0-1; 31 silences the voice. An audible cell volume
+// restarts the envelope. Returns the voice's volume after the cell.
+float vl_KXTrackr_KXPlayer::ApplyCellVolume(int v, int volume, bool muted, int channel) {
   float level = std::max((volume - 1) / (kHighestVolume - 1.0f), 0.0f);
   if (level > 1.0f) {
     level = 0.0f;
     voiceEnvelope[v] = 0.0f;
   }
-  float m = voiceVolume[v];
-  if (volume > 0 && channel >= 1 && muted == 0) {
+  if (volume > 0 && channel >= 1 && !muted) {
     voiceEnvelope[v] = kNoteEnvelope;
     vl_audio_SetChannelVolume(channel, level * masterVolume);
     voiceVolume[v] = level;
-    m = level;
+    return level;
   }
+  return voiceVolume[v];
+}
 
-  // Envelope: held while 1 or more, then the volume follows it down.
+// The envelope is held while 1 or more, then the volume follows it down.
+void vl_KXTrackr_KXPlayer::FollowEnvelope(int v, int channel, float level) {
   voiceEnvelope[v] -= kEnvelopeFallPerRow;
-  if (voiceEnvelope[v] < 1.0f) {
-    if (voiceEnvelope[v] < 0.0f) {
-      voiceEnvelope[v] = 0.0f;
-      m = 0.0f;
-    } else {
-      m *= voiceEnvelope[v];
-    }
-    if (channel > 0) {
-      vl_audio_SetChannelVolume(channel, m * masterVolume);
-      voiceVolume[v] = m;
-    }
+  if (voiceEnvelope[v] >= 1.0f) return;
+  if (voiceEnvelope[v] < 0.0f) {
+    voiceEnvelope[v] = 0.0f;
+    level = 0.0f;
+  } else {
+    level *= voiceEnvelope[v];
   }
-
-  // Melodic voices start a looping note; the rate is set before the sample
-  // starts so the first samples already sound at the note's pitch.
-  const bool melodic = v >= kFirstMelodicVoice && v <= kLastMelodicVoice;
-  if (melodic && note > 0) {
-    if (muted != 0 || channel <= 0) return 0;
-    vl_audio_StopChannel(channel);
-    const float rate = m_GetPitch(note) * chordPitch;
-    voiceRate[v] = rate;
-    voiceEnvelope[v] = kNoteEnvelope;
-    vl_audio_SetChannelRate(channel, rate);
-    if (instruments[v] != nullptr) {
-      voiceSounding[v] = 1;
-      vl_audio_PlaySound(instruments[v], channel, kPlayLooping);
-    }
-  } else if (muted != 0) {
-    return 0;
-  }
-
   if (channel > 0) {
-    float rate = voiceRate[v];
-    switch (command) {
-      case kSlideUpFine: rate = std::min(rate + param / kFineSlideDivisor, kHighestRate); break;
-      case kSlideUp: rate = std::min(rate + param / kSlideDivisor, kHighestRate); break;
-      case kSlideDownFine: rate = std::max(rate - param / kFineSlideDivisor, kLowestRate); break;
-      case kSlideDown: rate = std::max(rate - param / kSlideDivisor, kLowestRate); break;
-      default: return 0;  // 8 and 27 act in m_KX_MusicPlay; others do nothing
-    }
-    voiceRate[v] = rate;
-    vl_audio_SetChannelRate(channel, rate);
+    vl_audio_SetChannelVolume(channel, level * masterVolume);
+    voiceVolume[v] = level;
   }
-  return 0;
+}
+
+// A melodic note starts a looping sample; the rate is set before the sample
+// starts so the first samples already sound at the note's pitch.
+void vl_KXTrackr_KXPlayer::StartMelodicNote(int v, int note, int channel) {
+  vl_audio_StopChannel(channel);
+  const float rate = m_GetPitch(note) * chordPitch;
+  voiceRate[v] = rate;
+  voiceEnvelope[v] = kNoteEnvelope;
+  vl_audio_SetChannelRate(channel, rate);
+  if (instruments[v] != nullptr) {
+    voiceSounding[v] = 1;
+    vl_audio_PlaySound(instruments[v], channel, kPlayLooping);
+  }
+}
+
+// Slide commands bend the voice's rate, kept between a quarter and four times.
+void vl_KXTrackr_KXPlayer::ApplySlide(int v, int channel, int command, int param) {
+  float rate = voiceRate[v];
+  switch (command) {
+    case kSlideUpFine: rate = std::min(rate + param / kFineSlideDivisor, kHighestRate); break;
+    case kSlideUp: rate = std::min(rate + param / kSlideDivisor, kHighestRate); break;
+    case kSlideDownFine: rate = std::max(rate - param / kFineSlideDivisor, kLowestRate); break;
+    case kSlideDown: rate = std::max(rate - param / kSlideDivisor, kLowestRate); break;
+    default: return;  // 8 and 27 act in m_KX_MusicPlay; others do nothing
+  }
+  voiceRate[v] = rate;
+  vl_audio_SetChannelRate(channel, rate);
 }
