@@ -107,7 +107,7 @@ inline bool WriteBytes(const std::string& path, const std::vector<uint8_t>& byte
 
 // The generated game sample with this name ("inst/lead0.wav"), as WAV bytes.
 inline std::vector<uint8_t> GameSample(const std::string& file) {
-  for (const assetgen::SoundSpec& sample : assetgen::instrumentSamples()) {
+  for (const assetgen::SynthesisedSound& sample : assetgen::instrumentSamples()) {
     if (sample.file == file) return assetgen::encodeWav(sample.synth());
   }
   return {};

@@ -74,6 +74,37 @@ TEST(Canvas, SavedColoursAreUnpremultiplied) {
   EXPECT_EQ(px[4 + 3], 0) << "untouched pixel stays transparent";
 }
 
+// The contact sheet's resampling: a frame must not pick up its neighbour's
+// pixels, enlarging must keep hard pixel edges, and halving must average
+// colours by coverage (a half-transparent red stays red, not dark red).
+TEST(Canvas, ResamplingKeepsFramesApartAndColoursTrue) {
+  Canvas strip(2, 1, 1);
+  strip.blend(0, 0, rgb(255, 0, 0), 1);
+  strip.blend(1, 0, rgb(0, 0, 255), 1);
+  float s[4];
+  sampleBilinear(strip, 1.0f, 0.5f, {0, 0, 1, 1}, s);
+  EXPECT_FLOAT_EQ(s[2], 0) << "blue from the next frame bled in";
+  EXPECT_FLOAT_EQ(s[0], 0.5f) << "outside the frame counts as transparent";
+  sampleBilinear(strip, 1.0f, 0.5f, {0, 0, 2, 1}, s);
+  EXPECT_FLOAT_EQ(s[0], 0.5f);
+  EXPECT_FLOAT_EQ(s[2], 0.5f);
+
+  Canvas big = enlargedNearest(strip, 3);
+  ASSERT_EQ(big.width(), 6);
+  ASSERT_EQ(big.height(), 3);
+  EXPECT_FLOAT_EQ(big.pixel(2, 2)[0], 1) << "enlarged pixels keep hard edges";
+  EXPECT_FLOAT_EQ(big.pixel(3, 0)[2], 1);
+
+  Canvas square(2, 2, 1);
+  square.blend(0, 0, rgb(255, 0, 0), 1);
+  square.blend(1, 1, rgb(255, 0, 0), 1);
+  Canvas half = halved(square);
+  ASSERT_EQ(half.width(), 1);
+  std::vector<uint8_t> px = half.toRgba8();
+  EXPECT_EQ(px[0], 255);
+  EXPECT_EQ(px[3], 128);
+}
+
 TEST(DistanceGrid, MatchesTheExactDistanceNearEdges) {
   Canvas c(32, 32, 2);
   auto exact = [](Vec2 p) { return sdCircle(p, {16, 16}, 9); };

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/tools/generated_data.h"
+#include "tools/assetgen/geometry.h"
 
 namespace {
 
@@ -143,7 +144,7 @@ std::vector<double> radialProfile(const Image& img, Rect r) {
   std::vector<double> profile;
   double sum = 0;
   for (int i = 0; i < 72; ++i) {
-    double a = i * 5.0 * 3.14159265 / 180, cx = r.x + r.w / 2.0, cy = r.y + r.h / 2.0;
+    double a = assetgen::toRadians(i * 5.0f), cx = r.x + r.w / 2.0, cy = r.y + r.h / 2.0;
     double dist = 0;
     for (double t = 0; t < r.w / 2.0; t += 0.25) {
       int x = int(cx + std::cos(a) * t), y = int(cy + std::sin(a) * t);

@@ -79,6 +79,53 @@ void Canvas::pixelRange(Box b, int& x0, int& y0, int& x1, int& y1) const {
   y1 = std::min(height_, int(std::ceil(b.y1 * level_)));
 }
 
+void sampleBilinear(const Canvas& src, float x, float y, PixelRect region, float out[4]) {
+  x -= 0.5f;
+  y -= 0.5f;
+  int ix = int(std::floor(x)), iy = int(std::floor(y));
+  float fx = x - ix, fy = y - iy;
+  for (int k = 0; k < 4; ++k) out[k] = 0;
+  for (int j = 0; j < 2; ++j)
+    for (int i = 0; i < 2; ++i) {
+      int px = ix + i, py = iy + j;
+      if (px < region.x || py < region.y || px >= region.x + region.w || py >= region.y + region.h) continue;
+      float w = (i ? fx : 1 - fx) * (j ? fy : 1 - fy);
+      const float* s = src.pixel(px, py);
+      for (int k = 0; k < 4; ++k) out[k] += s[k] * w;
+    }
+}
+
+Canvas enlargedNearest(const Canvas& src, float scale) {
+  float w = src.width() * scale, h = src.height() * scale;
+  Canvas out(w, h, 1);
+  if (scale == 1) {
+    out.paste(src, 0, 0);
+    return out;
+  }
+  for (int y = 0; y < int(h); ++y)
+    for (int x = 0; x < int(w); ++x) {
+      const float* s = src.pixel(int(x / scale), int(y / scale));
+      if (s[3] > 0) out.blend(x, y, {s[0] / s[3], s[1] / s[3], s[2] / s[3], 1}, s[3]);
+    }
+  return out;
+}
+
+Canvas halved(const Canvas& src) {
+  const int w = src.width() / 2, h = src.height() / 2;
+  Canvas out(float(w), float(h), 1);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      float mean[4] = {0, 0, 0, 0};
+      for (int j = 0; j < 2; ++j)
+        for (int i = 0; i < 2; ++i) {
+          const float* s = src.pixel(x * 2 + i, y * 2 + j);
+          for (int k = 0; k < 4; ++k) mean[k] += s[k] * 0.25f;
+        }
+      if (mean[3] > 0) out.blend(x, y, {mean[0] / mean[3], mean[1] / mean[3], mean[2] / mean[3], 1}, mean[3]);
+    }
+  return out;
+}
+
 float DistanceGrid::operator()(Vec2 p) const {
   float gx = p.x * level_ - 0.5f - x0_, gy = p.y * level_ - 0.5f - y0_;
   float cx = std::min(std::max(gx, 0.0f), float(w_ - 1)), cy = std::min(std::max(gy, 0.0f), float(h_ - 1));

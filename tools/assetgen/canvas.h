@@ -70,6 +70,21 @@ class Canvas {
   std::vector<float> data_;
 };
 
+// A rectangle of pixels: left, top, width, height.
+struct PixelRect {
+  int x, y, w, h;
+};
+
+// Bilinear sample of `src`'s premultiplied pixels at pixel coordinates (x, y),
+// reading only pixels inside `region`: what lies outside is transparent, so a
+// frame of a sheet never bleeds in its neighbours.
+void sampleBilinear(const Canvas& src, float x, float y, PixelRect region, float out[4]);
+// `src` enlarged `scale` times, each pixel repeated (nearest neighbour), so
+// small pixel art stays sharp; scale 1 gives an exact copy.
+Canvas enlargedNearest(const Canvas& src, float scale);
+// `src` at half its width and height, each pixel the mean of a 2 x 2 block.
+Canvas halved(const Canvas& src);
+
 // Fills the shape `sdf` (design units) within `area`: each pixel is covered by
 // the part of its width inside the edge; `shader(p, d)` gives the straight
 // colour at design point p where the shape's distance is d.

@@ -10,8 +10,8 @@ Fonts::Fonts(const std::string& dir)
     : sansBold(dir + "/DejaVuSans-Bold.ttf"),
       monoBold(dir + "/DejaVuSansMono-Bold.ttf") {}
 
-const std::vector<SheetSpec>& imageSheets() {
-  static const std::vector<SheetSpec> sheets = {
+const std::vector<ImageSheet>& imageSheets() {
+  static const std::vector<ImageSheet> sheets = {
       {"common/icons", 32, 32, 16, drawIconFrame},
       {"common/Buttons", 64, 64, 16, drawButtonFrame},
       {"common/dpad", 32, 32, 16, drawPadFrame},
@@ -27,22 +27,22 @@ const std::vector<SheetSpec>& imageSheets() {
   return sheets;
 }
 
-int sheetColumns(const SheetSpec& s) {
+int sheetColumns(const ImageSheet& s) {
   int fit = kMaxSheetPixels / (s.frameWidth * kLevels[2]);
   return std::max(1, std::min(s.frames, fit));
 }
 
-int sheetRows(const SheetSpec& s) {
+int sheetRows(const ImageSheet& s) {
   int cols = sheetColumns(s);
   return (s.frames + cols - 1) / cols;
 }
 
-std::string sheetFileName(const SheetSpec& s, int level) {
+std::string sheetFileName(const ImageSheet& s, int level) {
   const char* suffix = level == 4 ? "-hd2" : level == 2 ? "-hd" : "";
   return s.name + suffix + ".png";
 }
 
-Canvas renderSheet(const SheetSpec& s, int level, const Fonts& fonts) {
+Canvas renderSheet(const ImageSheet& s, int level, const Fonts& fonts) {
   int cols = sheetColumns(s);
   Canvas sheet(float(cols * s.frameWidth), float(sheetRows(s) * s.frameHeight), level);
   for (int f = 0; f < s.frames; ++f) {

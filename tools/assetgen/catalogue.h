@@ -28,7 +28,8 @@ struct Fonts {
 // Draws frame `frame` into `c`, whose design size is the frame size.
 using FrameDrawer = void (*)(Canvas& c, int frame, const Fonts& fonts);
 
-struct SheetSpec {
+// One image file the generator writes, in every resolution.
+struct ImageSheet {
   std::string name;  // file name without resolution suffix and ".png"
   int frameWidth, frameHeight, frames;
   FrameDrawer draw;
@@ -37,12 +38,12 @@ struct SheetSpec {
 constexpr int kLevels[] = {1, 2, 4};
 constexpr int kMaxSheetPixels = 4096;  // common OpenGL texture size limit
 
-const std::vector<SheetSpec>& imageSheets();
-int sheetColumns(const SheetSpec& s);
-int sheetRows(const SheetSpec& s);
+const std::vector<ImageSheet>& imageSheets();
+int sheetColumns(const ImageSheet& s);
+int sheetRows(const ImageSheet& s);
 // "name.png", "name-hd.png" or "name-hd2.png".
-std::string sheetFileName(const SheetSpec& s, int level);
-Canvas renderSheet(const SheetSpec& s, int level, const Fonts& fonts);
+std::string sheetFileName(const ImageSheet& s, int level);
+Canvas renderSheet(const ImageSheet& s, int level, const Fonts& fonts);
 
 // The host's default font "kiri_font.png": 96 characters from code 32 in one
 // strip, each frame with a one-pixel transparent gutter on both sides.
@@ -51,12 +52,14 @@ Canvas renderDefaultFont(const Fonts& fonts);
 
 // Sound effects.
 constexpr int kSampleRate = 44100;
-struct SoundSpec {
+// One WAV file the generator synthesises: a sound effect or an instrument
+// sample of the song.
+struct SynthesisedSound {
   std::string file;         // "sfx/002.wav"
   std::string description;  // one line, for the developer notes
   std::vector<float> (*synth)();
 };
-const std::vector<SoundSpec>& soundEffects();
+const std::vector<SynthesisedSound>& soundEffects();
 // 16-bit mono PCM RIFF/WAVE bytes of samples in -1..1.
 std::vector<uint8_t> encodeWav(const std::vector<float>& samples);
 // PNG bytes of a canvas, or of 8-bit RGBA pixels.

@@ -14,8 +14,8 @@ constexpr float kLabelEm = 16;     // label text size
 constexpr float kScreenW = 640, kScreenH = 480;
 
 // A rendered sheet and where its frames lie.
-struct Sheet {
-  const SheetSpec* layout;
+struct RenderedSheet {
+  const ImageSheet* layout;
   Canvas pixels;
   int frameW() const { return layout->frameWidth * kLevel; }
   int frameH() const { return layout->frameHeight * kLevel; }
@@ -36,26 +36,9 @@ void label(Canvas& c, const Fonts& fonts, const std::string& text, Vec2 at) {
   fillSolid(c, s.bounds(), [&](Vec2 p) { return s.sd(p); }, rgb(235, 235, 240));
 }
 
-// Bilinear sample of premultiplied pixels, transparent outside the rectangle.
-void sample(const Canvas& src, float x, float y, int rx, int ry, int rw, int rh, float out[4]) {
-  x -= 0.5f;
-  y -= 0.5f;
-  int ix = int(std::floor(x)), iy = int(std::floor(y));
-  float fx = x - ix, fy = y - iy;
-  for (int k = 0; k < 4; ++k) out[k] = 0;
-  for (int j = 0; j < 2; ++j)
-    for (int i = 0; i < 2; ++i) {
-      int px = ix + i, py = iy + j;
-      if (px < rx || py < ry || px >= rx + rw || py >= ry + rh) continue;
-      float w = (i ? fx : 1 - fx) * (j ? fy : 1 - fy);
-      const float* s = src.pixel(px, py);
-      for (int k = 0; k < 4; ++k) out[k] += s[k] * w;
-    }
-}
-
 // Draws one frame centred on `centre` (virtual pixels of a screen preview),
 // scaled, turned and tinted the way the game's renderer does it.
-void drawFrame(Canvas& dst, const Sheet& sheet, int frame, Vec2 centre, float scale, Colour tintColour,
+void drawFrame(Canvas& dst, const RenderedSheet& sheet, int frame, Vec2 centre, float scale, Colour tintColour,
                float degrees = 0) {
   int fw = sheet.frameW(), fh = sheet.frameH();
   int rx = (frame % sheet.columns()) * fw, ry = (frame / sheet.columns()) * fh;
@@ -70,7 +53,7 @@ void drawFrame(Canvas& dst, const Sheet& sheet, int frame, Vec2 centre, float sc
       Vec2 p = dst.designPoint(x, y) - centre;
       Vec2 q = rotated(p, -degrees) * (float(dst.level()) / k);
       float s[4];
-      sample(sheet.pixels, rx + fw / 2.0f + q.x, ry + fh / 2.0f + q.y, rx, ry, fw, fh, s);
+      sampleBilinear(sheet.pixels, rx + fw / 2.0f + q.x, ry + fh / 2.0f + q.y, {rx, ry, fw, fh}, s);
       if (s[3] <= 0) continue;
       Colour straight{s[0] / s[3] * tintColour.r, s[1] / s[3] * tintColour.g, s[2] / s[3] * tintColour.b, 1};
       dst.blend(x, y, straight, s[3] * tintColour.a);
@@ -90,7 +73,7 @@ void oval(Canvas& c, Vec2 centre, float rx, float ry, Colour colour) {
 
 // The game's text writer: frame (code - 32) of the font per character,
 // advancing 7 virtual pixels, centred on the pen; alignment as in the game.
-void text(Canvas& c, const Sheet& font, const std::string& s, Vec2 at, float size, float alignX, float alignY,
+void text(Canvas& c, const RenderedSheet& font, const std::string& s, Vec2 at, float size, float alignX, float alignY,
           Colour colour) {
   const float advance = 7, lineHeight = 10;
   float total = advance * size * (float(s.size()) - 1);
@@ -109,19 +92,19 @@ void text(Canvas& c, const Sheet& font, const std::string& s, Vec2 at, float siz
   }
 }
 
-Canvas titlePreview(const std::map<std::string, Sheet>& sheets) {
+Canvas titlePreview(const std::map<std::string, RenderedSheet>& sheets) {
   Canvas c(kScreenW, kScreenH, kLevel);
   const float W = kScreenW, H = kScreenH;
   rect(c, {0, 0, W, H}, rgb(100, 160, 240));
   Colour white = rgb(255, 255, 255);
-  const Sheet& menu = sheets.at("menu");
+  const RenderedSheet& menu = sheets.at("menu");
   drawFrame(c, menu, 0, {W / 2, H / 2}, 3, withAlpha(white, 0.75f));
   drawFrame(c, menu, 2, {0.4f * W, H / 2}, 2, white);
   drawFrame(c, menu, 1, {W / 2, H / 2}, 3, white);
   drawFrame(c, sheets.at("logo"), 0, {0.4f * W, 0.2f * H}, 1.5f, white);
   rect(c, {W - 140, 0, W, H}, rgb(0, 0, 0, 0.4f));
   drawFrame(c, sheets.at("common/icons"), 4, {32, H / 2}, 2, rgb(50, 250, 50));
-  const Sheet& font = sheets.at("fonts/editundo");
+  const RenderedSheet& font = sheets.at("fonts/editundo");
   std::string best = "Top 10", last = "Last 10";
   for (int i = 0; i < 10; ++i) {
     best += "\\n" + std::string(11 - std::to_string(1200 - i * 97).size(), ' ') + std::to_string(1200 - i * 97);
@@ -129,38 +112,38 @@ Canvas titlePreview(const std::map<std::string, Sheet>& sheets) {
   }
   text(c, font, best, {W - 120, 60}, 1.5f, 0, 0, rgb(255, 200, 100));
   text(c, font, last, {W - 120, H / 2 + 20}, 1.5f, 0, 0, rgb(200, 255, 100));
-  const Sheet& buttons = sheets.at("common/Buttons");
+  const RenderedSheet& buttons = sheets.at("common/Buttons");
   for (int n = 0; n < 3; ++n) drawFrame(c, buttons, n, {0.2f * W * (n + 1), 0.7f * H}, 1.5f, white);
   drawFrame(c, buttons, 15, {0.4f * W, 0.7f * H}, 1.5f, withAlpha(white, 0.75f));
   drawFrame(c, sheets.at("common/ZEVOLogo"), 0, {W - 70, H - 40}, 0.5f, white);
   return c;
 }
 
-Canvas loadingPreview(const std::map<std::string, Sheet>& sheets) {
+Canvas loadingPreview(const std::map<std::string, RenderedSheet>& sheets) {
   Canvas c(kScreenW, kScreenH, kLevel);
   const float W = kScreenW, H = kScreenH, m = H;
   rect(c, {0, 0, W, H}, rgb(40, 40, 80));
   for (int k = 0; k <= 10; ++k) {
-    float a = (160 + 16 * k + 180) * kPi / 180;
+    float a = toRadians(160 + 16 * k + 180);
     oval(c, {W / 2 + std::sin(a) * m / 4, H / 2 - std::cos(a) * m / 4}, 8, 8, rgb(250, 250, 250, k / 10.0f));
   }
   oval(c, {W / 2, H / 2}, 0.3f * m, 0.3f * m, rgb(255, 255, 0, 0.8f));
   rect(c, {0, 0.4f * H, W, 0.6f * H}, rgb(250, 160, 60, 0.7f));
   drawFrame(c, sheets.at("common/ZEVOLogo"), 0, {W / 2, 0.48f * H}, 1, rgb(255, 255, 255));
   for (int k = 0; k <= 10; ++k) {
-    float a = (160 + 16 * k) * kPi / 180;
+    float a = toRadians(160 + 16 * k);
     oval(c, {W / 2 + std::sin(a) * m / 4, H / 2 - std::cos(a) * m / 4}, 8, 8, rgb(50, 50, 50, k / 10.0f));
   }
   return c;
 }
 
-Canvas playPreview(const std::map<std::string, Sheet>& sheets, bool paused) {
+Canvas playPreview(const std::map<std::string, RenderedSheet>& sheets, bool paused) {
   Canvas c(kScreenW, kScreenH, kLevel);
   const float W = kScreenW, H = kScreenH;
   rect(c, {0, 0, W, H}, paused ? rgb(240, 240, 100) : rgb(100, 240, 160));
   float E = std::min(W / 10, H / 8) / 32, S = 32 * E;
   float bx = W / 2 - 16 * 9 * E, by = H / 2 - 16 * 4 * E;
-  const Sheet& gems = sheets.at("gems");
+  const RenderedSheet& gems = sheets.at("gems");
   const Colour white = rgb(255, 255, 255);
   for (int col = 0; col < 10; ++col)
     for (int row = 0; row < 6; ++row) {
@@ -182,11 +165,11 @@ Canvas playPreview(const std::map<std::string, Sheet>& sheets, bool paused) {
               withAlpha(white, 0.8f), 45.0f * i);
   rect(c, {32, 4, 32 + (W - 64) * 0.6f, 28}, rgb(63, 63, 31, 0.85f));
   rect(c, {32, 28, 32 + (W - 64) * 0.4f, 52}, rgb(0, 80, 0, 0.85f));
-  const Sheet& font = sheets.at("fonts/editundo");
+  const RenderedSheet& font = sheets.at("fonts/editundo");
   text(c, font, "00012 : 00020", {W / 2, 24}, 2, 1, 1.4f, white);
   text(c, font, " 2 x 6", {W / 2, 48}, 2, 0.8f, 1.4f, white);
   text(c, font, "00000001234", {W, H - 4}, 2, 2, 1.8f, white);
-  const Sheet& icons = sheets.at("common/icons");
+  const RenderedSheet& icons = sheets.at("common/icons");
   drawFrame(c, icons, 0, {16, 16}, 1, white);
   if (paused) {
     float y = H / 2;
@@ -209,10 +192,10 @@ Canvas playPreview(const std::map<std::string, Sheet>& sheets, bool paused) {
 }  // namespace
 
 Canvas contactSheet(const Fonts& fonts) {
-  std::map<std::string, Sheet> sheets;
+  std::map<std::string, RenderedSheet> sheets;
   float width = 0, height = kMargin;
-  for (const SheetSpec& layout : imageSheets()) {
-    Sheet s{&layout, renderSheet(layout, kLevel, fonts)};
+  for (const ImageSheet& layout : imageSheets()) {
+    RenderedSheet s{&layout, renderSheet(layout, kLevel, fonts)};
     width = std::max(width, float(s.pixels.width()));
     height += kLabelEm * 1.5f + float(s.pixels.height()) + kMargin;
     sheets.emplace(layout.name, std::move(s));
@@ -231,20 +214,10 @@ Canvas contactSheet(const Fonts& fonts) {
     y += kLabelEm * 1.5f;
     float w = pic.width() * picScale, h = pic.height() * picScale;
     checkerboard(sheet, {kMargin, y, kMargin + w, y + h});
-    Canvas scaled(w, h, 1);
-    if (picScale == 1) {
-      scaled.paste(pic, 0, 0);
-    } else {
-      for (int py = 0; py < int(h); ++py)
-        for (int px = 0; px < int(w); ++px) {
-          const float* s = pic.pixel(int(px / picScale), int(py / picScale));
-          if (s[3] > 0) scaled.blend(px, py, {s[0] / s[3], s[1] / s[3], s[2] / s[3], 1}, s[3]);
-        }
-    }
-    sheet.compositeOver(scaled, int(kMargin), int(y), 1);
+    sheet.compositeOver(enlargedNearest(pic, picScale), int(kMargin), int(y), 1);
     y += h + kMargin;
   };
-  for (const SheetSpec& layout : imageSheets())
+  for (const ImageSheet& layout : imageSheets())
     place(sheetFileName(layout, kLevel) + "  (" + std::to_string(layout.frames) + " frames of " +
               std::to_string(layout.frameWidth * kLevel) + " x " + std::to_string(layout.frameHeight * kLevel) + ")",
           sheets.at(layout.name).pixels, 1);
@@ -259,18 +232,7 @@ Canvas contactSheet(const Fonts& fonts) {
     float top = y + (i / 2) * (kLabelEm * 1.5f + kScreenH + kMargin);
     label(sheet, fonts, titles[i], {x, top + kLabelEm});
     // Previews are drawn at two pixels per virtual pixel; show them halved.
-    Canvas half(kScreenW, kScreenH, 1);
-    for (int py = 0; py < int(kScreenH); ++py)
-      for (int px = 0; px < int(kScreenW); ++px) {
-        float acc[4] = {0, 0, 0, 0};
-        for (int j = 0; j < 2; ++j)
-          for (int k = 0; k < 2; ++k) {
-            const float* s = previews[i].pixel(px * 2 + k, py * 2 + j);
-            for (int m = 0; m < 4; ++m) acc[m] += s[m] * 0.25f;
-          }
-        if (acc[3] > 0) half.blend(px, py, {acc[0] / acc[3], acc[1] / acc[3], acc[2] / acc[3], 1}, acc[3]);
-      }
-    sheet.compositeOver(half, int(x), int(top + kLabelEm * 1.5f), 1);
+    sheet.compositeOver(halved(previews[i]), int(x), int(top + kLabelEm * 1.5f), 1);
   }
   return sheet;
 }

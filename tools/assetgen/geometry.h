@@ -15,6 +15,11 @@ namespace assetgen {
 
 constexpr float kPi = 3.14159265358979f;
 
+// Angles are given in degrees throughout the generator; these convert at the
+// one place a trigonometric function needs radians.
+inline float toRadians(float degrees) { return degrees * kPi / 180.0f; }
+inline float toDegrees(float radians) { return radians * 180.0f / kPi; }
+
 struct Vec2 {
   float x = 0, y = 0;
 };
@@ -30,11 +35,11 @@ inline Vec2 normalised(Vec2 a) {
   return l > 0 ? a * (1.0f / l) : Vec2{0, 0};
 }
 inline Vec2 rotated(Vec2 a, float degrees) {
-  float r = degrees * kPi / 180.0f, c = std::cos(r), s = std::sin(r);
+  float r = toRadians(degrees), c = std::cos(r), s = std::sin(r);
   return {a.x * c - a.y * s, a.x * s + a.y * c};
 }
 inline Vec2 polar(float degrees, float radius) {
-  float r = degrees * kPi / 180.0f;
+  float r = toRadians(degrees);
   return {std::cos(r) * radius, std::sin(r) * radius};
 }
 inline float clamp01(float v) { return std::min(1.0f, std::max(0.0f, v)); }
@@ -85,7 +90,7 @@ inline float sdRing(Vec2 p, Vec2 c, float r, float halfWidth) {
 // each side, with rounded ends.
 inline float sdArc(Vec2 p, Vec2 c, float r, float halfWidth, float midDegrees, float spanDegrees) {
   Vec2 q = rotated(p - c, -midDegrees);
-  float a = std::atan2(q.y, q.x) * 180.0f / kPi;
+  float a = toDegrees(std::atan2(q.y, q.x));
   if (std::fabs(a) <= spanDegrees) return std::fabs(length(q) - r) - halfWidth;
   Vec2 end = polar(a > 0 ? spanDegrees : -spanDegrees, r);
   return length(q - end) - halfWidth;

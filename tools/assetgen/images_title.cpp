@@ -126,7 +126,7 @@ void menuGlow(Canvas& c) {
   });
   const float tilt = -8, rx = 104, ry = 32;
   auto orbitPoint = [&](float deg) {
-    float r = deg * kPi / 180;
+    float r = toRadians(deg);
     return m + rotated({std::cos(r) * rx, std::sin(r) * ry}, tilt);
   };
   fillShape(c, all, [&](Vec2 p) { return std::fabs(sdEllipse(rotated(p - m, -tilt), {0, 0}, {rx, ry})) - 0.9f; },
@@ -134,7 +134,7 @@ void menuGlow(Canvas& c) {
   const float angles[kGemKinds] = {200, 250, 300, 30, 120};
   for (int k = 0; k < kGemKinds; ++k) {
     Vec2 at = orbitPoint(angles[k]);
-    float r = 9.0f + 3.0f * std::sin(angles[k] * kPi / 180);  // nearer gems look bigger
+    float r = 9.0f + 3.0f * std::sin(toRadians(angles[k]));  // nearer gems look bigger
     fillSoft(c, boxAround(at, r * 2), [&](Vec2 p) { return sdCircle(p, at, r); }, rgb(255, 250, 220, 0.35f), 0, r);
     drawGem(c, k + 1, at, r, (k - 2) * 12.0f);
   }
@@ -170,7 +170,7 @@ void drawLogo(Canvas& c, const Fonts& fonts) {
     int cp = (unsigned char)word[i];
     float adv = f.advance(cp, size);
     float mid = x + adv / 2 - centre.x;
-    float angle = mid / archRadius * 180 / kPi;
+    float angle = toDegrees(mid / archRadius);
     float lift = mid * mid / (2 * archRadius);
     Outline g = f.glyph(cp, size, {x, baseline}).transformed({x + adv / 2, baseline}, angle, 1, {0, lift});
     if (word[i] == 'o') {

@@ -96,8 +96,8 @@ Buffer bass() { return melodic(3.0f, {noteHz(kC2), 1.0f, 0.9f, 0.008f, {1.0f, 0.
 
 }  // namespace
 
-const std::vector<SoundSpec>& instrumentSamples() {
-  static const std::vector<SoundSpec> samples = {
+const std::vector<SynthesisedSound>& instrumentSamples() {
+  static const std::vector<SynthesisedSound> samples = {
       {"inst/d0-1.wav", "drum 1: kick", kick},
       {"inst/d0-2.wav", "drum 2: snare", snare},
       {"inst/d0-3.wav", "drum 3: closed hat", closedHat},

@@ -52,6 +52,6 @@ Song composeSong();
 std::vector<uint8_t> songImageRgba(const Song& song);
 
 // The instrument samples, with their file names under the data folder.
-const std::vector<SoundSpec>& instrumentSamples();
+const std::vector<SynthesisedSound>& instrumentSamples();
 
 }  // namespace assetgen

@@ -134,8 +134,8 @@ void putTag(std::vector<uint8_t>& out, const char* tag) { out.insert(out.end(), 
 
 }  // namespace
 
-const std::vector<SoundSpec>& soundEffects() {
-  static const std::vector<SoundSpec> sounds = {
+const std::vector<SynthesisedSound>& soundEffects() {
+  static const std::vector<SynthesisedSound> sounds = {
       {"sfx/001.wav", "spare: a soft bubble pop", popSound},
       {"sfx/002.wav", "marked gems shatter: a glassy crack with tinkling shards", shatterSound},
       {"sfx/003.wav", "path accepted: two rising bell notes (pitch rises with the combo)", acceptSound},
