@@ -18,7 +18,7 @@ namespace {
 constexpr int kCrashSignals[] = {SIGSEGV, SIGILL, SIGFPE};
 
 // The collector's roots: the framework's object-typed module globals.
-void MarkFrameworkRoots() {
+void markFrameworkRoots() {
   gc_enqueue(vl_graphics_device);
   gc_enqueue(vl_input_device);
   gc_enqueue(vl_audio_device);
@@ -34,7 +34,7 @@ int vl_std_main(int programArgc, const char* programArgv[]) {
   argv = programArgv;
   for (int signalNumber : kCrashSignals) std::signal(signalNumber, sighandler);
   gc_init1();
-  gc_root_marker = MarkFrameworkRoots;
+  gc_root_marker = markFrameworkRoots;
   vlInit();
   gc_init2();
   vlMain();

@@ -29,7 +29,7 @@ const char kAlcCreateContextFailed[] = "alcCreateContext failed";
 const char kAlcMakeContextCurrentFailed[] = "alcMakeContextCurrent failed";
 const char kUncaughtException[] = "Vellum Runtime Error : Uncaught Vellum Exception";
 
-void OpenWindow() {
+void openWindow() {
   if (!hostwin::Init()) fail(kGlfwInitFailed);
   hostwin::DesktopMode desktop = hostwin::GetDesktopMode();
   hostwin::SetClass(kWindowInstance, kWindowClass);
@@ -41,7 +41,7 @@ void OpenWindow() {
 }
 
 // Audio failures are reported and otherwise ignored: the program runs silent.
-void OpenAudio() {
+void openAudio() {
   alcDevice = alcOpenDevice(nullptr);
   if (!alcDevice) {
     std::puts(kAlcOpenDeviceFailed);
@@ -56,8 +56,8 @@ void OpenAudio() {
 }  // namespace
 
 void StartHost() {
-  OpenWindow();
-  OpenAudio();
+  openWindow();
+  openAudio();
 }
 
 void ReportUncaughtException() { Print(String(kUncaughtException)); }

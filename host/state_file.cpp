@@ -31,13 +31,13 @@ constexpr int kMostLinks = 40;
 constexpr size_t kStateReadLimit = 16u << 20;  // bytes
 constexpr size_t kReadBlock = 4096;             // bytes
 
-mode_t CurrentUmask() {
+mode_t currentUmask() {
   mode_t mask = umask(0);
   umask(mask);
   return mask;
 }
 
-bool WriteAll(int fd, const std::vector<unsigned char>& bytes) {
+bool writeAll(int fd, const std::vector<unsigned char>& bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
     ssize_t written = write(fd, bytes.data() + done, bytes.size() - done);
@@ -48,7 +48,7 @@ bool WriteAll(int fd, const std::vector<unsigned char>& bytes) {
 }
 
 // The folder part of a path ("." for a bare name), with its final slash.
-std::string FolderOf(const std::string& path) {
+std::string folderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   if (slash == std::string::npos) return "./";
   return path.substr(0, slash + 1);
@@ -56,7 +56,7 @@ std::string FolderOf(const std::string& path) {
 
 // Makes the rename itself durable; a folder that cannot be synced still holds
 // a complete file under one of the two names, so failure here is ignored.
-void SyncFolder(const std::string& folder) {
+void syncFolder(const std::string& folder) {
   int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
   if (fd < 0) return;
   fsync(fd);
@@ -68,7 +68,7 @@ void SyncFolder(const std::string& folder) {
 // file at the end of its chain of links, which may not exist yet (a dangling
 // link is followed as opening the link for writing would follow it). False
 // for a loop of links or an unreadable link.
-bool ResolveStatePath(std::string& path) {
+bool resolveStatePath(std::string& path) {
   path = kStatePath;
   for (int hops = 0; hops <= kMostLinks; ++hops) {
     struct stat info;
@@ -78,7 +78,7 @@ bool ResolveStatePath(std::string& path) {
     const ssize_t length = readlink(path.c_str(), target.data(), target.size());
     if (length <= 0 || static_cast<size_t>(length) >= target.size()) return false;
     const std::string next(target.data(), static_cast<size_t>(length));
-    path = next[0] == '/' ? next : FolderOf(path) + next;
+    path = next[0] == '/' ? next : folderOf(path) + next;
   }
   return false;
 }
@@ -86,7 +86,7 @@ bool ResolveStatePath(std::string& path) {
 // Whether a file is there that this process cannot read. Replacing it would
 // throw away a player's scores that only look absent (a permission mistake, a
 // damaged disk), so saves leave such a file alone.
-bool Unreadable(const std::string& path) {
+bool unreadable(const std::string& path) {
   FILE* file = std::fopen(path.c_str(), "rb");
   if (file) {
     std::fclose(file);
@@ -98,7 +98,7 @@ bool Unreadable(const std::string& path) {
 // Whether the existing file at `path` may be written by this process. A
 // write-protected state is the player's decision: the rename would replace it
 // all the same, so it is checked here and left alone.
-bool Writable(const std::string& path) {
+bool writable(const std::string& path) {
   const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return false;
   close(fd);
@@ -107,16 +107,16 @@ bool Writable(const std::string& path) {
 
 // The permission bits the new file gets: those of the file it replaces (a
 // private 0600 state stays private), else those fopen would give.
-bool ChooseMode(const std::string& path, mode_t& mode) {
+bool chooseMode(const std::string& path, mode_t& mode) {
   struct stat info;
   if (stat(path.c_str(), &info) != 0) {
     if (errno != ENOENT) return false;
-    mode = kNewFileMode & ~CurrentUmask();
+    mode = kNewFileMode & ~currentUmask();
     return true;
   }
   // Only a plain file is replaced: a folder, device or pipe in its place is
   // something the player did not make by saving.
-  if (!S_ISREG(info.st_mode) || Unreadable(path) || !Writable(path)) return false;
+  if (!S_ISREG(info.st_mode) || unreadable(path) || !writable(path)) return false;
   mode = info.st_mode & kPermissionBits;
   return true;
 }
@@ -141,17 +141,17 @@ String LoadStateFile() {
 int SaveStateFile(String state) {
   std::string target;
   mode_t mode = 0;
-  if (!ResolveStatePath(target) || !ChooseMode(target, mode)) return kStateNotCreated;
+  if (!resolveStatePath(target) || !chooseMode(target, mode)) return kStateNotCreated;
   std::vector<unsigned char> bytes;
   state.Save(bytes);
 
-  const std::string folder = FolderOf(target);
+  const std::string folder = folderOf(target);
   std::string temporary = folder + kTemporaryName;
   int fd = mkstemp(temporary.data());
   if (fd < 0) return kStateNotCreated;  // also when the link points into a missing folder
   fchmod(fd, mode);
 
-  bool written = WriteAll(fd, bytes) && fsync(fd) == 0;
+  bool written = writeAll(fd, bytes) && fsync(fd) == 0;
   written = (close(fd) == 0) && written;
   if (!written) {
     unlink(temporary.c_str());
@@ -161,7 +161,7 @@ int SaveStateFile(String state) {
     unlink(temporary.c_str());
     return kStateNotCreated;
   }
-  SyncFolder(folder);
+  syncFolder(folder);
   return kStateSaved;
 }
 

@@ -31,39 +31,39 @@ RefreshCallback refreshCallback = nullptr;
 // further press.
 int PressOrRelease(int action) { return action == GLFW_RELEASE ? 0 : 1; }
 
-void OnGlfwKey(GLFWwindow*, int key, int /*scancode*/, int action, int /*mods*/) {
+void onGlfwKey(GLFWwindow*, int key, int /*scancode*/, int action, int /*mods*/) {
   if (keyCallback && key != GLFW_KEY_UNKNOWN) keyCallback(key, PressOrRelease(action));
 }
 
-void OnGlfwChar(GLFWwindow*, unsigned int codepoint) {
+void onGlfwChar(GLFWwindow*, unsigned int codepoint) {
   if (charCallback) charCallback(static_cast<int>(codepoint), 1);
 }
 
-void OnGlfwMouseButton(GLFWwindow*, int button, int action, int /*mods*/) {
+void onGlfwMouseButton(GLFWwindow*, int button, int action, int /*mods*/) {
   if (mouseButtonCallback) mouseButtonCallback(button, PressOrRelease(action));
 }
 
-void OnGlfwFramebufferSize(GLFWwindow*, int width, int height) {
+void onGlfwFramebufferSize(GLFWwindow*, int width, int height) {
   framebufferWidth = width;
   framebufferHeight = height;
   if (sizeCallback) sizeCallback(width, height);
 }
 
-void OnGlfwWindowSize(GLFWwindow*, int width, int height) {
+void onGlfwWindowSize(GLFWwindow*, int width, int height) {
   windowWidth = width;
   windowHeight = height;
 }
 
-void OnGlfwCursorPos(GLFWwindow*, double x, double y) {
+void onGlfwCursorPos(GLFWwindow*, double x, double y) {
   cursorX = x;
   cursorY = y;
 }
 
-void OnGlfwRefresh(GLFWwindow*) {
+void onGlfwRefresh(GLFWwindow*) {
   if (refreshCallback) refreshCallback();
 }
 
-bool Attribute(int attribute) {
+bool windowAttribute(int attribute) {
   return window && glfwGetWindowAttrib(window, attribute) == GLFW_TRUE;
 }
 
@@ -104,13 +104,13 @@ bool Open(int width, int height) {
   window = glfwCreateWindow(width, height, "", nullptr, nullptr);
   if (!window) return false;
   glfwMakeContextCurrent(window);
-  glfwSetKeyCallback(window, OnGlfwKey);
-  glfwSetCharCallback(window, OnGlfwChar);
-  glfwSetMouseButtonCallback(window, OnGlfwMouseButton);
-  glfwSetFramebufferSizeCallback(window, OnGlfwFramebufferSize);
-  glfwSetWindowSizeCallback(window, OnGlfwWindowSize);
-  glfwSetCursorPosCallback(window, OnGlfwCursorPos);
-  glfwSetWindowRefreshCallback(window, OnGlfwRefresh);
+  glfwSetKeyCallback(window, onGlfwKey);
+  glfwSetCharCallback(window, onGlfwChar);
+  glfwSetMouseButtonCallback(window, onGlfwMouseButton);
+  glfwSetFramebufferSizeCallback(window, onGlfwFramebufferSize);
+  glfwSetWindowSizeCallback(window, onGlfwWindowSize);
+  glfwSetCursorPosCallback(window, onGlfwCursorPos);
+  glfwSetWindowRefreshCallback(window, onGlfwRefresh);
   glfwGetFramebufferSize(window, &framebufferWidth, &framebufferHeight);
   glfwGetWindowSize(window, &windowWidth, &windowHeight);
   glfwGetCursorPos(window, &cursorX, &cursorY);
@@ -140,8 +140,8 @@ bool IsOpened() { return window && !glfwWindowShouldClose(window); }
 void RequestClose() {
   if (window) glfwSetWindowShouldClose(window, GLFW_TRUE);
 }
-bool IsIconified() { return Attribute(GLFW_ICONIFIED); }
-bool IsActive() { return Attribute(GLFW_FOCUSED); }
+bool IsIconified() { return windowAttribute(GLFW_ICONIFIED); }
+bool IsActive() { return windowAttribute(GLFW_FOCUSED); }
 
 void PollEvents() { glfwPollEvents(); }
 void WaitEvents() { glfwWaitEvents(); }

@@ -15,7 +15,7 @@ const char* const kIconPaths[] = {"vellum://data/icons/korvane-32.png", "vellum:
                                   "vellum://data/icons/korvane-128.png"};
 
 // depth channels (1 grey, 2 grey and alpha, 3 RGB, 4 RGBA) to RGBA.
-std::vector<unsigned char> ToRgba(const unsigned char* pixels, int width, int height, int depth) {
+std::vector<unsigned char> toRgba(const unsigned char* pixels, int width, int height, int depth) {
   const size_t count = static_cast<size_t>(width) * height;
   std::vector<unsigned char> rgba(count * kRgba);
   for (size_t i = 0; i < count; ++i) {
@@ -39,7 +39,7 @@ int SetWindowIconFromData() {
     int width = 0, height = 0, depth = 0;
     unsigned char* decoded = loadImage(String(path), &width, &height, &depth);
     if (!decoded) continue;
-    pixels.push_back(ToRgba(decoded, width, height, depth));
+    pixels.push_back(toRgba(decoded, width, height, depth));
     unloadImage(decoded);
     images.push_back({width, height, nullptr});
   }

@@ -64,14 +64,14 @@ constexpr int kPlaying = 2;
 constexpr int kPlayOnce = 0;
 constexpr int kPlayLooping = 1;
 
-int DrumForNote(int note) {
+int drumForNote(int note) {
   for (int i = 0; i < static_cast<int>(sizeof(kDrumNotes) / sizeof(kDrumNotes[0])); ++i) {
     if (kDrumNotes[i] == note) return i + 1;
   }
   return 0;
 }
 
-void Reseed(int seed, int warmUpDraws, vl_KXTrackr_KXPlayer* player) {
+void reseed(int seed, int warmUpDraws, vl_KXTrackr_KXPlayer* player) {
   vl_random_Seed = seed;
   for (int i = 0; i < warmUpDraws; ++i) player->m_Rand(1, 5);
 }
@@ -157,7 +157,7 @@ int vl_KXTrackr_KXPlayer::m_KX_MusicPlay() {
 }
 
 void vl_KXTrackr_KXPlayer::StartBar() {
-  Reseed(kBarSeedStride * section + songSeed, kBarWarmUpDraws, this);
+  reseed(kBarSeedStride * section + songSeed, kBarWarmUpDraws, this);
   const int queued = chordQueue.Length();
   if (queued == 1) {
     chordQueue = String(" ") + m_KX_GetChord(m_Rand(0, kHighestDrawnChord));
@@ -169,12 +169,12 @@ void vl_KXTrackr_KXPlayer::StartBar() {
 }
 
 void vl_KXTrackr_KXPlayer::StartSection() {
-  Reseed(kBarSeedStride * section + songSeed, kSectionWarmUpDraws, this);
+  reseed(kBarSeedStride * section + songSeed, kSectionWarmUpDraws, this);
   barsLeft = 2 * m_Rand(1, 2);
   section += 1;
   const int voices = ActiveVoices();
   for (int v = 0; v < voices; ++v) {
-    Reseed(kVoiceSeedStride * v + kBarSeedStride * section + songSeed, kSectionWarmUpDraws, this);
+    reseed(kVoiceSeedStride * v + kBarSeedStride * section + songSeed, kSectionWarmUpDraws, this);
     patternPos[v] = m_Rand(0, lastPattern[v]);
     if (playState > 1) mute[v] = nextMute[v];
     nextMute[v] = m_Rand(0, 1);
@@ -239,7 +239,7 @@ void vl_KXTrackr_KXPlayer::AssignVoiceChannels() {
 void vl_KXTrackr_KXPlayer::StrikeDrum(int v, int note, bool muted, int channel) {
   if (note <= 0 || muted || channel <= 0) return;
   vl_audio_StopChannel(channel);
-  const int drum = DrumForNote(note);
+  const int drum = drumForNote(note);
   Array<vl_audio_Sound*> kit = v == kDrumVoiceA ? kitA : kitB;
   if (drum > 0 && kit[drum] != nullptr) {
     vl_audio_PlaySound(kit[drum], channel, kPlayOnce);

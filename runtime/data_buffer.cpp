@@ -16,19 +16,19 @@ constexpr size_t kLoadChunkBytes = 4096;
 
 // A block of `size` bytes; never null for a successful zero-byte block, so
 // that an empty buffer still counts as holding one.
-unsigned char* AllocateBlock(size_t size) {
+unsigned char* allocateBlock(size_t size) {
   return static_cast<unsigned char*>(std::malloc(size > 0 ? size : 1));
 }
 
 template <class T>
-T Load(const unsigned char* at) {
+T load(const unsigned char* at) {
   T value;
   std::memcpy(&value, at, sizeof value);
   return value;
 }
 
 template <class T>
-void Store(unsigned char* at, T value) {
+void store(unsigned char* at, T value) {
   std::memcpy(at, &value, sizeof value);
 }
 
@@ -38,7 +38,7 @@ VLDataBuffer::~VLDataBuffer() { Discard(); }
 
 bool VLDataBuffer::_New(int size) {
   if (data || size < 0) return false;
-  data = AllocateBlock(static_cast<size_t>(size));
+  data = allocateBlock(static_cast<size_t>(size));
   if (!data) return false;
   length = size;
   return true;
@@ -63,7 +63,7 @@ bool VLDataBuffer::_Load(String path) {
   }
   std::fclose(file);
   if (!readable) return false;
-  data = AllocateBlock(bytes.size());
+  data = allocateBlock(bytes.size());
   if (!data) return false;
   if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
   length = static_cast<int>(bytes.size());
@@ -83,26 +83,26 @@ unsigned char* VLDataBuffer::ReadPointer(int offset) { return data + offset; }
 unsigned char* VLDataBuffer::WritePointer(int offset) { return data + offset; }
 
 int VLDataBuffer::PokeByte(int offset, int value) {
-  Store(data + offset, static_cast<std::uint8_t>(value));
+  store(data + offset, static_cast<std::uint8_t>(value));
   return 0;
 }
 
 int VLDataBuffer::PokeShort(int offset, int value) {
-  Store(data + offset, static_cast<std::uint16_t>(value));
+  store(data + offset, static_cast<std::uint16_t>(value));
   return 0;
 }
 
 int VLDataBuffer::PokeInt(int offset, int value) {
-  Store(data + offset, static_cast<std::int32_t>(value));
+  store(data + offset, static_cast<std::int32_t>(value));
   return 0;
 }
 
 int VLDataBuffer::PokeFloat(int offset, float value) {
-  Store(data + offset, value);
+  store(data + offset, value);
   return 0;
 }
 
-int VLDataBuffer::PeekByte(int offset) { return Load<std::int8_t>(data + offset); }
-int VLDataBuffer::PeekShort(int offset) { return Load<std::int16_t>(data + offset); }
-int VLDataBuffer::PeekInt(int offset) { return Load<std::int32_t>(data + offset); }
-float VLDataBuffer::PeekFloat(int offset) { return Load<float>(data + offset); }
+int VLDataBuffer::PeekByte(int offset) { return load<std::int8_t>(data + offset); }
+int VLDataBuffer::PeekShort(int offset) { return load<std::int16_t>(data + offset); }
+int VLDataBuffer::PeekInt(int offset) { return load<std::int32_t>(data + offset); }
+float VLDataBuffer::PeekFloat(int offset) { return load<float>(data + offset); }

@@ -56,7 +56,7 @@ LineBuffer debug_buffer;
 }
 
 // Acts on one stop command; true when it is a step command (the stop ends).
-bool step_command(const char* line) {
+bool stepCommand(const char* line) {
   switch (line[0]) {
     case 'e':
       dbg_suspend = 1;
@@ -79,7 +79,7 @@ bool step_command(const char* line) {
   }
 }
 
-void show_object(const char* text) {
+void showObject(const char* text) {
   void* p = nullptr;
   if (std::sscanf(text, "%p", &p) == 1 && p) {
     dbg_print(static_cast<Object*>(p)->debug());
@@ -149,11 +149,11 @@ void dbg_stop() {
     *newline = '\0';
     if (line[0] == '?') continue;
     if (line[0] == '@') {
-      show_object(line + 1);
+      showObject(line + 1);
       continue;
     }
     if (line[0] == 'q') stop_program(0);
-    if (step_command(line)) return;
+    if (stepCommand(line)) return;
     std::printf(kUnknownCommand, line);
     stop_program(-1);
   }

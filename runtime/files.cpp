@@ -20,7 +20,7 @@ const LocationRoot kRoots[] = {
 
 // The path as a NUL-terminated UTF-8 file name; false when the text holds a
 // NUL, which no file name can, so that it never opens a shorter path.
-bool ToFileName(const String& text, std::vector<unsigned char>* name) {
+bool toFileName(const String& text, std::vector<unsigned char>* name) {
   text.Save(*name);
   if (std::find(name->begin(), name->end(), 0) != name->end()) return false;
   name->push_back(0);
@@ -29,7 +29,7 @@ bool ToFileName(const String& text, std::vector<unsigned char>* name) {
 
 // The folder path for `path`, or false for a location root that names no
 // folder.
-bool ResolvePath(const String& path, String* resolved) {
+bool resolvePath(const String& path, String* resolved) {
   if (!path.StartsWith(String(kScheme))) {
     *resolved = path;
     return true;
@@ -47,9 +47,9 @@ bool ResolvePath(const String& path, String* resolved) {
 
 FILE* fopenFile(String path, String mode) {
   String resolved;
-  if (!ResolvePath(path, &resolved)) return nullptr;
+  if (!resolvePath(path, &resolved)) return nullptr;
   std::vector<unsigned char> fileName, openMode;
-  if (!ToFileName(resolved, &fileName) || !ToFileName(mode, &openMode)) return nullptr;
+  if (!toFileName(resolved, &fileName) || !toFileName(mode, &openMode)) return nullptr;
   return std::fopen(reinterpret_cast<const char*>(fileName.data()),
                     reinterpret_cast<const char*>(openMode.data()));
 }

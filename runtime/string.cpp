@@ -47,26 +47,26 @@ String units(const uint16_t* p, int n) {
   return String(rep);
 }
 
-String narrow_text(const char* text) {
+String narrowText(const char* text) {
   return make<char>(text, static_cast<int>(std::strlen(text)),
                     [](char c) { return static_cast<uint16_t>(static_cast<signed char>(c)); });
 }
 
-bool same_units(const uint16_t* a, const uint16_t* b, int n) {
+bool sameUnits(const uint16_t* a, const uint16_t* b, int n) {
   return std::memcmp(a, b, sizeof(uint16_t) * static_cast<size_t>(n)) == 0;
 }
 
 // Number of 16-bit units the n wide characters at p need (surrogate pairs for
 // code points above U+FFFF).
-int wide_units(const wchar_t* p, int n) {
+int wideUnits(const wchar_t* p, int n) {
   int count = 0;
   for (int i = 0; i < n; ++i) count += static_cast<uint32_t>(p[i]) > 0xFFFF && static_cast<uint32_t>(p[i]) <= 0x10FFFF ? 2 : 1;
   return count;
 }
 
-String from_wide(const wchar_t* p, int n) {
+String fromWide(const wchar_t* p, int n) {
   if (n <= 0) return String();
-  String::Rep* rep = String::Rep::alloc(wide_units(p, n));
+  String::Rep* rep = String::Rep::alloc(wideUnits(p, n));
   uint16_t* out = rep->data();
   for (int i = 0; i < n; ++i) {
     uint32_t c = static_cast<uint32_t>(p[i]);
@@ -83,7 +83,7 @@ String from_wide(const wchar_t* p, int n) {
 
 // --- decoding ----------------------------------------------------------------
 
-String decode_utf16(const unsigned char* p, int n, bool big_endian) {
+String decodeUtf16(const unsigned char* p, int n, bool big_endian) {
   int count = (n - 2) / 2;
   if (count <= 0) return String();
   String::Rep* rep = String::Rep::alloc(count);
@@ -99,7 +99,7 @@ bool is_continuation(unsigned char b) { return (b & 0xC0) == 0x80; }
 
 // Decodes UTF-8 into out (room for n units); the unit count, or -1 when the
 // bytes are not valid UTF-8.
-int decode_utf8(const unsigned char* p, int n, uint16_t* out) {
+int decodeUtf8(const unsigned char* p, int n, uint16_t* out) {
   int count = 0;
   int i = 0;
   while (i < n) {
@@ -135,7 +135,7 @@ std::vector<int> occurrences(const String& text, const String& find) {
   return found;
 }
 
-void append_utf8(std::vector<unsigned char>& out, uint16_t u) {
+void appendUtf8(std::vector<unsigned char>& out, uint16_t u) {
   if (u < 0x80) {
     out.push_back(static_cast<unsigned char>(u));
   } else if (u < 0x800) {
@@ -194,21 +194,21 @@ String::String(float x) : rep(nullptr) {
   char text[kNumberText];
   std::snprintf(text, sizeof text - 2, kFloatFormat, static_cast<double>(x));
   if (!std::strpbrk(text, ".e")) std::strcat(text, ".0");
-  rep = detach(narrow_text(text));
+  rep = detach(narrowText(text));
 }
 
-String::String(const char* s) : rep(detach(narrow_text(s ? s : ""))) {}
+String::String(const char* s) : rep(detach(narrowText(s ? s : ""))) {}
 
 String::String(const unsigned char* p, int n) : rep(detach(n > 0 ? latin1(p, n) : String())) {}
 
-String::String(const wchar_t* s) : rep(detach(s ? from_wide(s, static_cast<int>(std::wcslen(s))) : String())) {}
+String::String(const wchar_t* s) : rep(detach(s ? fromWide(s, static_cast<int>(std::wcslen(s))) : String())) {}
 
-String::String(const wchar_t* p, int n) : rep(detach(from_wide(p, n))) {}
+String::String(const wchar_t* p, int n) : rep(detach(fromWide(p, n))) {}
 
 // --- queries ---------------------------------------------------------------------
 
 bool String::operator==(const String& s) const {
-  return rep == s.rep || (Length() == s.Length() && same_units(Data(), s.Data(), Length()));
+  return rep == s.rep || (Length() == s.Length() && sameUnits(Data(), s.Data(), Length()));
 }
 
 int String::Compare(const String& s) const {
@@ -233,24 +233,24 @@ String String::operator+(const String& s) const {
 }
 
 bool String::StartsWith(const String& s) const {
-  return s.Length() <= Length() && same_units(Data(), s.Data(), s.Length());
+  return s.Length() <= Length() && sameUnits(Data(), s.Data(), s.Length());
 }
 
 bool String::EndsWith(const String& s) const {
-  return s.Length() <= Length() && same_units(Data() + Length() - s.Length(), s.Data(), s.Length());
+  return s.Length() <= Length() && sameUnits(Data() + Length() - s.Length(), s.Data(), s.Length());
 }
 
 int String::Find(const String& s, int start) const {
   if (start < 0) start = 0;
   for (int p = start; p + s.Length() <= Length(); ++p) {
-    if (same_units(Data() + p, s.Data(), s.Length())) return p;
+    if (sameUnits(Data() + p, s.Data(), s.Length())) return p;
   }
   return -1;
 }
 
 int String::FindLast(const String& s) const {
   for (int p = Length() - s.Length(); p >= 0; --p) {
-    if (same_units(Data() + p, s.Data(), s.Length())) return p;
+    if (sameUnits(Data() + p, s.Data(), s.Length())) return p;
   }
   return -1;
 }
@@ -351,12 +351,12 @@ int String::ToInt() const {
 
 String String::Load(const unsigned char* p, int n) {
   if (!p || n <= 0) return String();
-  if (n >= 2 && p[0] == 0xFE && p[1] == 0xFF) return decode_utf16(p, n, true);
-  if (n >= 2 && p[0] == 0xFF && p[1] == 0xFE) return decode_utf16(p, n, false);
+  if (n >= 2 && p[0] == 0xFE && p[1] == 0xFF) return decodeUtf16(p, n, true);
+  if (n >= 2 && p[0] == 0xFF && p[1] == 0xFE) return decodeUtf16(p, n, false);
   int skip = n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF ? 3 : 0;
   if (skip == n) return String();
   Rep* rep = Rep::alloc(n - skip);
-  int count = decode_utf8(p + skip, n - skip, rep->data());
+  int count = decodeUtf8(p + skip, n - skip, rep->data());
   if (count < 0) {
     std::free(rep);
     std::puts(kInvalidUtf8);
@@ -387,7 +387,7 @@ String String::Load(FILE* f) {
 void String::Save(std::vector<unsigned char>& out) const {
   out.clear();
   out.reserve(static_cast<size_t>(Length()) * 3);
-  for (int i = 0; i < Length(); ++i) append_utf8(out, Data()[i]);
+  for (int i = 0; i < Length(); ++i) appendUtf8(out, Data()[i]);
 }
 
 bool String::Save(FILE* f) const {

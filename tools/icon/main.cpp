@@ -32,7 +32,7 @@ constexpr float kSvgSize = 128;
 constexpr float kSvgGemRadius = 14.6f * 4;
 constexpr int kIconGemKind = 1;
 
-bool CutFirstFrame(const std::filesystem::path& in, int size, const std::filesystem::path& out) {
+bool cutFirstFrame(const std::filesystem::path& in, int size, const std::filesystem::path& out) {
   int width = 0, height = 0, channels = 0;
   unsigned char* pixels = stbi_load(in.c_str(), &width, &height, &channels, kChannels);
   if (pixels == nullptr || width < size || height < size) {
@@ -49,7 +49,7 @@ bool CutFirstFrame(const std::filesystem::path& in, int size, const std::filesys
   return stbi_write_png(out.c_str(), size, size, kChannels, frame.data(), size * kChannels) != 0;
 }
 
-bool WriteSvg(const std::filesystem::path& out) {
+bool writeSvg(const std::filesystem::path& out) {
   std::filesystem::create_directories(out.parent_path());
   std::ofstream file(out, std::ios::binary | std::ios::trunc);
   file << assetgen::gemSvg(kIconGemKind, kSvgSize, kSvgGemRadius);
@@ -68,14 +68,14 @@ int main(int argc, char** argv) {
     const std::string size = std::to_string(sheet.frame);
     for (const auto& target : {out / (size + "x" + size) / "apps" / "korvane.png",
                                data / "icons" / ("korvane-" + size + ".png")}) {
-      if (!CutFirstFrame(data / sheet.file, sheet.frame, target)) {
+      if (!cutFirstFrame(data / sheet.file, sheet.frame, target)) {
         std::fprintf(stderr, "korvane-icon: could not make %s from %s\n", target.c_str(), sheet.file);
         return 1;
       }
     }
   }
   const auto svg = out / "scalable" / "apps" / "korvane.svg";
-  if (!WriteSvg(svg)) {
+  if (!writeSvg(svg)) {
     std::fprintf(stderr, "korvane-icon: could not write %s\n", svg.c_str());
     return 1;
   }
