@@ -6,28 +6,20 @@
 
 #include <cstring>
 
-#include "tests/support/gl_window.h"
+#include "tests/support/graphics_fixture.h"
 
 namespace {
 
 using gltest::NearRgb;
 using gltest::Rgba;
 
-class GraphicsDeviceTest : public gltest::GlWindowTest {
+class GraphicsDeviceTest : public gltest::GraphicsFixture {
  protected:
   void SetUp() override {
-    GlWindowTest::SetUp();
+    GraphicsFixture::SetUp();
     if (IsSkipped()) return;
     graphics_seams::refuseNonPow2 = false;
-    g = new gxtkGraphics();
-    ASSERT_TRUE(g->Validate());
-    g->BeginRender();
-    // The state the graphics module gives every frame.
-    g->SetColor(255, 255, 255);
-    g->SetAlpha(1);
-    g->SetBlend(0);
-    g->SetScissor(0, 0, g->Width(), g->Height());
-    g->SetMatrix(1, 0, 0, 1, 0, 0);
+    ASSERT_TRUE(BeginFrame());
     g->Cls(0, 0, 0);
   }
 
@@ -40,9 +32,6 @@ class GraphicsDeviceTest : public gltest::GlWindowTest {
   }
 
   gxtkSurface* Load(const std::string& file) { return g->LoadSurface(String(file.c_str())); }
-
-  gxtkGraphics* g = nullptr;
-  testsupport::TempFolder dir{"gfx"};
 };
 
 TEST_F(GraphicsDeviceTest, ValidateReadsTheFramebufferSize) {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "host/graphics_device.h"
-#include "tests/support/gl_window.h"
+#include "tests/support/graphics_fixture.h"
 #include "tests/support/private_display.h"
 
 // Xlib last: its macros would clash with names above.
@@ -24,7 +24,7 @@ using gltest::Rgba;
 
 // On a display of its own: what the X server shows is read back, and another
 // test's window on a shared display could lie on top.
-class StillFrameTest : public gltest::GlWindowTest {
+class StillFrameTest : public gltest::GraphicsFixture {
  public:
   static void SetUpTestSuite() {
     display_ = new PrivateDisplay(/*withWindowManager=*/false);
@@ -38,34 +38,42 @@ class StillFrameTest : public gltest::GlWindowTest {
   }
 
  protected:
-  void SetUp() override {
-    GlWindowTest::SetUp();
-    if (IsSkipped()) return;
-    g = new gxtkGraphics();
-  }
-
-  // One frame as the graphics module starts it: white, opaque, alpha
-  // blending, no scissor; then `draw`. Answers whether it was drawn.
-  template <class Draw>
-  bool Frame(Draw draw) {
-    EXPECT_TRUE(g->Validate());
-    g->BeginRender();
-    g->SetColor(255, 255, 255);
-    g->SetAlpha(1);
-    g->SetBlend(0);
-    g->SetScissor(0, 0, g->Width(), g->Height());
-    g->SetMatrix(1, 0, 0, 1, 0, 0);
+  // One frame as the graphics module starts it, then `draw`. Answers whether
+  // it was drawn.
+  template <class Fn>
+  bool Frame(Fn draw) {
+    EXPECT_TRUE(BeginFrame());
     draw();
     return g->EndRender();
   }
 
-  // A green square on dark blue, with `square` as its colour.
-  bool Scene(float red = 0, float green = 255, float blue = 0) {
+  // The picture the cases vary: a square on a dark blue clear, each field
+  // one thing that changes what the frame shows.
+  struct Scene {
+    Rgba colour{0, 255, 0, 0};
+    int x = 20;              // the square's left edge
+    int clearBlue = 80;
+    bool additive = false;   // additive blending instead of alpha
+    bool scissored = false;  // only the top-left 25 x 25 pixels
+    bool point = false;      // an extra point at (1, 1)
+  };
+
+  // Draws `scene` (then `after`, within the same frame) as one frame.
+  // Answers whether it was drawn.
+  template <class After>
+  bool Draw(const Scene& scene, After after) {
     return Frame([&] {
-      g->Cls(0, 0, 80);
-      g->SetColor(red, green, blue);
-      g->DrawRect(20, 20, 40, 40);
+      g->Cls(0, 0, scene.clearBlue);
+      if (scene.additive) g->SetBlend(1);
+      if (scene.scissored) g->SetScissor(0, 0, 25, 25);
+      g->SetColor(scene.colour.r, scene.colour.g, scene.colour.b);
+      g->DrawRect(scene.x, 20, 40, 40);
+      if (scene.point) g->DrawPoint(1, 1);
+      after();
     });
+  }
+  bool Draw(const Scene& scene) {
+    return Draw(scene, [] {});
   }
 
   // The pixel at (x, y) of the window as the X server shows it: the frame
@@ -81,79 +89,58 @@ class StillFrameTest : public gltest::GlWindowTest {
                 static_cast<int>(pixel & 255), 0};
   }
 
-  gxtkGraphics* g = nullptr;
-  testsupport::TempFolder dir{"gfx"};
   static PrivateDisplay* display_;
 };
 
 PrivateDisplay* StillFrameTest::display_ = nullptr;
 
 TEST_F(StillFrameTest, RepeatedFrameIsSkippedAndTheScreenKeepsItsPicture) {
-  EXPECT_TRUE(Scene());
+  EXPECT_TRUE(Draw({}));
   EXPECT_EQ(g->FramesDrawn(), 1);
-  for (int i = 0; i < 5; ++i) EXPECT_FALSE(Scene()) << "repeat " << i;
+  for (int i = 0; i < 5; ++i) EXPECT_FALSE(Draw({})) << "repeat " << i;
   EXPECT_EQ(g->FramesDrawn(), 1);
   EXPECT_PRED2(NearRgb, ShownAt(30, 30), (Rgba{0, 255, 0, 0}));
   EXPECT_PRED2(NearRgb, ShownAt(100, 100), (Rgba{0, 0, 80, 0}));
 }
 
 TEST_F(StillFrameTest, AnyChangedParameterIsDrawnInTheNextFrame) {
-  ASSERT_TRUE(Scene());
+  ASSERT_TRUE(Draw({}));
   // A colour, a position, the clear colour, the blend mode, a scissor, an
   // extra primitive: each is a different picture.
-  EXPECT_TRUE(Scene(255, 0, 0));
+  Scene scene;
+  scene.colour = {255, 0, 0, 0};
+  EXPECT_TRUE(Draw(scene));
   EXPECT_PRED2(NearRgb, ShownAt(30, 30), (Rgba{255, 0, 0, 0}));
-  EXPECT_FALSE(Scene(255, 0, 0));
-  EXPECT_TRUE(Frame([&] {
-    g->Cls(0, 0, 80);
-    g->SetColor(255, 0, 0);
-    g->DrawRect(21, 20, 40, 40);
-  }));
-  EXPECT_TRUE(Frame([&] {
-    g->Cls(0, 0, 81);
-    g->SetColor(255, 0, 0);
-    g->DrawRect(21, 20, 40, 40);
-  }));
-  EXPECT_TRUE(Frame([&] {
-    g->Cls(0, 0, 81);
-    g->SetBlend(1);
-    g->SetColor(255, 0, 0);
-    g->DrawRect(21, 20, 40, 40);
-  }));
-  EXPECT_TRUE(Frame([&] {
-    g->Cls(0, 0, 81);
-    g->SetBlend(1);
-    g->SetScissor(0, 0, 25, 25);
-    g->SetColor(255, 0, 0);
-    g->DrawRect(21, 20, 40, 40);
-  }));
+  EXPECT_FALSE(Draw(scene));
+  scene.x = 21;
+  EXPECT_TRUE(Draw(scene));
+  scene.clearBlue = 81;
+  EXPECT_TRUE(Draw(scene));
+  scene.additive = true;
+  EXPECT_TRUE(Draw(scene));
+  scene.scissored = true;
+  EXPECT_TRUE(Draw(scene));
   EXPECT_PRED2(NearRgb, ShownAt(22, 22), (Rgba{255, 0, 81, 0}));
   EXPECT_PRED2(NearRgb, ShownAt(30, 30), (Rgba{0, 0, 81, 0}));
-  EXPECT_TRUE(Frame([&] {
-    g->Cls(0, 0, 81);
-    g->SetBlend(1);
-    g->SetScissor(0, 0, 25, 25);
-    g->SetColor(255, 0, 0);
-    g->DrawRect(21, 20, 40, 40);
-    g->DrawPoint(1, 1);
-  }));
+  scene.point = true;
+  EXPECT_TRUE(Draw(scene));
   EXPECT_EQ(g->FramesDrawn(), 7);
 }
 
 TEST_F(StillFrameTest, StaleScreenOrNewSizeForcesTheSameFrameToBeDrawn) {
-  ASSERT_TRUE(Scene());
-  ASSERT_FALSE(Scene());
+  ASSERT_TRUE(Draw({}));
+  ASSERT_FALSE(Draw({}));
   g->MarkScreenStale();  // what an expose, a refresh or a resume reports
-  EXPECT_TRUE(Scene());
-  EXPECT_FALSE(Scene());
+  EXPECT_TRUE(Draw({}));
+  EXPECT_FALSE(Draw({}));
 
   glfwSetWindowSize(window_, kWidth + 20, kHeight);
   for (int i = 0; i < 100 && g->Validate() && g->Width() == kWidth; ++i) glfwWaitEventsTimeout(0.02);
-  EXPECT_TRUE(Scene());
+  EXPECT_TRUE(Draw({}));
   EXPECT_PRED2(NearRgb, ShownAt(kWidth + 10, 10), (Rgba{0, 0, 80, 0}));
   glfwSetWindowSize(window_, kWidth, kHeight);
   for (int i = 0; i < 100 && g->Validate() && g->Width() != kWidth; ++i) glfwWaitEventsTimeout(0.02);
-  EXPECT_TRUE(Scene());
+  EXPECT_TRUE(Draw({}));
 }
 
 TEST_F(StillFrameTest, ChangedTextureContentIsDrawnThoughTheCommandsAreTheSame) {
@@ -184,15 +171,10 @@ TEST_F(StillFrameTest, ChangedTextureContentIsDrawnThoughTheCommandsAreTheSame) 
 }
 
 TEST_F(StillFrameTest, PixelsReadMidFrameSeeEarlierDrawsAndTheFrameIsShown) {
-  ASSERT_TRUE(Scene());
-  ASSERT_FALSE(Scene());
+  ASSERT_TRUE(Draw({}));
+  ASSERT_FALSE(Draw({}));
   Array<int> pixels(1);
-  EXPECT_TRUE(Frame([&] {
-    g->Cls(0, 0, 80);
-    g->SetColor(0, 255, 0);
-    g->DrawRect(20, 20, 40, 40);
-    g->ReadPixels(pixels, 30, 30, 1, 1, 0, 0);
-  }));
+  EXPECT_TRUE(Draw({}, [&] { g->ReadPixels(pixels, 30, 30, 1, 1, 0, 0); }));
   EXPECT_EQ(static_cast<unsigned>(pixels[0]) & 0xffffffu, 0x00ff00u);
 
   // A draw recorded before a texture changes mid-frame shows the old content.
