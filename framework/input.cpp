@@ -1,13 +1,12 @@
 #include "framework/input.h"
 
+#include "framework/key_codes.h"
 #include "runtime/gc.h"
 
 gxtkInput* vl_input_device = nullptr;
 
 namespace {
-constexpr int kMouseBase = 1;       // mouse button 0 is key code 1
-constexpr int kTouchBase = 384;
-constexpr int kJoyButtonBase = 256;
+constexpr int kMouseBase = keycode::kMouseLeft;  // mouse button 0
 constexpr int kJoyUnitShift = 4;
 }  // namespace
 
@@ -21,7 +20,7 @@ int vl_input_MouseDown(int button) { return vl_input_device->KeyDown(button + kM
 int vl_input_MouseHit(int button) { return vl_input_device->KeyHit(button + kMouseBase); }
 float vl_input_MouseX() { return vl_input_device->MouseX(); }
 float vl_input_MouseY() { return vl_input_device->MouseY(); }
-int vl_input_TouchDown(int index) { return vl_input_device->KeyDown(kTouchBase + index); }
+int vl_input_TouchDown(int index) { return vl_input_device->KeyDown(keycode::Touch(index)); }
 float vl_input_TouchX(int index) { return vl_input_device->TouchX(index); }
 float vl_input_TouchY(int index) { return vl_input_device->TouchY(index); }
 
@@ -34,7 +33,7 @@ float vl_input_JoyY(int index, int unit) {
 }
 
 int vl_input_JoyDown(int button, int unit) {
-  return vl_input_device->KeyDown(kJoyButtonBase | button | unit << kJoyUnitShift);
+  return vl_input_device->KeyDown(keycode::kJoyButtonBase | button | unit << kJoyUnitShift);
 }
 
 int vl_input_GetChar() { return vl_input_device->GetChar(); }

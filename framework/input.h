@@ -2,7 +2,7 @@
 // and joysticks.
 //
 // vl_input_device (a collector root) is the current input device; every
-// operation forwards to it with the key numbering of host/input_device.h:
+// operation forwards to it with the key numbering of framework/key_codes.h:
 // mouse buttons 0-2 are codes 1-3, touch n is code 384 + n (only touch 0,
 // the left mouse button, exists), joystick button b of unit u is code
 // 256 | b | u << 4. The device global must be set (by the application

@@ -8,6 +8,7 @@
 #endif
 #include "host/graphics_device.h"
 #include "host/input_device.h"
+#include "host/key_codes.h"
 #include "host/state_file.h"
 #include "host/window.h"
 #include "runtime/gc.h"
@@ -25,7 +26,7 @@ constexpr double kMillisecondsPerSecond = 1000.0;
 
 // Framework key codes of the three mouse buttons, in the window library's
 // button order (left, right, middle).
-constexpr int kMouseButtonKeys[] = {1, 2, 3};
+constexpr int kMouseButtonKeys[] = {keycode::kMouseLeft, keycode::kMouseRight, keycode::kMouseMiddle};
 
 // What AppTitle answers; nothing reads it (the window title is set at start-up).
 const char kUntitled[] = "<TODO>";

@@ -5,17 +5,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "host/key_codes.h"
 #include "host/window.h"
 
 namespace {
 
 constexpr int kDownFlag = 0x100;
 constexpr int kHitMask = 0xff;
-constexpr int kAnyShift = 16, kLeftShift = 160, kRightShift = 161;
-constexpr int kAnyControl = 17, kLeftControl = 162, kRightControl = 163;
-constexpr int kMouseLeft = 1;
-constexpr int kTouchAlias = 384;        // the first touch reads the left mouse button
-constexpr int kJoyButtonBase = 256;
 constexpr int kMaxJoyButtons = 32;      // buttons polled per update
 constexpr int kNavigationCharBase = 0x10000;  // keeps navigation keys apart from text
 constexpr int kDeleteChar = 127;
@@ -23,12 +19,12 @@ constexpr int kDeleteChar = 127;
 bool validKey(int key) { return key >= 1 && key < gxtkInput::kKeyCount; }
 
 // Codes 384 and up are touches; only the first one exists, as the mouse.
-int aliasKey(int key) { return key == kTouchAlias ? kMouseLeft : key; }
+int aliasKey(int key) { return key == keycode::Touch(0) ? keycode::kMouseLeft : key; }
 
 // The either-side code a left/right modifier feeds, or 0.
 int pairedKey(int key) {
-  if (key == kLeftShift || key == kRightShift) return kAnyShift;
-  if (key == kLeftControl || key == kRightControl) return kAnyControl;
+  if (key == keycode::kLeftShift || key == keycode::kRightShift) return keycode::kShift;
+  if (key == keycode::kLeftControl || key == keycode::kRightControl) return keycode::kControl;
   return 0;
 }
 
@@ -114,8 +110,12 @@ void gxtkInput::OnKeyUp(int key) {
   if (!validKey(key) || !(keyStates[key] & kDownFlag)) return;
   keyStates[key] &= ~kDownFlag;
   int either = pairedKey(key);
-  if (either == kAnyShift && !KeyDown(kLeftShift) && !KeyDown(kRightShift)) OnKeyUp(either);
-  if (either == kAnyControl && !KeyDown(kLeftControl) && !KeyDown(kRightControl)) OnKeyUp(either);
+  if (either == keycode::kShift && !KeyDown(keycode::kLeftShift) && !KeyDown(keycode::kRightShift)) {
+    OnKeyUp(either);
+  }
+  if (either == keycode::kControl && !KeyDown(keycode::kLeftControl) && !KeyDown(keycode::kRightControl)) {
+    OnKeyUp(either);
+  }
 }
 
 void gxtkInput::PutChar(int chr) {
@@ -142,60 +142,62 @@ void gxtkInput::PollJoystick() {
 
   for (int n = 0; n < std::min(buttonCount, kMaxJoyButtons); ++n) {
     if (buttons[n] == GLFW_PRESS) {
-      OnKeyDown(kJoyButtonBase + n);
+      OnKeyDown(keycode::JoyButton(n));
     } else {
-      OnKeyUp(kJoyButtonBase + n);
+      OnKeyUp(keycode::JoyButton(n));
     }
   }
 }
 
 int TransKey(int key) {
-  if ((key >= GLFW_KEY_0 && key <= GLFW_KEY_9) || (key >= GLFW_KEY_A && key <= GLFW_KEY_Z)) {
-    return key;
-  }
-  if (key >= GLFW_KEY_F1 && key <= GLFW_KEY_F12) return 112 + (key - GLFW_KEY_F1);
+  using namespace keycode;
+  if (key >= GLFW_KEY_0 && key <= GLFW_KEY_9) return kDigit0 + (key - GLFW_KEY_0);
+  if (key >= GLFW_KEY_A && key <= GLFW_KEY_Z) return kLetterA + (key - GLFW_KEY_A);
+  if (key >= GLFW_KEY_F1 && key <= GLFW_KEY_F12) return kF1 + (key - GLFW_KEY_F1);
   switch (key) {
-    case GLFW_KEY_SPACE: return 32;
-    case GLFW_KEY_APOSTROPHE: return 222;
-    case GLFW_KEY_COMMA: return 188;
-    case GLFW_KEY_MINUS: return 189;
-    case GLFW_KEY_PERIOD: return 190;
-    case GLFW_KEY_SLASH: return 191;
-    case GLFW_KEY_SEMICOLON: return 186;
-    case GLFW_KEY_EQUAL: return 187;
-    case GLFW_KEY_LEFT_BRACKET: return 219;
-    case GLFW_KEY_BACKSLASH: return 220;
-    case GLFW_KEY_RIGHT_BRACKET: return 221;
-    case GLFW_KEY_GRAVE_ACCENT: return 192;
-    case GLFW_KEY_ESCAPE: return 27;
-    case GLFW_KEY_UP: return 38;
-    case GLFW_KEY_DOWN: return 40;
-    case GLFW_KEY_LEFT: return 37;
-    case GLFW_KEY_RIGHT: return 39;
+    case GLFW_KEY_SPACE: return kSpace;
+    case GLFW_KEY_APOSTROPHE: return kQuote;
+    case GLFW_KEY_COMMA: return kComma;
+    case GLFW_KEY_MINUS: return kMinus;
+    case GLFW_KEY_PERIOD: return kPeriod;
+    case GLFW_KEY_SLASH: return kSlash;
+    case GLFW_KEY_SEMICOLON: return kSemicolon;
+    case GLFW_KEY_EQUAL: return kEquals;
+    case GLFW_KEY_LEFT_BRACKET: return kOpenBracket;
+    case GLFW_KEY_BACKSLASH: return kBackslash;
+    case GLFW_KEY_RIGHT_BRACKET: return kCloseBracket;
+    case GLFW_KEY_GRAVE_ACCENT: return kBackquote;
+    case GLFW_KEY_ESCAPE: return kEscape;
+    case GLFW_KEY_UP: return kUp;
+    case GLFW_KEY_DOWN: return kDown;
+    case GLFW_KEY_LEFT: return kLeft;
+    case GLFW_KEY_RIGHT: return kRight;
     case GLFW_KEY_LEFT_SHIFT: return kLeftShift;
     case GLFW_KEY_RIGHT_SHIFT: return kRightShift;
     case GLFW_KEY_LEFT_CONTROL: return kLeftControl;
     case GLFW_KEY_RIGHT_CONTROL: return kRightControl;
-    case GLFW_KEY_TAB: return 9;
-    case GLFW_KEY_ENTER: return 13;
-    case GLFW_KEY_BACKSPACE: return 8;
-    case GLFW_KEY_INSERT: return 45;
-    case GLFW_KEY_DELETE: return 46;
-    case GLFW_KEY_PAGE_UP: return 33;
-    case GLFW_KEY_PAGE_DOWN: return 34;
-    case GLFW_KEY_HOME: return 36;
-    case GLFW_KEY_END: return 35;
+    case GLFW_KEY_TAB: return kTab;
+    case GLFW_KEY_ENTER: return kEnter;
+    case GLFW_KEY_BACKSPACE: return kBackspace;
+    case GLFW_KEY_INSERT: return kInsert;
+    case GLFW_KEY_DELETE: return kDelete;
+    case GLFW_KEY_PAGE_UP: return kPageUp;
+    case GLFW_KEY_PAGE_DOWN: return kPageDown;
+    case GLFW_KEY_HOME: return kHome;
+    case GLFW_KEY_END: return kEnd;
     default: return 0;
   }
 }
 
 int KeyToChar(int key) {
+  using namespace keycode;
   switch (key) {
-    case 8: case 9: case 13: case 27:
+    case kBackspace: case kTab: case kEnter: case kEscape:
       return key;
-    case 33: case 34: case 35: case 36: case 37: case 38: case 39: case 40: case 45:
+    case kPageUp: case kPageDown: case kEnd: case kHome: case kLeft: case kUp: case kRight: case kDown:
+    case kInsert:
       return key + kNavigationCharBase;
-    case 46:
+    case kDelete:
       return kDeleteChar;
     default:
       return 0;

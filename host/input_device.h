@@ -1,12 +1,13 @@
 // The input device: keyboard, typed characters, mouse and the first joystick
 // as one table of framework key codes.
 //
-// Key codes: 1-3 the left, right and middle mouse buttons; keyboard keys by
-// the table in TransKey (letters and digits as their upper-case characters,
-// 16/17 either shift/control, 160-163 the left and right ones, ...); 256 + n
-// button n of the first joystick; 384 reads the state of code 1. Each entry
-// holds a down flag (0x100) and a hit count (low byte) of presses since the
-// last EndUpdate. Typed characters queue up to 32 per update.
+// Key codes (named in host/key_codes.h): 1-3 the left, right and middle mouse
+// buttons; keyboard keys by the table in TransKey (letters and digits as their
+// upper-case characters, 16/17 either shift/control, 160-163 the left and
+// right ones, ...); 256 + n button n of the first joystick; 384 reads the
+// state of code 1. Each entry holds a down flag (0x100) and a hit count (low
+// byte) of presses since the last EndUpdate. Typed characters queue up to 32
+// per update.
 //
 // Window events reach the device through the host's callbacks (TransKey,
 // OnKeyDown/OnKeyUp, KeyToChar, PutChar); BeginUpdate polls the pointer and
