@@ -3,6 +3,7 @@
 // difficulty buttons that also start a game, and the credits button; the
 // credits box drawn over it; and the recording of a finished game's score in
 // the two score rows (mode 2), which then saves the state.
+#include "game/input_actions.h"
 #include "game/my_app.h"
 #include "game/screen_fit.h"
 #include "game/texts.h"
@@ -30,14 +31,6 @@ constexpr int kCreditsLogo = 93;
 // Sounds.
 constexpr int kSfxClick = 98;
 constexpr int kSfxCredits = 99;
-
-// Game actions (m_PlayKey).
-constexpr int kActionUp = 0;
-constexpr int kActionLeft = 3;
-constexpr int kActionRight = 5;
-constexpr int kActionDown = 8;
-constexpr int kFirstButtonAction = 10;
-constexpr int kLastButtonAction = 17;
 
 constexpr int kModeNewGame = 11;
 
@@ -202,7 +195,7 @@ void runDifficultyButtons(vl_Korvane_MyApp& g, float s) {
 }
 
 bool anyButtonAction(vl_Korvane_MyApp& g) {
-  for (int action = kFirstButtonAction; action <= kLastButtonAction; ++action) {
+  for (int action = kActionFirstButton; action <= kActionLastButton; ++action) {
     if (g.m_PlayKey(action) != 0) return true;
   }
   return false;
@@ -297,3 +290,8 @@ int vl_Korvane_MyApp::m_LoadMenu() {
   m_Save();
   return 0;
 }
+
+// Leaderboard and achievement service hooks: there is no such service here.
+int vl_Korvane_MyApp::m_GC_PostScore(int /*board*/, int /*score*/) { return 0; }
+
+int vl_Korvane_MyApp::m_GC_Badges() { return 0; }

@@ -7,6 +7,9 @@
 #include "framework/audio.h"
 #include "framework/graphics.h"
 #include "framework/input.h"
+#include "framework/key_codes.h"
+#include "game/arcade_controller.h"
+#include "game/input_actions.h"
 #include "music/music_player.h"
 #include "runtime/errors.h"
 
@@ -19,7 +22,6 @@ constexpr int kImageSlots = 100;
 constexpr int kImageInfoInts = 300;
 constexpr int kBadgePopSlots = 15;
 constexpr int kBadgeFlagCount = 256;
-constexpr int kPadCount = 20;
 constexpr int kSettingCount = 25;
 constexpr int kHighScoreInts = 150;
 constexpr int kSfxChannelCount = 33;
@@ -50,28 +52,10 @@ constexpr int kMusicSampleSet = 0;
 constexpr int kModeMenu = 1;
 constexpr int kModePlaying = 10;  // and 11, a new game being set up
 
-// Framework key codes.
-constexpr int kKeyLeftMouse = 1;
-constexpr int kKeyFirstTouch = 384;
-
-// Game actions (see m_PlayKey): 0/3/5/8 up/left/right/down, 10-17 buttons.
-constexpr int kActionBack = 99;
-// Every controller action whose key holds the key latch.
-constexpr int kLatchActions[] = {0, 3, 5, 8, 10, 11, 12, 13, 14, 15, 16, 17, 99};
-
-// Arcade-controller letters: pressing the first letter holds the pad, the second
-// releases it.
-struct ArcadeLetters {
-  int pad;
-  char press;
-  char release;
-};
-constexpr ArcadeLetters kArcadeLetters[] = {
-    {0, 'W', 'E'},  {8, 'X', 'Z'},  {3, 'A', 'Q'},  {5, 'D', 'C'},
-    {10, 'H', 'R'}, {11, 'J', 'N'}, {12, 'K', 'P'}, {13, 'Y', 'T'},
-    {14, 'U', 'F'}, {15, 'I', 'M'}, {16, 'O', 'G'}, {17, 'L', 'V'},
-};
-constexpr int kPadHeldByArcade = 2;
+// Every controller action whose key holds the key latch: the directions,
+// the buttons 10-17 and back.
+constexpr int kLatchActions[] = {kActionUp, kActionLeft, kActionRight, kActionDown, 10, 11, 12, 13, 14, 15, 16, 17,
+                                 kActionBack};
 constexpr int kPadPressedOnce = 1;
 
 // On-screen pad: position and size settings and their limits.
@@ -108,8 +92,6 @@ int toVirtual(float devicePixels, float scale) {
   if (scale <= 0) return static_cast<int>(devicePixels);
   return static_cast<int>(devicePixels / scale);
 }
-
-int upperLetter(int c) { return (c >= 'a' && c <= 'z') ? c - 32 : c; }
 
 // Music plays in sound modes 1 (music and effects) and 3 (music only).
 int musicWanted(const vl_Korvane_MyApp& g) {
@@ -229,7 +211,7 @@ namespace {
 
 // Pointer, buttons and touches in virtual pixels.
 void takeInputSnapshot(vl_Korvane_MyApp& g) {
-  const int leftDown = vl_input_KeyDown(kKeyLeftMouse);
+  const int leftDown = vl_input_KeyDown(keycode::kMouseLeft);
   g.prevMouseX = g.mouseX;
   g.prevMouseY = g.mouseY;
   g.mouseX = toVirtual(vl_input_MouseX(), g.scaleX);
@@ -245,7 +227,7 @@ void takeInputSnapshot(vl_Korvane_MyApp& g) {
     g.touchDown[n] = 0;
     g.touchX[n] = kUnset;
     g.touchY[n] = kUnset;
-    if (vl_input_KeyDown(kKeyFirstTouch + n) != 0) {
+    if (vl_input_KeyDown(keycode::Touch(n)) != 0) {
       g.touchDown[n] = 1;
       g.touchX[n] = toVirtual(vl_input_TouchX(n), g.scaleX);
       g.touchY[n] = toVirtual(vl_input_TouchY(n), g.scaleY);
@@ -310,22 +292,6 @@ void dispatchMode(vl_Korvane_MyApp& g) {
   if (g.mode == 1) {
     if (g.creditsOpen == 1) g.m_CreditBox();
     if (g.mode == 1 && g.badgesOpen == 1) g.m_BadgesBox();
-  }
-}
-
-// Arcade-controller letters typed since the last update become pad holds and
-// releases.
-void decodeArcadeLetters(vl_Korvane_MyApp& g) {
-  for (;;) {
-    const int c = vl_input_GetChar();
-    if (c == 0) break;
-    if (c < 0) continue;
-    g.lastChar = c;
-    const int letter = upperLetter(c);
-    for (const ArcadeLetters& entry : kArcadeLetters) {
-      if (letter == entry.press) g.pads[entry.pad] = kPadHeldByArcade;
-      if (letter == entry.release) g.pads[entry.pad] = 0;
-    }
   }
 }
 
@@ -405,7 +371,7 @@ int vl_Korvane_MyApp::m_OnUpdate() {
   updateKeyLatch(*this);
   if (loadStage == 0) dispatchMode(*this);
   if (loadStage > 0) m_Loader();
-  if (vl_Korvane_iCadeControls == 1) decodeArcadeLetters(*this);
+  if (vl_Korvane_iCadeControls == 1) DecodeArcadeLetters(*this);
   for (lp = 0; lp < kPadCount; ++lp) {
     if (pads[lp] == kPadPressedOnce) pads[lp] = 0;
   }

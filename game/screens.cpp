@@ -5,6 +5,7 @@
 // updates, then fades out over the menu.
 #include <cmath>
 
+#include "game/input_actions.h"
 #include "game/my_app.h"
 #include "game/screen_fit.h"
 #include "game/texts.h"
@@ -30,14 +31,6 @@ constexpr int kIconMusicModeBase = 7;
 
 constexpr int kSfxClick = 98;
 constexpr float kClickVolume = 0.5f;
-
-// Game actions (m_PlayKey).
-constexpr int kActionUp = 0;
-constexpr int kActionLeft = 3;
-constexpr int kActionRight = 5;
-constexpr int kActionDown = 8;
-constexpr int kActionButton = 10;
-constexpr int kActionBack = 99;
 
 // Pause panel choices for the keys.
 constexpr int kChoiceQuit = -1;
@@ -152,7 +145,7 @@ void runResumeButton(vl_Korvane_MyApp& g, Point at) {
   if (g.pauseChoice != kChoiceResume) return;
   drawHighlight(g, at);
   if (g.keyLatch != 0) return;
-  if (g.m_PlayKey(kActionButton) != 0) {
+  if (g.m_PlayKey(kActionFirstButton) != 0) {
     resume(g);
     g.keyLatch = 1;
   } else if (g.m_PlayKey(kActionLeft) != 0 || g.m_PlayKey(kActionUp) != 0) {
@@ -176,7 +169,7 @@ void runQuitButton(vl_Korvane_MyApp& g, Point at) {
   if (g.pauseChoice != kChoiceQuit) return;
   drawHighlight(g, at);
   if (g.keyLatch != 0) return;
-  if (g.m_PlayKey(kActionButton) != 0) {
+  if (g.m_PlayKey(kActionFirstButton) != 0) {
     // Both latches: a pointer held now must not go on taking gems during the
     // overlay.
     quitGame(g);
@@ -213,7 +206,7 @@ void runSoundButton(vl_Korvane_MyApp& g, Point at) {
   if (g.pauseChoice != kChoiceSound) return;
   drawHighlight(g, at);
   if (g.keyLatch != 0) return;
-  if (g.m_PlayKey(kActionButton) != 0) {
+  if (g.m_PlayKey(kActionFirstButton) != 0) {
     stepSoundSetting(g);
     playClick(g, 1);
     g.keyLatch = 1;

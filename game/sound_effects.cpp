@@ -1,0 +1,33 @@
+// Sound effects of the game object: m_PlaySFX plays an effect slot on the next
+// channel of a rotor of 24, so that a burst of effects overlaps instead of
+// cutting itself off, and only while the sound switch lets effects play.
+#include "framework/audio.h"
+#include "game/my_app.h"
+
+namespace {
+
+constexpr int kSoundSetting = 5;   // settings index of the sound switch
+constexpr int kSfxRotorSize = 24;  // effect channels in rotation
+
+// Effects play in sound modes 1 (music and effects) and 2 (effects only).
+bool effectsOn(const vl_Korvane_MyApp& g) {
+  const int sound = g.settings[kSoundSetting];
+  return sound == 1 || sound == 2;
+}
+
+}  // namespace
+
+int vl_Korvane_MyApp::m_PlaySFX(int slot, float rate, float volume, float pan) {
+  if (!effectsOn(*this)) return 0;
+  sfxNext = (sfxNext + 1) % kSfxRotorSize;
+  const int channel = sfxChannels[sfxNext];
+  vl_audio_StopChannel(channel);
+  // An empty slot plays nothing but still takes the channel and its settings.
+  if (slot >= 0 && slot < sounds.Length() && sounds[slot] != nullptr) {
+    vl_audio_PlaySound(sounds[slot], channel, 0);
+  }
+  vl_audio_SetChannelRate(channel, rate);
+  vl_audio_SetChannelVolume(channel, volume);
+  vl_audio_SetChannelPan(channel, pan);
+  return 0;
+}
