@@ -74,14 +74,15 @@ bool allocateTexture(GLenum format, int width, int height) {
   return glGetError() == GL_NO_ERROR;
 }
 
-// Premultiplies 0xAARRGGBB source pixels into BGRA bytes as OpenGL reads them.
+// Premultiplies 0xAARRGGBB source pixels into RGBA bytes. Pixels cross into
+// and out of OpenGL as RGBA, the one byte order that WebGL also accepts.
 void premultiplyArgbRow(const int* source, int count, unsigned char* out) {
   for (int i = 0; i < count; ++i) {
     const std::uint32_t argb = static_cast<std::uint32_t>(source[i]);
     const std::uint32_t alphaByte = argb >> 24;
-    out[4 * i + 0] = static_cast<unsigned char>((argb & 0xff) * alphaByte / 255);
+    out[4 * i + 0] = static_cast<unsigned char>(((argb >> 16) & 0xff) * alphaByte / 255);
     out[4 * i + 1] = static_cast<unsigned char>(((argb >> 8) & 0xff) * alphaByte / 255);
-    out[4 * i + 2] = static_cast<unsigned char>(((argb >> 16) & 0xff) * alphaByte / 255);
+    out[4 * i + 2] = static_cast<unsigned char>((argb & 0xff) * alphaByte / 255);
     out[4 * i + 3] = static_cast<unsigned char>(alphaByte);
   }
 }
@@ -385,14 +386,14 @@ int gxtkGraphics::ReadPixels(Array<int> pixels, int x, int y, int w, int h, int 
   if (!pixelRangeFits(pixels.Length(), w, h, offset, pitch)) return 0;
   std::vector<unsigned char> block(static_cast<size_t>(w) * h * 4);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(x, Height() - y - h, w, h, GL_BGRA, GL_UNSIGNED_BYTE, block.data());
+  glReadPixels(x, Height() - y - h, w, h, GL_RGBA, GL_UNSIGNED_BYTE, block.data());
   // OpenGL's rows run bottom-up; row 0 of the result is the top row.
   for (int row = 0; row < h; ++row) {
     const unsigned char* source = &block[static_cast<size_t>(h - 1 - row) * w * 4];
     int* target = &pixels[offset + row * pitch];
     for (int i = 0; i < w; ++i) {
       const unsigned char* px = source + 4 * i;
-      target[i] = static_cast<int>(static_cast<std::uint32_t>(px[0]) | px[1] << 8 | px[2] << 16 |
+      target[i] = static_cast<int>(static_cast<std::uint32_t>(px[2]) | px[1] << 8 | px[0] << 16 |
                                    static_cast<std::uint32_t>(px[3]) << 24);
     }
   }
@@ -411,7 +412,7 @@ int gxtkGraphics::WritePixels2(gxtkSurface* surface, Array<int> pixels, int x, i
   }
   glBindTexture(GL_TEXTURE_2D, surface->texture);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, w, h, GL_BGRA, GL_UNSIGNED_BYTE, block.data());
+  glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, w, h, GL_RGBA, GL_UNSIGNED_BYTE, block.data());
   return 0;
 }
 
