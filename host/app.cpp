@@ -161,13 +161,14 @@ void gxtkApp::Start() {
   InvokeOnRender();  // one first frame before any update
 }
 
-void gxtkApp::RunDueUpdates() {
+int gxtkApp::RunDueUpdates() {
   for (int i = 0; i < kMaxUpdatesPerPass; ++i) {
     nextUpdate += updatePeriod;
     InvokeOnUpdate();
-    if (updateRate == 0 || nextUpdate > hostwin::Time()) return;
+    if (updateRate == 0 || nextUpdate > hostwin::Time()) return i + 1;
   }
   nextUpdate = hostwin::Time();  // still behind: drop the backlog
+  return kMaxUpdatesPerPass;
 }
 
 void OnKey(int key, int action) {

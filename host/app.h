@@ -75,7 +75,7 @@ class gxtkApp : public gxtkObject {
   // Shared by both hosts' loops (host/desktop_loop.cpp, host/web_loop.cpp).
   void InstallCallbacks();
   void Start();           // create, then one first frame before any update
-  void RunDueUpdates();   // up to seven updates, dropping a longer backlog
+  int RunDueUpdates();    // up to seven updates, dropping a longer backlog; how many ran
 
   bool WaitForDrawableWindow();  // desktop: blocks until the window has a size
   bool created = false;          // browser: the application has been created

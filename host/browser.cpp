@@ -15,6 +15,11 @@ EM_JS(int, canvasPixelWidth, (), { return Module.korvane.canvasPixels().width; }
 EM_JS(int, canvasPixelHeight, (), { return Module.korvane.canvasPixels().height; });
 EM_JS(int, levelReady, (int width, int height), { return Module.korvane.levelReady(width, height) ? 1 : 0; });
 EM_JS(void, keepStateFile, (), { Module.korvane.keepState(); });
+EM_JS(void, countLoopUpdates, (int updates), { Module.korvane.loop.updates += updates; });
+EM_JS(void, noteLoopResume, (double seconds), {
+  Module.korvane.loop.resumes++;
+  Module.korvane.loop.resumeLeadMs = seconds * 1000;
+});
 // clang-format on
 
 void (*visibilityListener)(bool) = nullptr;
@@ -48,6 +53,10 @@ bool Hidden() {
 bool DataReady(int width, int height) { return levelReady(width, height) != 0; }
 
 void KeepState() { keepStateFile(); }
+
+void CountUpdates(int updates) { countLoopUpdates(updates); }
+
+void NoteResume(double secondsToNextUpdate) { noteLoopResume(secondsToNextUpdate); }
 
 void WatchVisibility(void (*onChange)(bool hidden)) {
   visibilityListener = onChange;

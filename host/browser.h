@@ -30,6 +30,12 @@ bool DataReady(int width, int height);
 // survives a reload. Does nothing in a browser that refuses storage.
 void KeepState();
 
+// The loop's figures the page keeps for tests and diagnostics
+// (Module.korvane.loop): updates run so far, and after each resume how far
+// ahead the next update was scheduled.
+void CountUpdates(int updates);
+void NoteResume(double secondsToNextUpdate);
+
 // Calls `onChange(hidden)` whenever the page is hidden or shown again.
 void WatchVisibility(void (*onChange)(bool hidden));
 

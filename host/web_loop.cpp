@@ -56,6 +56,7 @@ void gxtkApp::RunPass() {
   }
   if (suspended) {
     InvokeOnResume();
+    browser::NoteResume(nextUpdate - hostwin::Time());
     return;
   }
   // Until the images of this size's resolution level have arrived, the game
@@ -65,6 +66,6 @@ void gxtkApp::RunPass() {
     return;
   }
   if (hostwin::Time() < nextUpdate) return;
-  RunDueUpdates();
+  browser::CountUpdates(RunDueUpdates());
   InvokeOnRender();
 }

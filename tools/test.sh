@@ -125,12 +125,19 @@ part_silent() {
 }
 
 # The browser build (tools/web.sh) played in headless Chromium by
-# tests/web/play_test.js, with puppeteer-core as pinned by its lock file.
-# Screenshots go to build-web/test-output.
+# tests/web/play_test.js, with puppeteer-core as pinned by its lock file; the
+# desktop korvane from the same sources (build-web/native, beside the asset
+# generator) on a private display, for the same still frame and its figures,
+# measured through tests/web/gl_meter.c. Screenshots go to
+# build-web/test-output.
 part_browser() {
+  local native="$root/build-web/native"
   "$root/tools/web.sh" --build-only || return 1
+  cmake --build "$native" --target korvane -j"$jobs" || return 1
+  cc -shared -fPIC -O2 -Wall -Wextra -Werror -o "$native/gl_meter.so" "$root/tests/web/gl_meter.c" -ldl || return 1
   (cd "$root/tests/web" && npm ci --no-audit --no-fund --loglevel=error) || return 1
-  node "$root/tests/web/play_test.js" "$root/build-web/site" "$root/build-web/test-output"
+  start_private_xvfb || return 1
+  node "$root/tests/web/play_test.js" "$root/build-web/site" "$root/build-web/test-output" "$native"
 }
 
 all_parts=(main asan stress fuzz silent browser)

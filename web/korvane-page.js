@@ -170,7 +170,9 @@ var Module = (function () {
   var module = {
     canvas: canvas,
     korvane: { canvasPixels: canvasPixels, levelReady: levelReady, keepState: keepState,
-               storage: storage, levels: levels },
+               storage: storage, levels: levels,
+               // Counted by the web host for tests and diagnostics.
+               loop: { updates: 0, resumes: 0, resumeLeadMs: null } },
     expectedDataFileDownloads: 2,
     preRun: [restoreState],
     // The runtime's stop protocol reads standard input; a page has none.

@@ -2,20 +2,28 @@
 // menu appears, a difficulty starts a game, a dragged path of three gems is
 // judged, Escape opens and closes the pause panel, quitting shows the
 // game-over overlay and the menu, and after a reload the saved state is read
-// back from the browser's storage. Also: a portrait window, and a browser
-// that refuses storage. Screenshots stay in the output folder; the figures
-// (bytes and time before the menu, frame time and draw calls in play) are
-// printed at the end.
-//   node play_test.js SITE_FOLDER OUTPUT_FOLDER
+// back from the browser's storage. Also: a portrait window, a browser that
+// refuses storage, the loading bar while the data arrive, and a hidden tab.
+// With the desktop build given, the title menu's still frame is compared
+// between the desktop and the browser. Screenshots stay in the output folder;
+// the figures (bytes and time before the menu, frame time and draw calls in
+// play) are printed at the end, the desktop's beside the browser's.
+//   node play_test.js SITE_FOLDER OUTPUT_FOLDER [DESKTOP_BUILD]
+// DESKTOP_BUILD holds the desktop korvane, its data folder and gl_meter.so
+// (tests/web/gl_meter.c built as a shared library); it needs an X display.
+// KORVANE_WEB_SESSIONS=PATTERN runs only the sessions whose names match.
 'use strict';
 
 const fs = require('fs');
 const path = require('path');
 const assert = require('assert');
-const { serve, launchBrowser, GameTab, distance, mean, count, sleep } = require('./browser_session');
+const { serve, launchBrowser, GameTab, distance, mean, count, sleep, WAIT_MS } = require('./browser_session');
+const { DesktopGame } = require('./desktop_session');
+const { waitForStill, compareShots, differencePicture } = require('./still_frame');
 
 const site = path.resolve(process.argv[2] || '../../build-web/site');
 const shots = path.resolve(process.argv[3] || '../../build-web/test-output');
+const desktopBuild = process.argv[4] ? path.resolve(process.argv[4]) : null;
 fs.mkdirSync(shots, { recursive: true });
 
 const SLIDE_IN_MS = 1000;    // the menu's buttons settle within 32 updates
@@ -43,6 +51,20 @@ function installFrameMeter() {
 }
 
 const isSwitchGreen = (c) => c[1] > 150 && c[0] < 120 && c[2] < 120;
+// The title menu at 640x480: the sound switch on the left, the score panel
+// slid in on the right.
+const isMenu = (s) => isSwitchGreen(s.at(32, 220)) && s.at(630, 240)[0] < 120;
+
+// Figures of the frames measured for FIGURE_MS ({ ms, draws } each): frames
+// drawn per second, and the medians of time and draw calls over the frames that
+// drew (a frame equal to the one on screen is not drawn again).
+function frameFigures(frames) {
+  const drawn = frames.filter((f) => f.draws > 0);
+  const median = (values) => values.sort((a, b) => a - b)[Math.floor(values.length / 2)];
+  return { framesPerSecond: drawn.length / (FIGURE_MS / 1000),
+           frameMsMedian: median(drawn.map((f) => f.ms)),
+           drawCallsMedian: median(drawn.map((f) => f.draws)) };
+}
 const isRoundOneBackground = (c) => distance(c, [100, 160, 240]) < 12;
 const isPanelOrange = (c) => c[0] > 150 && c[1] > 70 && c[1] < 170 && c[2] < 60;
 
@@ -74,7 +96,7 @@ function boardRows(shot) {
 async function landscapeSession(browser, url, figures) {
   const tab = new GameTab(browser, url, shots, { width: 640, height: 480, deviceScaleFactor: 1 });
   await tab.open((page) => page.evaluateOnNewDocument(installFrameMeter));
-  const menu = await tab.waitFor('browser-menu', (s) => isSwitchGreen(s.at(32, 220)) && s.at(630, 240)[0] < 120);
+  const menu = await tab.waitFor('browser-menu', isMenu);
   assert(menu, 'the title menu did not appear');
   figures.menuMs = Date.now() - tab.started;
   figures.bytesBeforeMenu = tab.bytes;
@@ -95,12 +117,7 @@ async function landscapeSession(browser, url, figures) {
   // Frame time and draw calls while the board is in play.
   await tab.page.evaluate(() => { window.korvaneMeter.frames = []; });
   await sleep(FIGURE_MS);
-  const frames = await tab.page.evaluate(() => window.korvaneMeter.frames);
-  const drawn = frames.filter((f) => f.draws > 0);
-  const median = (values) => values.sort((a, b) => a - b)[Math.floor(values.length / 2)];
-  figures.framesPerSecond = frames.length / (FIGURE_MS / 1000);
-  figures.frameMsMedian = median(drawn.map((f) => f.ms));
-  figures.drawCallsMedian = median(drawn.map((f) => f.draws));
+  Object.assign(figures, frameFigures(await tab.page.evaluate(() => window.korvaneMeter.frames)));
 
   const pathOnBoard = findThreeAlike(board);
   await tab.drag(pathOnBoard || [[50, 120], [110, 120], [170, 120]]);
@@ -108,6 +125,8 @@ async function landscapeSession(browser, url, figures) {
   await tab.take('browser-play-path');
   assert(found, `the released path was not judged:\n${tab.lines.join('\n')}`);
   if (pathOnBoard) assert(/Found 3\+ = 1,3,/.test(found), found);
+  const webglErrors = tab.lines.filter((line) => line.startsWith('WebGL: '));
+  assert.deepStrictEqual(webglErrors, [], 'WebGL refused calls');
 
   // Escape opens the pause panel and closes it again.
   const panelOpen = (s) => count(s, 180, 196, 460, 300, isPanelOrange) > 8000;
@@ -190,15 +209,210 @@ async function refusedStorageSession(browser, url) {
   await tab.page.close();
 }
 
+// The desktop build on the X display, started afresh: its time to the title
+// menu and the bytes it read before it, the menu's still frame, and its
+// frames in play as gl_meter.c counts them (one line per swapped frame).
+async function desktopSession(figures, stills) {
+  const meterFile = path.join(shots, 'desktop-frames.txt');
+  const game = new DesktopGame(path.join(desktopBuild, 'korvane'), path.join(desktopBuild, 'data'), shots,
+                               { LD_PRELOAD: path.join(desktopBuild, 'gl_meter.so'), KORVANE_GL_METER: meterFile });
+  const meterLines = () => fs.readFileSync(meterFile, 'utf8').split('\n').filter((line) => line);
+  try {
+    game.start();
+    assert(await game.waitForWindow(), 'the desktop window did not open');
+    assert(await game.waitFor('desktop-menu', isMenu), 'the desktop title menu did not appear');
+    figures.menuMs = Date.now() - game.started;
+    figures.bytesBeforeMenu = game.bytesRead();
+    stills.desktop = await waitForStill(() => game.take('desktop-still-menu'), WAIT_MS);
+    assert(stills.desktop, 'the desktop title menu did not come to rest');
+
+    const playing = (s) => isRoundOneBackground(s.at(5, 470));
+    await game.click(384, 336);
+    if (!(await game.waitFor('desktop-play', playing, WAIT_MS / 3))) await game.click(384, 336);
+    let previous = null;
+    assert(await game.waitFor('desktop-play', (s) => {
+      const still = previous && boardRows(previous).equals(boardRows(s));
+      previous = s;
+      return playing(s) && still;
+    }), 'the desktop game did not start or its board did not come to rest');
+    const before = meterLines().length;
+    await sleep(FIGURE_MS);
+    const frames = meterLines().slice(before).map((line) => {
+      const [draws, cpuUs] = line.split(' ').map(Number);
+      return { draws, ms: cpuUs / 1000 };
+    });
+    Object.assign(figures, frameFigures(frames));
+  } finally {
+    await game.stop();
+  }
+}
+
+// The title menu's still frame at 640x480 in a fresh browser profile (no
+// scores, as on the fresh desktop), against the desktop's. The two
+// rasterisers (llvmpipe, SwiftShader) filter scaled images and place edges a
+// little differently: about 1.7 % of the pixels differ by more than the
+// noise in place, 0.65 % even from their neighbours, all along edges. An
+// image missing or out of place, a wrong colour or blend gives more: the
+// smallest image on this screen, the team logo, alone covers 1.8 %.
+const PIXEL_NOISE = 16;          // channel difference that counts a pixel as differing
+const DIFFERING_LIMIT = 0.01;    // share of pixels that may differ even from their neighbours
+async function sameFrameSession(browser, url, stills) {
+  assert(stills.desktop, 'no desktop frame to compare with');
+  const context = await browser.createBrowserContext();
+  const tab = new GameTab(context, url, shots, { width: 640, height: 480, deviceScaleFactor: 1 });
+  try {
+    await tab.open();
+    assert(await tab.waitFor('browser-still-menu', isMenu), 'the title menu did not appear');
+    const still = await waitForStill(() => tab.take('browser-still-menu'), WAIT_MS);
+    assert(still, 'the title menu did not come to rest');
+    const result = compareShots(stills.desktop, still, PIXEL_NOISE);
+    fs.writeFileSync(path.join(shots, 'still-menu-difference.png'),
+                     differencePicture(stills.desktop, result.beyondNeighbours));
+    const percent = (share) => `${(100 * share).toFixed(2)} %`;
+    console.log(`     still menu, desktop against browser: ${percent(result.differingShare)} of the pixels ` +
+                `differ by more than ${PIXEL_NOISE}, ${percent(result.differingNearbyShare)} even from their ` +
+                `neighbours (limit ${percent(DIFFERING_LIMIT)}); largest difference ${result.largest}, mean ` +
+                `${result.mean.toFixed(2)} (desktop-still-menu.png, browser-still-menu.png, still-menu-difference.png)`);
+    assert(result.differingNearbyShare <= DIFFERING_LIMIT, 'the browser frame is not the desktop frame');
+  } finally {
+    await context.close();
+  }
+}
+
+// OpenAL sources of the page's audio context by state.
+function sourceStates() {
+  const sources = window.AL && AL.currentCtx ? Object.values(AL.currentCtx.sources) : [];
+  return { playing: sources.filter((s) => s.state === 0x1012).length,
+           paused: sources.filter((s) => s.state === 0x1013).length };
+}
+
+// Polls fn() in the page until test(value) holds; the last value, or null.
+async function pollPage(page, fn, test, waitMs = 20000) {
+  const deadline = Date.now() + waitMs;
+  while (Date.now() < deadline) {
+    const value = await page.evaluate(fn);
+    if (test(value)) return value;
+    await sleep(100);
+  }
+  return null;
+}
+
+// A minimised browser window hides the page: the game is suspended (no
+// updates, the music held where it is) and, when the page shows again,
+// resumed with its next update one period ahead rather than a burst of
+// updates catching up the hidden time.
+const HIDDEN_MS = 1500;
+const UPDATE_PERIOD_MS = 1000 / 60;
+async function hiddenTabSession(browser, url) {
+  const tab = new GameTab(browser, url, shots, { width: 640, height: 480, deviceScaleFactor: 1 });
+  await tab.open();
+  const page = tab.page;
+  assert(await tab.waitFor('browser-hidden-menu', isMenu), 'no title menu');
+  assert(await pollPage(page, sourceStates, (s) => s.playing > 0), 'no music playing in the menu');
+
+  const cdp = await page.createCDPSession();
+  const { windowId } = await cdp.send('Browser.getWindowForTarget');
+  const setWindowState = (windowState) => cdp.send('Browser.setWindowBounds', { windowId, bounds: { windowState } });
+  await setWindowState('minimized');
+  assert(await pollPage(page, () => document.hidden, (hidden) => hidden), 'the page did not become hidden');
+  const updatesHidden = await page.evaluate(() => Module.korvane.loop.updates);
+  await sleep(HIDDEN_MS);
+  assert.strictEqual(await page.evaluate(() => Module.korvane.loop.updates), updatesHidden,
+                     'the game was updated while hidden');
+  const held = await page.evaluate(sourceStates);
+  assert(held.playing === 0 && held.paused > 0, `the music was not held while hidden: ${JSON.stringify(held)}`);
+
+  await setWindowState('normal');
+  const loop = await pollPage(page, () => Module.korvane.loop, (l) => l.resumes === 1 && l.updates > updatesHidden);
+  assert(loop, 'the game did not resume');
+  assert(loop.resumeLeadMs > 0 && loop.resumeLeadMs <= UPDATE_PERIOD_MS + 0.5,
+         `after the resume the next update was due in ${loop.resumeLeadMs} ms, not one period`);
+  assert(await pollPage(page, sourceStates, (s) => s.playing > 0), 'the music did not go on after the resume');
+  console.log(`     hidden ${HIDDEN_MS} ms: no update, ${held.paused} sources paused; next update ` +
+              `${loop.resumeLeadMs.toFixed(1)} ms after the resume`);
+  await page.close();
+}
+
+// On a slow network the loading screen shows the data's progress: the bar
+// grows with the bytes that have arrived and its text counts them, until
+// the title menu comes.
+const SLOW_BYTES_PER_SECOND = 1000000;
+async function loadingBarSession(browser, url) {
+  const context = await browser.createBrowserContext();
+  const tab = new GameTab(context, url, shots, { width: 640, height: 480, deviceScaleFactor: 1 });
+  try {
+    await tab.open(async (page) => {
+      await page.emulateNetworkConditions({ download: SLOW_BYTES_PER_SECOND, upload: SLOW_BYTES_PER_SECOND, latency: 20 });
+      // Every change of the bar, recorded as it happens.
+      await page.evaluateOnNewDocument(() => {
+        window.korvaneBar = [];
+        document.addEventListener('DOMContentLoaded', () => {
+          const bar = document.getElementById('status-bar');
+          const text = document.getElementById('status-text');
+          new MutationObserver(() => {
+            window.korvaneBar.push({ width: parseFloat(bar.style.width), text: text.textContent });
+          }).observe(bar, { attributes: true });
+        });
+      });
+    });
+    assert(await tab.waitFor('browser-loaded-slowly', isMenu), 'no title menu after a slow load');
+    const steps = await tab.page.evaluate(() => window.korvaneBar);
+    const widths = steps.map((s) => s.width);
+    assert(widths.length >= 3, `the bar moved ${widths.length} times: ${JSON.stringify(steps)}`);
+    assert(widths.every((w, i) => i === 0 || w >= widths[i - 1]), `the bar went back: ${widths.join(', ')}`);
+    assert(widths[0] < 50 && widths[widths.length - 1] > 90, `the bar did not grow from low to full: ${widths.join(', ')}`);
+    assert(steps.every((s) => /^Loading \d+ of \d+ KiB$/.test(s.text)), JSON.stringify(steps));
+    console.log(`     loading bar: ${widths.length} steps from ${widths[0].toFixed(0)} % to ` +
+                `${widths[widths.length - 1].toFixed(0)} % ("${steps[steps.length - 1].text}")`);
+    assert(await tab.page.$eval('#status', (s) => s.hidden), 'the loading screen stayed over the game');
+  } finally {
+    await context.close();
+  }
+}
+
+// The figures of both builds, side by side.
+function printFigures(browserFigures, desktopFigures) {
+  const rows = [
+    ['time from start to the title menu, s', (f) => f.menuMs / 1000, 1],
+    ['bytes before the title menu, MB', (f) => f.bytesBeforeMenu / 1e6, 2],
+    ['frames drawn per second in play', (f) => f.framesPerSecond, 0],
+    ['ms per drawn frame in play, median', (f) => f.frameMsMedian, 2],
+    ['draw calls per drawn frame, median', (f) => f.drawCallsMedian, 0],
+  ];
+  const value = (f, get, digits) => {
+    const v = f ? get(f) : NaN;
+    return (Number.isFinite(v) ? v.toFixed(digits) : '-').padStart(9);
+  };
+  console.log(`figures (load average ${fs.readFileSync('/proc/loadavg', 'utf8').split(' ').slice(0, 3).join(' ')})` +
+              `${' '.repeat(2)}  browser   desktop`);
+  for (const [label, get, digits] of rows) {
+    console.log(`  ${label.padEnd(44)}${value(browserFigures, get, digits)} ${value(desktopFigures, get, digits)}`);
+  }
+  console.log('  (browser: bytes transferred, script time per animation frame, WebGL calls;');
+  console.log('   desktop: bytes read by the process, main-thread CPU per swapped frame, OpenGL calls)');
+}
+
 (async () => {
   const { server, url } = await serve(site);
   const browser = await launchBrowser();
   const figures = {};
+  const desktopFigures = desktopBuild ? {} : null;
+  const stills = {};
+  const sessions = [['landscape 640x480', () => landscapeSession(browser, url, figures)],
+                    ['portrait 480x640, touch', () => portraitSession(browser, url)],
+                    ['resized to 1280x960', () => resizeSession(browser, url)],
+                    ['storage refused', () => refusedStorageSession(browser, url)],
+                    ['loading bar on a slow network', () => loadingBarSession(browser, url)],
+                    ['hidden page suspends and resumes', () => hiddenTabSession(browser, url)]];
+  if (desktopBuild) {
+    sessions.push(['desktop build (figures, still menu)', () => desktopSession(desktopFigures, stills)],
+                  ['same still menu as the desktop', () => sameFrameSession(browser, url, stills)]);
+  } else {
+    console.log('skip desktop comparison: no desktop build given');
+  }
+  const only = new RegExp(process.env.KORVANE_WEB_SESSIONS || '');
   let failed = false;
-  for (const [name, run] of [['landscape 640x480', () => landscapeSession(browser, url, figures)],
-                             ['portrait 480x640, touch', () => portraitSession(browser, url)],
-                             ['resized to 1280x960', () => resizeSession(browser, url)],
-                             ['storage refused', () => refusedStorageSession(browser, url)]]) {
+  for (const [name, run] of sessions.filter(([name]) => only.test(name))) {
     const begun = Date.now();
     try {
       await run();
@@ -210,7 +424,7 @@ async function refusedStorageSession(browser, url) {
   }
   await browser.close();
   server.kill();
-  console.log(`figures: ${JSON.stringify(figures)}`);
+  printFigures(figures, desktopFigures);
   console.log(`screenshots in ${shots}`);
   process.exit(failed ? 1 : 0);
 })().catch((error) => {
