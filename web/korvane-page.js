@@ -59,18 +59,29 @@ var Module = (function () {
     }
   }
 
+  // Each package script announces its size before it starts its fetch (the
+  // packager asks the page for a copy it may already hold; there is none).
+  // The bar's whole is known once every package needed at start has
+  // announced itself: until then it stays empty, so that it never shrinks
+  // back when a package's fetch begins after another's.
+  var START_PACKAGES = 2;                // what every size needs, and the first level
+  var packageBytes = {};
+
+  function announcePackage(name, size) {
+    packageBytes[name] = size;
+    return null;
+  }
+
   function showProgress() {
+    var names = Object.keys(packageBytes);
+    if (names.length < START_PACKAGES) return;
     var downloads = Module.dataFileDownloads || {};
     var loaded = 0, total = 0;
-    for (var url in downloads) {
-      loaded += downloads[url].loaded;
-      total += downloads[url].total;
-    }
-    if (total > 0) {
-      statusText.textContent = 'Loading ' + Math.floor(loaded / 1024) + ' of ' +
-          Math.floor(total / 1024) + ' KiB';
-      statusBar.style.width = (100 * loaded / total) + '%';
-    }
+    names.forEach(function (name) { total += packageBytes[name]; });
+    for (var url in downloads) loaded += downloads[url].loaded;
+    statusText.textContent = 'Loading ' + Math.floor(loaded / 1024) + ' of ' +
+        Math.floor(total / 1024) + ' KiB';
+    statusBar.style.width = (100 * loaded / total) + '%';
   }
 
   // --- saved state -------------------------------------------------------
@@ -173,7 +184,7 @@ var Module = (function () {
                storage: storage, levels: levels,
                // Counted by the web host for tests and diagnostics.
                loop: { updates: 0, resumes: 0, resumeLeadMs: null } },
-    expectedDataFileDownloads: 2,
+    getPreloadedPackage: announcePackage,
     preRun: [restoreState],
     // The runtime's stop protocol reads standard input; a page has none.
     stdin: function () { return null; },
