@@ -9,7 +9,8 @@
 #           benchmark builds, every fuzz target runs briefly over its corpus
 #   silent  the game built without music (KORVANE_MUSIC=OFF): its unit and
 #           window tests
-#   browser the game built with Emscripten, played in headless Chromium
+#   browser the game built with Emscripten, played in headless Chromium, its
+#           title menu compared with the desktop build's
 # Each part is a function below; the parts run in parallel, at most
 # KORVANE_TEST_PARTS at a time (default: the number of cores), each writing its
 # log to build-logs/PART.log. The summary at the end gives each part's result
