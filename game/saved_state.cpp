@@ -1,6 +1,7 @@
-// Saved settings, score tables and badges of the game object: the one-line
-// state of 98 numbers with a checksum per section, the badge names, the badge
-// pop-ups and the badge gallery, and the score-table number format.
+// Saved settings, score tables and badge flags of the game object: the
+// one-line state of 98 numbers with a checksum per section, and the
+// score-table number format. The badges' names and pictures are in
+// game/badges.cpp.
 //
 // The state text comes from a file a player can edit or damage: reading it
 // never allocates per token, never reads past the text, saturates numbers that
@@ -37,15 +38,6 @@ struct SettingFloor {
   int index, atMost, raisedTo;
 };
 constexpr SettingFloor kSettingFloors[] = {{10, 63, 64}, {11, 63, 64}, {12, 7, 10}};
-
-// Badge pop-ups.
-constexpr int kPopSlots = 13;
-constexpr int kPopSlideEnd = 240;  // timer value at which a pop-up has left
-constexpr int kPopSlideOut = 230;
-constexpr float kPopWidth = 160;
-constexpr float kPopRowPitch = 34;
-constexpr int kBadgeSheetSlot = 80;
-constexpr int kBadgeSheetFrames = 64;
 
 // Sums wrap like 32-bit ints.
 int wrapAdd(int a, int64_t b) { return static_cast<int>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); }
@@ -113,19 +105,6 @@ StateTokens tokenize(const String& text) {
     start = i + 1;
   }
   return tokens;
-}
-
-// Text of a badge record up to the first separator, or between the first and
-// the second.
-String recordField(const String& record, int field) {
-  int start = 0;
-  for (int f = 0; f < field; ++f) {
-    const int sep = record.Find(String("|"), start);
-    if (sep < 0) return String();
-    start = sep + 1;
-  }
-  const int end = record.Find(String("|"), start);
-  return record.Slice(start, end < 0 ? record.Length() : end);
 }
 
 // The last `width` units of `digits` preceded by `width` pads: what m_rstr's
@@ -249,75 +228,4 @@ String vl_Korvane_MyApp::m_rstr(int value, int width, String pad) {
   for (int i = 0; i <= width; ++i) text = text + pad;
   text = text + String(value);
   return text.Slice(text.Length() - width);
-}
-
-// --------------------------------------------------------------------------
-// Badges
-
-String vl_Korvane_MyApp::m_BadgeID(int badge) {
-  if (badge == 0) return String(texts::kTestBadge);
-  return String();
-}
-
-String vl_Korvane_MyApp::m_BadgeName(int badge) { return recordField(m_BadgeID(badge), 0); }
-
-String vl_Korvane_MyApp::m_BadgeDetail(int badge) { return recordField(m_BadgeID(badge), 1); }
-
-int vl_Korvane_MyApp::m_ShowBadges() {
-  m_ResetDraw();
-  for (int k = 0; k < kPopSlots; ++k) {
-    int timer = badgePopTimer[k];
-    if (timer < 1) continue;
-    timer = timer + 1;
-    badgePopTimer[k] = timer;
-    float x = 16.0f * static_cast<float>(timer) - kPopWidth;
-    if (timer > kPopSlideOut) x = 16.0f * static_cast<float>(kPopSlideEnd - timer) - kPopWidth;
-    if (x > 0) x = 0;
-    if (timer > kPopSlideEnd) badgePopTimer[k] = 0;  // drawn once more, off screen
-    const float y = vl_Korvane_jscrh - kPopRowPitch * static_cast<float>(k + 1);
-    const int badge = badgePopId[k];
-    m_SetCol(0, 0, 80, 0.8f);
-    m_Rect(x, y, kPopWidth, 32);
-    m_SetCol(255, 255, 255, 1);
-    m_Text(x + 16, y + 4, m_BadgeName(badge), 0, 0);
-    if (badge <= 63 && badge >= 0 && badge < kBadgeSheetFrames) {
-      m_SetSize(0.5f, kUnset);
-      m_DrawImg(kBadgeSheetSlot, x + 144, y + 16, static_cast<float>(badge));
-      m_SetSize(1, kUnset);
-    }
-  }
-  return 0;
-}
-
-// The gallery: two panels that scroll with the keys or a drag. No badge is
-// ever selected in this game, so only the panels show.
-int vl_Korvane_MyApp::m_BadgesBox() {
-  const float w = vl_Korvane_jscrw;
-  const float h = vl_Korvane_jscrh;
-  m_ResetDraw();
-  m_SetCol(255, 125, 0, 0.8f);
-  m_Rect(0.1f * w, -1, 0.8f * w, h + 2);
-  m_SetCol(100, 0, 0, 0.8f);
-  m_Rect(0.12f * w, -1, 0.76f * w, h + 2);
-  m_SetCol(255, 255, 255, kUnset);
-  const int selected = -1;
-  if (m_PlayKey(0) != 0) badgeScroll -= 16;
-  if (m_PlayKey(8) != 0) badgeScroll += 16;
-  if (badgeScroll > 0) badgeScroll = 0;
-  if (mouseWasDown != 0 && static_cast<float>(mouseX) > 0.12f * w) {
-    badgeScroll += 1.5f * static_cast<float>(mouseY - prevMouseY);
-  }
-  badgeScrollShown += (badgeScroll - badgeScrollShown) / 6;
-  const float gap = badgeScroll - badgeScrollShown;
-  if (gap > -6 && gap < 6) badgeScrollShown = badgeScroll;
-  if (selected >= 0) {
-    m_SetCol(0, 40, 80, 0.7f);
-    m_Rect(-1, h / 2 - 120, w + 2, 320);
-    m_SetCol(255, 255, 255, 1);
-    m_SetSize(3, kUnset);
-    m_DrawImg(kBadgeSheetSlot, w / 2, h / 2, static_cast<float>(selected));
-    m_SetSize(1.5f, kUnset);
-    m_Text(0.15f * w, h / 2 + 120, m_BadgeDetail(selected), 0, 0);
-  }
-  return 0;
 }
