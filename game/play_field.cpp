@@ -290,15 +290,24 @@ void judgePath(vl_Korvane_MyApp& g) {
   g.pathLength = 0;
 }
 
-void drawTimeBar(vl_Korvane_MyApp& g) {
-  const int t = g.timeLeft < kTimeColourCap ? g.timeLeft : kTimeColourCap;
-  g.m_SetCol(63, static_cast<float>(t / 4), static_cast<float>((t / 2) / 4), kBarAlpha);
+// The round's time runs only in updates in which nothing on the board moved;
+// when it runs out the round is up (the board leaves once combos are done).
+void countRoundTime(vl_Korvane_MyApp& g) {
   if (g.moving == 0) g.timeLeft -= 1;
   if (g.timeLeft < 0) {
     g.timeLeft = 0;
     if (g.roundState == 0) g.roundState = 1;
   }
-  const float width = (vl_Korvane_jscrw - 2 * kBarLeft) / static_cast<float>(g.timeMax) * static_cast<float>(g.timeLeft);
+}
+
+// The bar's length shows the time left; over the last 255 updates its colour
+// fades to dark red. The colour is taken from the time as it stood before this
+// update counted.
+void drawTimeBar(vl_Korvane_MyApp& g, int colourTime) {
+  const int t = colourTime < kTimeColourCap ? colourTime : kTimeColourCap;
+  g.m_SetCol(63, static_cast<float>(t / 4), static_cast<float>((t / 2) / 4), kBarAlpha);
+  const float span = vl_Korvane_jscrw - 2 * kBarLeft;
+  const float width = span / static_cast<float>(g.timeMax) * static_cast<float>(g.timeLeft);
   g.m_Rect(kBarLeft, kTimeBarTop, static_cast<float>(static_cast<int>(width)), kBarHeight);
 }
 
@@ -488,7 +497,9 @@ int vl_Korvane_MyApp::m_Game() {
     pathKind = -1;
     if (selected) judgePath(*this);
   }
-  drawTimeBar(*this);
+  const int timeBefore = timeLeft;
+  countRoundTime(*this);
+  drawTimeBar(*this, timeBefore);
   drawComboBar(*this);
   runComboTimer(*this);
   shatter(*this, board);

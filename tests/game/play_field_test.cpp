@@ -212,6 +212,33 @@ TEST_F(PlayField, RoundClockStandsStillWhileAnythingMovesAndNoGemIsTakenThen) {
   for (int c = 0; c < 3; ++c) EXPECT_GT(playtest::KindAt(c, 0), 0) << "the holes refilled";
 }
 
+// The round's time is counted by the update, never by drawing: a host that
+// runs updates without a render between them (catching up, or a still frame)
+// ends the round on the same update. The bar drawn meanwhile takes its colour
+// from the time before the update's tick and its length from the time after.
+TEST_F(PlayField, RoundTimeRunsOutOnTheSameUpdateWithOrWithoutRenderPasses) {
+  for (bool renders : {true, false}) {
+    SCOPED_TRACE(renders ? "an update and a render each" : "updates only");
+    playtest::SetBoard(kBoard);
+    g->roundState = 0;
+    g->timeLeft = 8;
+    int updates = 0;
+    while (g->roundState == 0 && updates < 20) {
+      renders ? Step() : gametest::Update();
+      if (++updates == 1) {
+        const float* bar = playtest::FindRect(32, 4);
+        ASSERT_NE(bar, nullptr) << "the time bar is drawn";
+        EXPECT_EQ(bar[11], 8 / 4) << "green from the time before the tick";
+        EXPECT_EQ(bar[12], 8 / 2 / 4);
+        EXPECT_EQ(bar[4], static_cast<int>((vl_Korvane_jscrw - 64) / 900 * 7)) << "length after the tick";
+      }
+    }
+    EXPECT_EQ(updates, 8) << "the update that uses the last of the time ends the round";
+    EXPECT_EQ(g->timeLeft, 0);
+    EXPECT_EQ(g->roundState, 2) << "a still board starts leaving in that same update";
+  }
+}
+
 TEST_F(PlayField, NewGameAtDifficultyTwoHasFourKindsAndTargetTwentyThenSixtyInRoundThree) {
   playtest::StartGame(2);
   EXPECT_EQ(g->mode, 10);

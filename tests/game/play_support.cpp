@@ -191,6 +191,15 @@ bool HasTextContaining(const std::string& part) {
   return false;
 }
 
+const float* FindRect(float x, float y) {
+  vl_Korvane_MyApp* g = Game();
+  for (int at = 0; at + korvane::kRecordFloats <= g->drawLen; at += korvane::kRecordFloats) {
+    const float* rec = &g->drawList[at];
+    if (rec[0] == korvane::kKindRect && rec[1] == x && rec[2] == y) return rec;
+  }
+  return nullptr;
+}
+
 int CountImages(int slot, int frame) {
   vl_Korvane_MyApp* g = Game();
   int count = 0;

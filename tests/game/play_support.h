@@ -65,6 +65,10 @@ std::vector<std::string> TextLines();
 bool HasText(const std::string& line);
 bool HasTextContaining(const std::string& part);
 
+// The first rectangle record of the current display list with its top-left
+// corner at (x, y), or null.
+const float* FindRect(float x, float y);
+
 // Number of image records of a slot and frame in the current display list;
 // the position of the first one.
 int CountImages(int slot, int frame);
