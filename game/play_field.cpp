@@ -11,7 +11,6 @@
 // rules themselves only know "the cell above", which is the spare empty cell
 // at store index 6250 for a cell on the top edge.
 #include <cmath>
-#include <cstdint>
 #include <cstdlib>
 
 #include "framework/app.h"
@@ -99,11 +98,6 @@ constexpr float kComboBarTop = 28;
 constexpr float kBarHeight = 24;
 constexpr float kBarAlpha = 0.85f;
 constexpr int kTimeColourCap = 255;
-
-// Generator step shared with the framework's random module.
-constexpr uint32_t kRandMultiplier = 1664525u;
-constexpr uint32_t kRandIncrement = 1013904223u;
-constexpr float kRandFraction = 1.0f / 16777216.0f;  // top 24 bits as [0, 1)
 
 int cellIndex(int c, int r) { return kCellStride * (c + kStoreColumns * r); }
 
@@ -533,12 +527,11 @@ int vl_Korvane_MyApp::m_Burst(float x, float y, int kind) {
   return 0;
 }
 
-// A random integer from low to high for gem kinds and seeding; high comes out
-// slightly less often than the others (its share of the range is 0.99).
+// A random integer from low to high for gem kinds and seeding, from one step
+// of the framework's generator; high comes out slightly less often than the
+// others (its share of the range is 0.99).
 int vl_Korvane_MyApp::m_Rand(int low, int high) {
-  const uint32_t seed = static_cast<uint32_t>(vl_random_Seed) * kRandMultiplier + kRandIncrement;
-  vl_random_Seed = static_cast<int>(seed);
-  const float r = static_cast<float>(seed >> 8) * kRandFraction;
+  const float r = vl_random_Rnd();
   const float lowF = static_cast<float>(low);
   const float value = lowF + (static_cast<float>(high) + 0.99f - lowF) * r;
   return static_cast<int>(std::floor(value));

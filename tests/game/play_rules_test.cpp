@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 #include "framework/random.h"
@@ -135,6 +137,34 @@ TEST(PlayRules, BurstWithEveryFragmentSlotBusyLeavesTheRandomSequenceAlone) {
   EXPECT_EQ(g->particles[10 * 7], 2);
   EXPECT_NE(vl_random_Seed, seed);
   for (int i = 0; i <= 100; ++i) g->particles[10 * i] = 0;
+}
+
+// The board's random integers and the framework's random functions share one
+// generator: a long run of m_Rand over many ranges, with framework draws mixed
+// in, gives exactly the values and seeds the generator's own arithmetic does
+// (seed x 1664525 + 1013904223, the top 24 bits as a fraction, the integer
+// range scaled in single precision).
+TEST(PlayRules, RandomIntegersFollowTheSharedGeneratorStepForStep) {
+  vl_Korvane_MyApp* g = Game();
+  uint32_t seed = 1234;
+  auto step = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<float>(seed >> 8) / 16777216.0f;
+  };
+  const int ranges[][2] = {{1, 3}, {1, 10}, {0, 1}, {-5, 5}, {5, 5}, {0, 1000}, {1, 5}};
+  vl_random_Seed = 1234;
+  for (int i = 0; i < 3000; ++i) {
+    if (i % 5 == 4) {
+      ASSERT_EQ(vl_random_Rnd(), step()) << i;
+    } else {
+      const int low = ranges[i % 7][0], high = ranges[i % 7][1];
+      const float r = step();
+      const int expected = static_cast<int>(
+          std::floor(static_cast<float>(low) + (static_cast<float>(high) + 0.99f - static_cast<float>(low)) * r));
+      ASSERT_EQ(g->m_Rand(low, high), expected) << i;
+    }
+    ASSERT_EQ(static_cast<uint32_t>(vl_random_Seed), seed) << i;
+  }
 }
 
 // Drags from a random gem through up to five same-kind neighbours, one update
