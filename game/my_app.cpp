@@ -296,8 +296,8 @@ void dispatchMode(vl_Korvane_MyApp& g) {
 }
 
 // The on-screen game pad: a direction pad at the lower left and two action
-// buttons mirrored at the lower right; a touch on a part presses its pad for
-// this update only.
+// buttons mirrored at the lower right; a touch on one of its controls presses
+// that control's pad for this update only.
 void runOnScreenPad(vl_Korvane_MyApp& g) {
   const float w = vl_Korvane_jscrw;
   const float h = vl_Korvane_jscrh;
@@ -305,29 +305,32 @@ void runOnScreenPad(vl_Korvane_MyApp& g) {
   const float y = h - clampTo<float>(g.settings[kPadSettingY], kPadMargin, h - kPadMargin);
   const float size = clampTo(g.settings[kPadSettingSize], kPadSizeMin, kPadSizeMax) / 10.0f;
   const float reach = 20 * size;  // centre of the pad to the centre of a direction
-  const float touch = 24 * size;  // diameter of the touch area of one part
-  struct Part {
+  const float touch = 24 * size;  // diameter of the touch area of one control
+  // One control of the pad: the virtual pad it presses (numbered like its
+  // action), its offset from the centre of its group and its picture frame.
+  struct PadControl {
     int pad;
     float dx, dy;
     int frame;
   };
-  const Part dpad[] = {{0, 0, -reach, kDpadUpPressed},
-                       {3, -reach, 0, kDpadLeftPressed},
-                       {5, reach, 0, kDpadRightPressed},
-                       {8, 0, reach, kDpadDownPressed}};
+  const PadControl dpad[] = {{kActionUp, 0, -reach, kDpadUpPressed},
+                             {kActionLeft, -reach, 0, kDpadLeftPressed},
+                             {kActionRight, reach, 0, kDpadRightPressed},
+                             {kActionDown, 0, reach, kDpadDownPressed}};
   g.m_ResetDraw();
   g.m_SetSize(size, kUnset);
   g.m_Alpha(0.5f);
   g.m_DrawImg(kImageDpad, x, y, kDpadBase);
-  for (const Part& p : dpad) {
+  for (const PadControl& p : dpad) {
     if (g.m_MouseIn_Radius(x + p.dx, y + p.dy, touch, touch) != 0) {
       g.pads[p.pad] = kPadPressedOnce;
       g.m_DrawImg(kImageDpad, x + p.dx, y + p.dy, p.frame);
     }
   }
-  const Part buttons[] = {{10, -reach, reach / 2, kDpadButtonA}, {11, reach, -reach / 2, kDpadButtonB}};
+  const PadControl buttons[] = {{kActionFirstButton, -reach, reach / 2, kDpadButtonA},
+                                {kActionFirstButton + 1, reach, -reach / 2, kDpadButtonB}};
   const float bx = w - x;
-  for (const Part& p : buttons) {
+  for (const PadControl& p : buttons) {
     g.m_DrawImg(kImageDpad, bx + p.dx, y + p.dy, p.frame);
     if (g.m_MouseIn_Radius(bx + p.dx, y + p.dy, touch * 1.5f, touch * 1.5f) != 0) {
       g.pads[p.pad] = kPadPressedOnce;
