@@ -26,6 +26,7 @@
 #include "framework/random.h"
 #include "music/music_player.h"
 #include "tests/support/null_audio.h"
+#include "tests/support/temp_folder.h"
 #include "tools/assetgen/music.h"
 
 namespace musictest {
@@ -128,13 +129,13 @@ inline bool WritePng(const std::string& path, int width, int height, const std::
 
 // A looping instrument loaded from a WAV file, as the player loads its own.
 inline vl_audio_Sound* LoopingSound() {
-  char path[] = "/tmp/korvane-music-lead-XXXXXX.wav";
-  const int fd = mkstemps(path, 4);
+  std::string path = testsupport::TempFolder::SystemTemporaryFolder() + "/korvane-music-lead-XXXXXX.wav";
+  const int fd = mkstemps(path.data(), 4);
   if (fd < 0) return nullptr;
   close(fd);
   WriteBytes(path, GameSample("inst/lead0.wav"));
-  vl_audio_Sound* sound = vl_audio_LoadSound(String(path));
-  std::remove(path);
+  vl_audio_Sound* sound = vl_audio_LoadSound(String(path.c_str()));
+  std::remove(path.c_str());
   return sound;
 }
 

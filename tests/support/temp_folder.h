@@ -1,5 +1,5 @@
-// Temporary folders for tests: TempFolder makes a fresh folder under /tmp and
-// removes it with everything in it when it goes; WorkingFolder is also the
+// Temporary folders for tests: TempFolder makes a fresh folder in the system's
+// temporary folder ($TMPDIR when set, else /tmp) and removes it with everything in it when it goes; WorkingFolder is also the
 // process's working directory while it lives.
 //
 // A folder that cannot be made throws std::runtime_error, which fails the test
@@ -23,9 +23,9 @@ namespace testsupport {
 
 class TempFolder {
  public:
-  // `name` becomes part of the folder's name, to tell its owner in /tmp.
+  // `name` becomes part of the folder's name, to tell its owner.
   explicit TempFolder(const std::string& name = "test") {
-    std::string pattern = "/tmp/korvane-" + name + "-XXXXXX";
+    std::string pattern = SystemTemporaryFolder() + "/korvane-" + name + "-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) {
       throw std::runtime_error("cannot make a temporary folder " + pattern + ": " + std::strerror(errno));
     }
@@ -37,6 +37,14 @@ class TempFolder {
 
   const std::string& path() const { return path_; }
   std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+  // $TMPDIR when it names a folder, else /tmp: a run given a TMPDIR of its
+  // own can check that every test cleaned up after itself.
+  static std::string SystemTemporaryFolder() {
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::temp_directory_path(error);
+    return error ? std::string("/tmp") : folder.string();
+  }
 
   // Removes `folder` and everything in it; false when something stayed.
   static bool Remove(const std::filesystem::path& folder) {
