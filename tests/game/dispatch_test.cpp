@@ -42,7 +42,6 @@ TEST(GameStartUp, CreateSetsTheStartValuesAndBeginsLoading) {
   EXPECT_EQ(g->settings[11], 64);
   EXPECT_EQ(g->settings[12], 10);
   for (int i = 0; i <= 32; ++i) ASSERT_EQ(g->sfxChannels[i], i);
-  EXPECT_EQ(g->lp, 33);
   EXPECT_EQ(g->hdLevel, 2) << "640 is more than 630 device pixels";
   EXPECT_EQ(g->hdDrawScale, 0.5f);
   EXPECT_EQ(g->clearAlpha, 1);

@@ -104,9 +104,6 @@ TEST_F(MusicTablesTest, NewPlayerStartsStoppedWithTheGivenDefaults) {
   EXPECT_EQ(player->songData.Length(), 262145);
   EXPECT_EQ(player->kitA.Length(), 9);
   EXPECT_EQ(player->voiceEnvelope.Length(), 8);
-  EXPECT_EQ(player->voiceCount, 5);
-  EXPECT_EQ(player->tempo, 95);
-  EXPECT_EQ(player->masterVolume, 0.5f);
   EXPECT_EQ(player->playState, 0);
   EXPECT_EQ(player->loadStep, 0);
   EXPECT_EQ(player->chordQueue.Length(), 0);
