@@ -101,32 +101,42 @@ class MusicLoadingTest : public ::testing::Test {
     return frames;
   }
 
+  // Writes the test song with kit A from set 2 without drum 5, kit B from
+  // set 3, lead and accompaniment but no bass; starts it and renders frames
+  // until it is loaded, keeping what loading printed.
+  void LoadTestSong() {
+    ASSERT_TRUE(WriteTestSong("data/song.png"));
+    for (int drum = 1; drum <= 8; ++drum) {
+      if (drum != 5) WriteSample("d2-" + std::to_string(drum) + ".wav");  // drum 5 missing
+    }
+    for (int drum = 1; drum <= 8; ++drum) WriteSample("d3-" + std::to_string(drum) + ".wav");
+    WriteSample("lead4.wav");
+    WriteSample("accompany5.wav");  // no bass6.wav
+
+    player->m_KX_Start(String("song.png"), 2, 3, 4, 5, 6, 11);
+    ::testing::internal::CaptureStdout();
+    frames = LoadAll();
+    printed = ::testing::internal::GetCapturedStdout();
+  }
+
+  int frames = 0;
+  std::string printed;
   musictest::TestClockDevice* clock = nullptr;
   musictest::RecordingAudio* audio = nullptr;
   vl_KXTrackr_KXPlayer* player = nullptr;
   std::unique_ptr<testsupport::WorkingFolder> folder;
 };
 
-TEST_F(MusicLoadingTest, SongImageDecodesIntoSongDataExactlyByTheBlueByte) {
-  ASSERT_TRUE(WriteTestSong("data/song.png"));
-  for (int drum = 1; drum <= 8; ++drum) {
-    if (drum != 5) WriteSample("d2-" + std::to_string(drum) + ".wav");  // drum 5 missing
-  }
-  for (int drum = 1; drum <= 8; ++drum) WriteSample("d3-" + std::to_string(drum) + ".wav");
-  WriteSample("lead4.wav");
-  WriteSample("accompany5.wav");  // no bass6.wav
-
-  player->m_KX_Start(String("song.png"), 2, 3, 4, 5, 6, 11);
-  ::testing::internal::CaptureStdout();
-  const int frames = LoadAll();
-  const std::string printed = ::testing::internal::GetCapturedStdout();
-
-  // 70 steps, at most three per frame; the song starts once they are done.
+TEST_F(MusicLoadingTest, SeventyStepsAtMostThreePerFrameThenTheSongStarts) {
+  ASSERT_NO_FATAL_FAILURE(LoadTestSong());
   EXPECT_EQ(frames, 24);
   EXPECT_EQ(player->loadStep, 0);
   EXPECT_EQ(player->playState, 2);
   EXPECT_EQ(player->nextTime, clock->now + 100);
+}
 
+TEST_F(MusicLoadingTest, SongImageDecodesIntoSongDataExactlyByTheBlueByte) {
+  ASSERT_NO_FATAL_FAILURE(LoadTestSong());
   int mismatches = 0;
   for (int p = 0; p < 63; ++p) {
     for (int v = 0; v < 8; ++v) {
@@ -146,12 +156,14 @@ TEST_F(MusicLoadingTest, SongImageDecodesIntoSongDataExactlyByTheBlueByte) {
   for (int i = 63 * 4096; i < player->songData.Length(); ++i) {
     ASSERT_EQ(player->songData[i], 0) << i;
   }
+  // Each voice's last pattern is the last one holding any note of it.
   for (int v = 0; v < 6; ++v) EXPECT_EQ(player->lastPattern[v], 62) << v;
   EXPECT_EQ(player->lastPattern[6], 20);
   EXPECT_EQ(player->lastPattern[7], 0);
+}
 
-  // Samples: kit A from set 2 without drum 5, kit B from set 3, lead and
-  // accompaniment, no bass.
+TEST_F(MusicLoadingTest, MissingSamplesLeaveOnlyTheirOwnSlotsEmpty) {
+  ASSERT_NO_FATAL_FAILURE(LoadTestSong());
   for (int drum = 1; drum <= 8; ++drum) {
     EXPECT_EQ(player->kitA[drum] == nullptr, drum == 5) << drum;
     EXPECT_NE(player->kitB[drum], nullptr) << drum;
@@ -159,9 +171,12 @@ TEST_F(MusicLoadingTest, SongImageDecodesIntoSongDataExactlyByTheBlueByte) {
   EXPECT_NE(player->instruments[2], nullptr);
   EXPECT_NE(player->instruments[3], nullptr);
   EXPECT_EQ(player->instruments[4], nullptr);
+}
 
-  // The "Music File : " line first, then one line per non-zero value:
-  // row, voice and loading step.
+// The "Music File : " line first, then one line per non-zero value: row,
+// voice and loading step.
+TEST_F(MusicLoadingTest, PrintsTheFileAndOneLinePerNonZeroValue) {
+  ASSERT_NO_FATAL_FAILURE(LoadTestSong());
   std::istringstream lines(printed);
   std::string line;
   ASSERT_TRUE(std::getline(lines, line));
@@ -185,8 +200,10 @@ TEST_F(MusicLoadingTest, SongImageDecodesIntoSongDataExactlyByTheBlueByte) {
       if (DecodedAt(62, 5, 63, k) != 0) return true;
     return false;
   }());
+}
 
-  // After its steps the render-side step leaves the screen black.
+TEST_F(MusicLoadingTest, RenderStepAfterLoadingLeavesTheScreenBlack) {
+  ASSERT_NO_FATAL_FAILURE(LoadTestSong());
   gxtkGraphics* graphics = vl_graphics_device;
   graphics->BeginRender();
   vl_graphics_BeginRender();

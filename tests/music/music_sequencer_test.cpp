@@ -182,7 +182,7 @@ TEST_F(SequencerTest, CommandEightEndsThePatternAndStartsABar) {
   EXPECT_EQ(rates[1].value, 2.0f);  // note 25 twice; note 20 (1.498) never
 }
 
-TEST_F(SequencerTest, RowsFollowTheClockAndAStaleScheduleIsPlayedAtOnce) {
+TEST_F(SequencerTest, RowWaitsForItsTimeThenAdvancesTheScheduleByOneRow) {
   StartPlaying();
   const int now = clock->now;
 
@@ -202,21 +202,28 @@ TEST_F(SequencerTest, RowsFollowTheClockAndAStaleScheduleIsPlayedAtOnce) {
   player->m_KX_MusicPlay();
   EXPECT_EQ(player->row, 1);
   EXPECT_EQ(player->nextTime, now - 1 + kRowMs);
+}
 
-  // A clock jump leaves the schedule far ahead: the row plays at once, and
-  // the next one follows one row length later instead of racing to catch up.
+// A clock jump leaves the schedule far ahead: the row plays at once, and the
+// next one follows one row length later instead of racing to catch up.
+TEST_F(SequencerTest, StaleScheduleIsPlayedAtOnceAndRestartsFromTheClock) {
+  StartPlaying();
+  const int now = clock->now;
   player->nextTime = now + 200000;
   player->m_KX_MusicPlay();
-  EXPECT_EQ(player->row, 2);
+  EXPECT_EQ(player->row, 1);
   EXPECT_EQ(player->nextTime, now + kRowMs);
   player->m_KX_MusicPlay();
-  EXPECT_EQ(player->row, 2);
+  EXPECT_EQ(player->row, 1);
   clock->now = now + kRowMs + 1;
   player->m_KX_MusicPlay();
-  EXPECT_EQ(player->row, 3);
+  EXPECT_EQ(player->row, 2);
+}
 
-  // The row length drops its fraction every row: 100 rows at tempo 95 take
-  // 8400 ms, not 8421.
+// The row length drops its fraction every row: 100 rows at tempo 95 take
+// 8400 ms, not 8421.
+TEST_F(SequencerTest, RowLengthDropsItsFractionEveryRow) {
+  StartPlaying();
   player->nextTime = 0;
   clock->now = 1;
   for (int i = 0; i < 100; ++i) {
