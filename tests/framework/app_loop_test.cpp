@@ -171,6 +171,21 @@ std::thread WakeThenClose(double seconds) {
   });
 }
 
+// Types into the program's window from outside, as a user would: waits until
+// the window is on the display (xdotool polls for it, at most 10 s), gives it
+// the focus, runs `script` (shell commands driving xdotool) and closes the
+// window.
+std::thread TypeIntoTheWindow(const std::string& script) {
+  return std::thread([script] {
+    const std::string command =
+        "timeout 10 xdotool search --sync --onlyvisible --name '^Korvane$' windowfocus --sync "
+        ">/dev/null 2>&1;" + script;
+    int status = std::system(command.c_str());
+    (void)status;
+    CloseWindow();
+  });
+}
+
 }  // namespace
 
 int vlInit() {
@@ -332,17 +347,11 @@ TEST(AppLoopTest, KeysCharactersAndButtonsReachTheInputDevice) {
   std::vector<int> hits, chars;
   onCreate = [&] {
     vl_app_SetUpdateRate(60);
-    typist = std::thread([] {
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
-      int status = std::system(
-          "xdotool search --name '^Korvane$' windowfocus --sync >/dev/null 2>&1;"
-          "xdotool keydown a; sleep 0.1; xdotool keyup a; sleep 0.1;"
-          "xdotool key Escape; sleep 0.1;"
-          "xdotool search --name '^Korvane$' mousemove --window %1 100 100 >/dev/null 2>&1;"
-          "xdotool mousedown 3; sleep 0.1; xdotool mouseup 3; sleep 0.2");
-      (void)status;
-      CloseWindow();
-    });
+    typist = TypeIntoTheWindow(
+        "xdotool keydown a; sleep 0.1; xdotool keyup a; sleep 0.1;"
+        "xdotool key Escape; sleep 0.1;"
+        "xdotool search --name '^Korvane$' mousemove --window %1 100 100 >/dev/null 2>&1;"
+        "xdotool mousedown 3; sleep 0.1; xdotool mouseup 3; sleep 0.2");
   };
   onUpdate = [&] {
     gxtkInput* input = vl_app_device->InputDevice();
@@ -367,14 +376,7 @@ TEST(AppLoopTest, HeldKeyRepeatsItsCharacter) {
   int backspaces = 0, hits = 0;
   onCreate = [&] {
     vl_app_SetUpdateRate(60);
-    typist = std::thread([] {
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
-      int status = std::system(
-          "xdotool search --name '^Korvane$' windowfocus --sync >/dev/null 2>&1;"
-          "xdotool keydown BackSpace; sleep 1; xdotool keyup BackSpace; sleep 0.1");
-      (void)status;
-      CloseWindow();
-    });
+    typist = TypeIntoTheWindow("xdotool keydown BackSpace; sleep 1; xdotool keyup BackSpace; sleep 0.1");
   };
   onUpdate = [&] {
     gxtkInput* input = vl_app_device->InputDevice();
