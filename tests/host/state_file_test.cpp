@@ -14,40 +14,16 @@
 #include <vector>
 
 #include "host/state_file.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
 
+using testsupport::FolderEntries;
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
+
 const char kStateFile[] = ".vellumstate";
-
-std::string ReadBytes(const char* path) {
-  std::string bytes;
-  FILE* file = std::fopen(path, "rb");
-  if (!file) return "<missing>";
-  char chunk[256];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
-  std::fclose(file);
-  return bytes;
-}
-
-void WriteBytes(const char* path, const std::string& bytes) {
-  FILE* file = std::fopen(path, "wb");
-  ASSERT_NE(file, nullptr);
-  std::fwrite(bytes.data(), 1, bytes.size(), file);
-  std::fclose(file);
-}
-
-std::vector<std::string> FolderEntries(const std::string& folder) {
-  std::vector<std::string> names;
-  DIR* dir = opendir(folder.c_str());
-  while (dirent* entry = readdir(dir)) {
-    std::string name = entry->d_name;
-    if (name != "." && name != "..") names.push_back(name);
-  }
-  closedir(dir);
-  return names;
-}
 
 // A text of `length` units that encodes to exactly that many UTF-8 bytes.
 String AsciiText(int length) { return String(std::string(length, 'x').c_str()); }
