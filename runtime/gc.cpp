@@ -106,34 +106,57 @@ bool is_white(const gc_object* p) { return (p->flags & 3) == gc_markbit; }
 // prefetch.
 namespace hint {
 
-constexpr size_t kAhead = 16;  // objects fetched ahead of the one finalised
+constexpr size_t kAhead = 16;      // objects fetched ahead of the one finalised
+constexpr size_t kMarkAhead = 16;  // white objects fetched ahead of a full trace
+constexpr size_t kSpareRecords = 4;  // finished records kept for their storage
 
-std::vector<gc_object*> unmarked;  // appends to gc_unmarked_list, in order
-std::vector<gc_object*> marked;    // appends to gc_marked_list, in order
+using Record = std::vector<gc_object*>;
+
+Record unmarked;  // appends to gc_unmarked_list, in order
+Record marked;    // appends to gc_marked_list, in order
 // The white list's record at each sweep not yet finalised, oldest first, and
 // the position of the free list's head in the first of them.
-std::deque<std::vector<gc_object*>> freed;
+std::deque<Record> freed;
 size_t position = 0;
-std::vector<gc_object*> spare;  // a finished record's storage, for the next one
+// Finished records, cleared: their storage is reused, so that a record of a
+// large heap is not grown (copied, and its fresh pages faulted in) each cycle.
+std::vector<Record> spare;
+size_t traced = 0;  // objects a full trace has taken this cycle
+
+Record take_spare() {
+  if (spare.empty()) return Record();
+  Record record = std::move(spare.back());
+  spare.pop_back();
+  return record;
+}
+
+void retire(Record&& record) {
+  if (spare.size() == kSpareRecords) return;  // dropped with its storage
+  record.clear();
+  spare.push_back(std::move(record));
+}
 
 void clear() {
   unmarked.clear();
   marked.clear();
-  freed.clear();
+  while (!freed.empty()) {
+    retire(std::move(freed.front()));
+    freed.pop_front();
+  }
   position = 0;
+  traced = 0;
 }
 
 // At a sweep: the white objects became garbage, the black ones white.
 void sweep() {
   freed.push_back(std::move(unmarked));
   unmarked = std::move(marked);
-  marked = std::move(spare);
-  marked.clear();
-  spare = std::vector<gc_object*>();
+  marked = take_spare();
+  traced = 0;
 }
 
 void finish_first() {
-  spare = std::move(freed.front());
+  retire(std::move(freed.front()));
   freed.pop_front();
   position = 0;
 }
@@ -143,7 +166,7 @@ void finish_first() {
 // object kAhead places further on.
 void fetch_ahead(const gc_object* head) {
   while (!freed.empty()) {
-    const std::vector<gc_object*>& order = freed.front();
+    const Record& order = freed.front();
     while (position < order.size() && order[position] != head) ++position;
     if (position < order.size()) {
       if (position + kAhead < order.size()) __builtin_prefetch(order[position + kAhead], 1);
@@ -151,6 +174,19 @@ void fetch_ahead(const gc_object* head) {
     }
     finish_first();
   }
+}
+
+// The free list ran empty: no record holds an object still waiting.
+void forget_freed() {
+  while (!freed.empty()) finish_first();
+}
+
+// A full trace reaches the survivors of the last cycle in about the order in
+// which it reached them then, which is the white list's order: fetching that
+// record ahead turns a trace through the whole heap into mostly cache hits.
+void fetch_white_ahead() {
+  size_t ahead = traced++ + kMarkAhead;
+  if (ahead < unmarked.size()) __builtin_prefetch(unmarked[ahead], 1);
 }
 
 }  // namespace hint
@@ -207,19 +243,19 @@ struct Pending {
   gc_object* pred;  // the tail of gc_unmarked_list when the block was linked
 };
 
-constexpr int kPendingSlots = 256;  // far beyond any nesting of new-expressions
+constexpr unsigned kPendingSlots = 256;  // far beyond any nesting of new-expressions; a power of two
 Pending pending[kPendingSlots];
-int pending_top;  // ring position of the next entry
+unsigned pending_top;  // ring position of the next entry
 
 RAW_HEADER_ACCESS void remember(gc_object* block) {
   pending[pending_top] = Pending{block, block->flags, block->pred};
-  pending_top = (pending_top + 1) % kPendingSlots;
+  pending_top = (pending_top + 1) & (kPendingSlots - 1);
 }
 
 // Takes the newest entry for `block`; false when there is none.
 bool claim(gc_object* block, Pending* out) {
-  for (int i = 1; i <= kPendingSlots; ++i) {
-    Pending& entry = pending[(pending_top - i + kPendingSlots) % kPendingSlots];
+  for (unsigned i = 1; i <= kPendingSlots; ++i) {
+    Pending& entry = pending[(pending_top - i) & (kPendingSlots - 1)];
     if (entry.block == block) {
       *out = entry;
       entry.block = nullptr;
@@ -335,6 +371,7 @@ void gc_flush_free(int size) {
       std::printf(kFreeListError, static_cast<void*>(p), gc_free_bytes);
       std::fflush(stdout);
       gc_free_bytes = 0;
+      hint::forget_freed();
       return;
     }
     hint::fetch_ahead(p);
@@ -382,7 +419,11 @@ namespace {
 // Traces queued objects; in incremental mode until `budget` objects are black.
 void trace(bool full, int budget) {
   while (!is_empty(&gc_queued_list)) {
-    if (!full && gc_marked_objs >= budget) return;
+    if (full) {
+      hint::fetch_white_ahead();
+    } else if (gc_marked_objs >= budget) {
+      return;
+    }
     gc_object* p = gc_queued_list.succ;
     unlink(p);
     turn_black(p);
@@ -423,6 +464,7 @@ void collect_step() {
   if (is_empty(&gc_queued_list) && (full || allocated > kSweepBytes)) sweep();
   if (gc_force_sweep) {
     gc_flush_free(gc_free_bytes);
+    if (is_empty(&gc_free_list)) hint::forget_freed();
     gc_force_sweep = 0;
   }
 }
