@@ -1,9 +1,9 @@
 // The allocator, the lazy finaliser and the incremental collector step.
 #include "runtime/gc.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
-#include <deque>
 #include <vector>
 
 #include "runtime/errors.h"
@@ -89,8 +89,6 @@ void splice_tail(gc_object* to, gc_object* from) {
 
 RAW_HEADER_ACCESS int size_of(const gc_object* p) { return static_cast<int>(p->flags & ~gc_object::kFlagBits); }
 
-bool is_white(const gc_object* p) { return (p->flags & 3) == gc_markbit; }
-
 // --- finalisation order hints ----------------------------------------------------
 //
 // Lazy finalisation takes garbage from the head of gc_free_list, and each
@@ -108,77 +106,58 @@ namespace hint {
 
 constexpr size_t kAhead = 16;      // objects fetched ahead of the one finalised
 constexpr size_t kMarkAhead = 16;  // white objects fetched ahead of a full trace
-constexpr size_t kSpareRecords = 4;  // finished records kept for their storage
 
-using Record = std::vector<gc_object*>;
-
-Record unmarked;  // appends to gc_unmarked_list, in order
-Record marked;    // appends to gc_marked_list, in order
-// The white list's record at each sweep not yet finalised, oldest first, and
-// the position of the free list's head in the first of them.
-std::deque<Record> freed;
+// The three records keep their storage from cycle to cycle, so that the
+// records of a large heap are not grown again (copied, and fresh pages
+// faulted in) at every cycle.
+std::vector<gc_object*> unmarked;  // appends to gc_unmarked_list, in order
+std::vector<gc_object*> marked;    // appends to gc_marked_list, in order
+// The white list's records of the sweeps whose garbage still waits, oldest
+// first, and the position of the free list's head in it.
+std::vector<gc_object*> freed;
 size_t position = 0;
-// Finished records, cleared: their storage is reused, so that a record of a
-// large heap is not grown (copied, and its fresh pages faulted in) each cycle.
-std::vector<Record> spare;
 size_t traced = 0;  // objects a full trace has taken this cycle
-
-Record take_spare() {
-  if (spare.empty()) return Record();
-  Record record = std::move(spare.back());
-  spare.pop_back();
-  return record;
-}
-
-void retire(Record&& record) {
-  if (spare.size() == kSpareRecords) return;  // dropped with its storage
-  record.clear();
-  spare.push_back(std::move(record));
-}
 
 void clear() {
   unmarked.clear();
   marked.clear();
-  while (!freed.empty()) {
-    retire(std::move(freed.front()));
-    freed.pop_front();
+  freed.clear();
+  position = 0;
+  traced = 0;
+}
+
+// At a sweep, before the white list joins gc_free_list: the white objects
+// become garbage, the black ones white.
+void sweep() {
+  if (is_empty(&gc_free_list)) {
+    freed.clear();
+    freed.swap(unmarked);
+  } else {
+    freed.erase(freed.begin(), freed.begin() + static_cast<std::ptrdiff_t>(position));
+    freed.insert(freed.end(), unmarked.begin(), unmarked.end());
+    unmarked.clear();
   }
   position = 0;
+  unmarked.swap(marked);
   traced = 0;
-}
-
-// At a sweep: the white objects became garbage, the black ones white.
-void sweep() {
-  freed.push_back(std::move(unmarked));
-  unmarked = std::move(marked);
-  marked = take_spare();
-  traced = 0;
-}
-
-void finish_first() {
-  retire(std::move(freed.front()));
-  freed.pop_front();
-  position = 0;
 }
 
 // Finds `head` at or after the current position (each entry is passed over
 // once, so this costs O(1) per finalised object over time) and fetches the
 // object kAhead places further on.
-void fetch_ahead(const gc_object* head) {
-  while (!freed.empty()) {
-    const Record& order = freed.front();
-    while (position < order.size() && order[position] != head) ++position;
-    if (position < order.size()) {
-      if (position + kAhead < order.size()) __builtin_prefetch(order[position + kAhead], 1);
-      return;
-    }
-    finish_first();
-  }
+inline void fetch_ahead(const gc_object* head) {
+  const size_t end = freed.size();
+  gc_object* const* order = freed.data();
+  size_t at = position;
+  while (at < end && order[at] != head) ++at;
+  position = at;
+  if (at + kAhead < end) __builtin_prefetch(order[at + kAhead], 1);
 }
 
 // The free list ran empty: no record holds an object still waiting.
 void forget_freed() {
-  while (!freed.empty()) finish_first();
+  freed.clear();
+  position = 0;
 }
 
 // A full trace reaches the survivors of the last cycle in about the order in
@@ -212,19 +191,56 @@ size_t block_bytes(int size) {
   return size < static_cast<int>(sizeof(gc_object)) ? sizeof(gc_object) : static_cast<size_t>(size);
 }
 
-RAW_HEADER_ACCESS void* take_block(int size) {
-  if (size <= kGcCacheMaxBytes) {
-    gc_object*& head = gc_cache[size / kSizeGranule];
-    if (gc_object* block = head) {
-#ifdef KORVANE_ASAN
-      ASAN_UNPOISON_MEMORY_REGION(block, block_bytes(size));
-#endif
-      head = block->succ;
-      return block;
-    }
-  }
+void* system_block(int size) {
   void* block = std::malloc(block_bytes(size));
   if (!block) out_of_memory(size);
+  return block;
+}
+
+#ifdef KORVANE_ASAN
+// Under AddressSanitizer every fresh block comes from the system allocator,
+// which guards each one, so that an overrun into a neighbouring block is
+// caught; the cache poisons the blocks it holds.
+void* fresh_small_block(int size) { return system_block(size); }
+#else
+// Fresh small blocks are cut from chunks, one chunk at a time per size class,
+// so that objects of a class lie densely in few pages: lazy finalisation and
+// marking visit them in list order, not address order, and a heap spread
+// thinly over the system allocator's pages costs a translation miss on top of
+// each cache miss. Chunks are never returned, like the blocks in the cache.
+constexpr size_t kChunkBytes = 1024 * 1024;
+
+struct Chunk {
+  char* next;
+  char* end;
+};
+Chunk chunks[kGcCacheClasses];
+
+void* fresh_small_block(int size) {
+  Chunk& chunk = chunks[size / kSizeGranule];
+  // Spaced like the system allocator's blocks, for objects of any alignment.
+  constexpr size_t kAlign = alignof(std::max_align_t);
+  size_t bytes = (block_bytes(size) + kAlign - 1) & ~(kAlign - 1);
+  if (static_cast<size_t>(chunk.end - chunk.next) < bytes) {
+    chunk.next = static_cast<char*>(std::malloc(kChunkBytes));
+    if (!chunk.next) out_of_memory(size);
+    chunk.end = chunk.next + kChunkBytes;
+  }
+  void* block = chunk.next;
+  chunk.next += bytes;
+  return block;
+}
+#endif
+
+RAW_HEADER_ACCESS void* take_block(int size) {
+  if (size > kGcCacheMaxBytes) return system_block(size);
+  gc_object*& head = gc_cache[size / kSizeGranule];
+  gc_object* block = head;
+  if (!block) return fresh_small_block(size);
+#ifdef KORVANE_ASAN
+  ASAN_UNPOISON_MEMORY_REGION(block, block_bytes(size));
+#endif
+  head = block->succ;
   return block;
 }
 
@@ -383,15 +399,13 @@ void gc_flush_free(int size) {
 
 // --- marking -------------------------------------------------------------------
 
-void gc_enqueue(gc_object* p) {
-  if (!p || !is_white(p)) return;
+void gc_enqueue_white(gc_object* p) {
   p->flags ^= gc_object::kColourBit;
   unlink(p);
   append(&gc_queued_list, p);
 }
 
-void gc_mark(gc_object* p) {
-  if (!p || !is_white(p)) return;
+void gc_mark_white(gc_object* p) {
   p->flags ^= gc_object::kColourBit;
   unlink(p);
   turn_black(p);
@@ -441,11 +455,11 @@ void trace(bool full, int budget) {
 // collector with no objects at all has nothing to do.
 void sweep() {
   if (is_empty(&gc_unmarked_list) && is_empty(&gc_marked_list)) return;
+  hint::sweep();
   splice_tail(&gc_free_list, &gc_unmarked_list);
   gc_free_bytes += gc_alloced_bytes - gc_marked_bytes;
   gc_alloced_bytes = gc_marked_bytes;
   splice_tail(&gc_unmarked_list, &gc_marked_list);
-  hint::sweep();
   gc_marked_bytes = 0;
   gc_marked_objs = 0;
   gc_markbit ^= 1;

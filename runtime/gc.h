@@ -138,10 +138,20 @@ void gc_flush_free(int size);
 int gc_collect();
 // Queues the roots (through gc_root_marker).
 void gc_mark();
-// Greys `p` if it is white: it will be traced by a later step.
-void gc_enqueue(gc_object* p);
+// Whether `p` is a white object (never true of a permanent one).
+inline bool gc_is_white(const gc_object* p) { return (p->flags & 3) == gc_markbit; }
+// gc_enqueue and gc_mark for an object known to be white.
+void gc_enqueue_white(gc_object* p);
+void gc_mark_white(gc_object* p);
+// Greys `p` if it is white: it will be traced by a later step. Inline, since
+// most calls (every barrier, every mark() field) meet null, grey or black.
+inline void gc_enqueue(gc_object* p) {
+  if (p && gc_is_white(p)) gc_enqueue_white(p);
+}
 // Blackens `p` at once if it is white and runs its mark().
-void gc_mark(gc_object* p);
+inline void gc_mark(gc_object* p) {
+  if (p && gc_is_white(p)) gc_mark_white(p);
+}
 // gc_init1: empties the four lists. gc_init2: queues the roots.
 void gc_init1();
 void gc_init2();

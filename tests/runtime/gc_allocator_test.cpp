@@ -67,6 +67,41 @@ TEST_F(CollectorTest, FreedSmallBlocksAreReusedLastInFirstOut) {
   EXPECT_EQ(gc_cache[48 / 8], nullptr);
 }
 
+// An object whose payload is filled with its own number, to see whether any
+// other object's storage overlaps it.
+template <size_t Bytes>
+class Stamped : public Object {
+ public:
+  explicit Stamped(unsigned char stamp_) : stamp(stamp_) { std::fill(payload, payload + sizeof payload, stamp); }
+  bool intact() const {
+    return std::all_of(payload, payload + sizeof payload, [this](unsigned char c) { return c == stamp; });
+  }
+  unsigned char stamp;
+  unsigned char payload[Bytes - sizeof(Object) - 1];
+};
+
+template <size_t Bytes>
+void expect_separate_aligned_blocks(int count) {
+  std::vector<Stamped<Bytes>*> objects;
+  for (int i = 0; i < count; ++i) objects.push_back(new Stamped<Bytes>(static_cast<unsigned char>(i * 7 + 1)));
+  int overlapped = 0, misaligned = 0;
+  for (auto* object : objects) {
+    if (!object->intact()) ++overlapped;
+    if (reinterpret_cast<uintptr_t>(object) % alignof(std::max_align_t) != 0) ++misaligned;
+  }
+  EXPECT_EQ(overlapped, 0) << Bytes << "-byte objects share storage";
+  EXPECT_EQ(misaligned, 0) << Bytes << "-byte objects are not aligned for every type";
+}
+
+// Several megabytes of fresh small objects of every cached size, all alive at
+// once: each has storage of its own, aligned like the system allocator's.
+TEST_F(CollectorTest, FreshSmallObjectsOfEverySizeHaveSeparateAlignedStorage) {
+  constexpr int kObjects = 40000;  // over a megabyte of each size
+  expect_separate_aligned_blocks<40>(kObjects);
+  expect_separate_aligned_blocks<48>(kObjects);
+  expect_separate_aligned_blocks<56>(kObjects);
+}
+
 TEST_F(CollectorTest, BlocksAboveFiftySixBytesBypassTheCache) {
   gc_object* cached_before[kGcCacheClasses];
   std::copy(gc_cache, gc_cache + kGcCacheClasses, cached_before);
