@@ -71,23 +71,23 @@ RAW_HEADER_ACCESS void append(gc_object* list, gc_object* p) {
   list->pred = p;
 }
 
-bool is_empty(const gc_object* list) { return list->succ == list; }
+bool isEmpty(const gc_object* list) { return list->succ == list; }
 
-void make_empty(gc_object* list) { list->succ = list->pred = list; }
+void makeEmpty(gc_object* list) { list->succ = list->pred = list; }
 
 // Moves every object of `from` to the tail of `to`; `from` becomes empty.
-void splice_tail(gc_object* to, gc_object* from) {
-  if (is_empty(from)) return;
+void spliceTail(gc_object* to, gc_object* from) {
+  if (isEmpty(from)) return;
   gc_object* first = from->succ;
   gc_object* last = from->pred;
   first->pred = to->pred;
   to->pred->succ = first;
   last->succ = to;
   to->pred = last;
-  make_empty(from);
+  makeEmpty(from);
 }
 
-RAW_HEADER_ACCESS int size_of(const gc_object* p) { return static_cast<int>(p->flags & ~gc_object::kFlagBits); }
+RAW_HEADER_ACCESS int sizeOf(const gc_object* p) { return static_cast<int>(p->flags & ~gc_object::kFlagBits); }
 
 // --- finalisation order hints ----------------------------------------------------
 //
@@ -129,7 +129,7 @@ void clear() {
 // At a sweep, before the white list joins gc_free_list: the white objects
 // become garbage, the black ones white.
 void sweep() {
-  if (is_empty(&gc_free_list)) {
+  if (isEmpty(&gc_free_list)) {
     freed.clear();
     freed.swap(unmarked);
   } else {
@@ -145,7 +145,7 @@ void sweep() {
 // Finds `head` at or after the current position (each entry is passed over
 // once, so this costs O(1) per finalised object over time) and fetches the
 // object kAhead places further on.
-inline void fetch_ahead(const gc_object* head) {
+inline void fetchAhead(const gc_object* head) {
   const size_t end = freed.size();
   gc_object* const* order = freed.data();
   size_t at = position;
@@ -155,7 +155,7 @@ inline void fetch_ahead(const gc_object* head) {
 }
 
 // The free list ran empty: no record holds an object still waiting.
-void forget_freed() {
+void forgetFreed() {
   freed.clear();
   position = 0;
 }
@@ -163,23 +163,23 @@ void forget_freed() {
 // A full trace reaches the survivors of the last cycle in about the order in
 // which it reached them then, which is the white list's order: fetching that
 // record ahead turns a trace through the whole heap into mostly cache hits.
-void fetch_white_ahead() {
+void fetchWhiteAhead() {
   size_t ahead = traced++ + kMarkAhead;
   if (ahead < unmarked.size()) __builtin_prefetch(unmarked[ahead], 1);
 }
 
 }  // namespace hint
 
-void turn_black(gc_object* p) {
+void turnBlack(gc_object* p) {
   append(&gc_marked_list, p);
   hint::marked.push_back(p);
-  gc_marked_bytes += size_of(p);
+  gc_marked_bytes += sizeOf(p);
   ++gc_marked_objs;
 }
 
 // --- blocks ------------------------------------------------------------------
 
-[[noreturn]] void out_of_memory(long long bytes) {
+[[noreturn]] void outOfMemory(long long bytes) {
   std::fflush(stdout);
   std::printf(kOutOfMemory, static_cast<int>(bytes > 0x7fffffff ? 0x7fffffff : bytes));
   std::fflush(stdout);
@@ -187,13 +187,13 @@ void turn_black(gc_object* p) {
 }
 
 // Every block holds at least a header, whatever size the caller accounts for.
-size_t block_bytes(int size) {
+size_t blockBytes(int size) {
   return size < static_cast<int>(sizeof(gc_object)) ? sizeof(gc_object) : static_cast<size_t>(size);
 }
 
-void* system_block(int size) {
-  void* block = std::malloc(block_bytes(size));
-  if (!block) out_of_memory(size);
+void* systemBlock(int size) {
+  void* block = std::malloc(blockBytes(size));
+  if (!block) outOfMemory(size);
   return block;
 }
 
@@ -201,7 +201,7 @@ void* system_block(int size) {
 // Under AddressSanitizer every fresh block comes from the system allocator,
 // which guards each one, so that an overrun into a neighbouring block is
 // caught; the cache poisons the blocks it holds.
-void* fresh_small_block(int size) { return system_block(size); }
+void* freshSmallBlock(int size) { return systemBlock(size); }
 #else
 // Fresh small blocks are cut from chunks, one chunk at a time per size class,
 // so that objects of a class lie densely in few pages: lazy finalisation and
@@ -216,14 +216,14 @@ struct Chunk {
 };
 Chunk chunks[kGcCacheClasses];
 
-void* fresh_small_block(int size) {
+void* freshSmallBlock(int size) {
   Chunk& chunk = chunks[size / kSizeGranule];
   // Spaced like the system allocator's blocks, for objects of any alignment.
   constexpr size_t kAlign = alignof(std::max_align_t);
-  size_t bytes = (block_bytes(size) + kAlign - 1) & ~(kAlign - 1);
+  size_t bytes = (blockBytes(size) + kAlign - 1) & ~(kAlign - 1);
   if (static_cast<size_t>(chunk.end - chunk.next) < bytes) {
     chunk.next = static_cast<char*>(std::malloc(kChunkBytes));
-    if (!chunk.next) out_of_memory(size);
+    if (!chunk.next) outOfMemory(size);
     chunk.end = chunk.next + kChunkBytes;
   }
   void* block = chunk.next;
@@ -232,13 +232,13 @@ void* fresh_small_block(int size) {
 }
 #endif
 
-RAW_HEADER_ACCESS void* take_block(int size) {
-  if (size > kGcCacheMaxBytes) return system_block(size);
+RAW_HEADER_ACCESS void* takeBlock(int size) {
+  if (size > kGcCacheMaxBytes) return systemBlock(size);
   gc_object*& head = gc_cache[size / kSizeGranule];
   gc_object* block = head;
-  if (!block) return fresh_small_block(size);
+  if (!block) return freshSmallBlock(size);
 #ifdef KORVANE_ASAN
-  ASAN_UNPOISON_MEMORY_REGION(block, block_bytes(size));
+  ASAN_UNPOISON_MEMORY_REGION(block, blockBytes(size));
 #endif
   head = block->succ;
   return block;
@@ -282,7 +282,7 @@ bool claim(gc_object* block, Pending* out) {
 }
 
 // The object's neighbours still point to it; only its own links are lost.
-void repair_links(gc_object* p, const Pending& entry) {
+void repairLinks(gc_object* p, const Pending& entry) {
   gc_object* after = &gc_unmarked_list;
   while (after->pred != p) {  // past the objects allocated after p
     after = after->pred;
@@ -311,7 +311,7 @@ gc_object::gc_object() {
   }
   if (flags == entry.flags) return;
   flags = entry.flags;
-  repair_links(this, entry);
+  repairLinks(this, entry);
 }
 
 void* gc_object::operator new(size_t size) { return gc_malloc(gc_checked_size(size)); }
@@ -324,8 +324,8 @@ RAW_HEADER_ACCESS void gc_object::operator delete(void* p) {
     Pending entry;
     claim(object, &entry);
     unlink(object);
-    gc_alloced_bytes -= size_of(object);
-    gc_free_bytes += size_of(object);
+    gc_alloced_bytes -= sizeOf(object);
+    gc_free_bytes += sizeOf(object);
   }
   gc_free(object);
 }
@@ -343,7 +343,7 @@ String Object::debug() { return String("+Object\n"); }
 // --- allocation and finalisation -------------------------------------------------
 
 int gc_checked_size(size_t bytes) {
-  if (bytes > static_cast<size_t>(0x7fffffff - kSizeGranule)) out_of_memory(static_cast<long long>(bytes));
+  if (bytes > static_cast<size_t>(0x7fffffff - kSizeGranule)) outOfMemory(static_cast<long long>(bytes));
   return static_cast<int>(bytes);
 }
 
@@ -351,7 +351,7 @@ RAW_HEADER_ACCESS void* gc_malloc(int size) {
   if (size < 1) size = 1;
   size = (size + kSizeGranule - 1) & ~(kSizeGranule - 1);
   gc_flush_free(size);
-  gc_object* p = static_cast<gc_object*>(take_block(size));
+  gc_object* p = static_cast<gc_object*>(takeBlock(size));
   p->flags = size | gc_markbit;
   append(&gc_unmarked_list, p);
   hint::unmarked.push_back(p);
@@ -362,7 +362,7 @@ RAW_HEADER_ACCESS void* gc_malloc(int size) {
 }
 
 RAW_HEADER_ACCESS void gc_free(gc_object* p) {
-  int size = size_of(p);
+  int size = sizeOf(p);
   gc_free_bytes -= size;
   if (size <= kGcCacheMaxBytes) {
     gc_object*& head = gc_cache[size / kSizeGranule];
@@ -371,7 +371,7 @@ RAW_HEADER_ACCESS void gc_free(gc_object* p) {
 #ifdef KORVANE_ASAN
     // Everything but the link word: a stale pointer into a cached block faults.
     constexpr size_t kLinkEnd = 2 * sizeof(void*);  // the vtable pointer, then succ
-    ASAN_POISON_MEMORY_REGION(reinterpret_cast<char*>(p) + kLinkEnd, block_bytes(size) - kLinkEnd);
+    ASAN_POISON_MEMORY_REGION(reinterpret_cast<char*>(p) + kLinkEnd, blockBytes(size) - kLinkEnd);
 #endif
     return;
   }
@@ -387,10 +387,10 @@ void gc_flush_free(int size) {
       std::printf(kFreeListError, static_cast<void*>(p), gc_free_bytes);
       std::fflush(stdout);
       gc_free_bytes = 0;
-      hint::forget_freed();
+      hint::forgetFreed();
       return;
     }
-    hint::fetch_ahead(p);
+    hint::fetchAhead(p);
     unlink(p);
     p->succ = nullptr;  // tells operator delete the object is already off every list
     delete p;
@@ -408,7 +408,7 @@ void gc_enqueue_white(gc_object* p) {
 void gc_mark_white(gc_object* p) {
   p->flags ^= gc_object::kColourBit;
   unlink(p);
-  turn_black(p);
+  turnBlack(p);
   p->mark();
 }
 
@@ -417,10 +417,10 @@ void gc_mark() {
 }
 
 void gc_init1() {
-  make_empty(&gc_free_list);
-  make_empty(&gc_marked_list);
-  make_empty(&gc_unmarked_list);
-  make_empty(&gc_queued_list);
+  makeEmpty(&gc_free_list);
+  makeEmpty(&gc_marked_list);
+  makeEmpty(&gc_unmarked_list);
+  makeEmpty(&gc_queued_list);
   hint::clear();
 }
 
@@ -432,15 +432,15 @@ namespace {
 
 // Traces queued objects; in incremental mode until `budget` objects are black.
 void trace(bool full, int budget) {
-  while (!is_empty(&gc_queued_list)) {
+  while (!isEmpty(&gc_queued_list)) {
     if (full) {
-      hint::fetch_white_ahead();
+      hint::fetchWhiteAhead();
     } else if (gc_marked_objs >= budget) {
       return;
     }
     gc_object* p = gc_queued_list.succ;
     unlink(p);
-    turn_black(p);
+    turnBlack(p);
     p->mark();
   }
 }
@@ -454,12 +454,12 @@ void trace(bool full, int budget) {
 // included, black for ever, so the heap would grow without bound. Only a
 // collector with no objects at all has nothing to do.
 void sweep() {
-  if (is_empty(&gc_unmarked_list) && is_empty(&gc_marked_list)) return;
+  if (isEmpty(&gc_unmarked_list) && isEmpty(&gc_marked_list)) return;
   hint::sweep();
-  splice_tail(&gc_free_list, &gc_unmarked_list);
+  spliceTail(&gc_free_list, &gc_unmarked_list);
   gc_free_bytes += gc_alloced_bytes - gc_marked_bytes;
   gc_alloced_bytes = gc_marked_bytes;
-  splice_tail(&gc_unmarked_list, &gc_marked_list);
+  spliceTail(&gc_unmarked_list, &gc_marked_list);
   gc_marked_bytes = 0;
   gc_marked_objs = 0;
   gc_markbit ^= 1;
@@ -467,7 +467,7 @@ void sweep() {
   last_alloced = gc_alloced_bytes;
 }
 
-void collect_step() {
+void collectStep() {
 #ifdef KORVANE_GC_STRESS
   // Stress builds finish a whole cycle and run every destructor at each step.
   gc_force_sweep = 1;
@@ -475,10 +475,10 @@ void collect_step() {
   int allocated = gc_alloced_bytes - last_alloced;
   bool full = gc_force_sweep || allocated > kFullModeBytes;
   trace(full, gc_marked_objs + kMarkBudget);
-  if (is_empty(&gc_queued_list) && (full || allocated > kSweepBytes)) sweep();
+  if (isEmpty(&gc_queued_list) && (full || allocated > kSweepBytes)) sweep();
   if (gc_force_sweep) {
     gc_flush_free(gc_free_bytes);
-    if (is_empty(&gc_free_list)) hint::forget_freed();
+    if (isEmpty(&gc_free_list)) hint::forgetFreed();
     gc_force_sweep = 0;
   }
 }
@@ -488,7 +488,7 @@ void collect_step() {
 int gc_collect() {
   const gc_step_hooks* observer = gc_step_observer;
   if (observer) observer->before();
-  collect_step();
+  collectStep();
   if (observer) observer->after();
   return 0;
 }
