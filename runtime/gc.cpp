@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <vector>
 
 #include "runtime/errors.h"
@@ -106,39 +107,56 @@ namespace hint {
 
 constexpr size_t kAhead = 16;      // objects fetched ahead of the one finalised
 constexpr size_t kMarkAhead = 16;  // white objects fetched ahead of a full trace
+constexpr size_t kSpareRecords = 4;  // finished records kept for their storage
 
-// The three records keep their storage from cycle to cycle, so that the
-// records of a large heap are not grown again (copied, and fresh pages
-// faulted in) at every cycle.
-std::vector<gc_object*> unmarked;  // appends to gc_unmarked_list, in order
-std::vector<gc_object*> marked;    // appends to gc_marked_list, in order
-// The white list's records of the sweeps whose garbage still waits, oldest
-// first, and the position of the free list's head in it.
-std::vector<gc_object*> freed;
+using Record = std::vector<gc_object*>;
+
+Record unmarked;  // appends to gc_unmarked_list, in order
+Record marked;    // appends to gc_marked_list, in order
+// The white list's record at each sweep whose garbage still waits, oldest
+// first, and the position of the free list's head in the first of them.
+std::deque<Record> freed;
 size_t position = 0;
+// Finished records, cleared: their storage serves the next cycles, so that
+// the records of a large heap are not grown again (copied, and fresh pages
+// faulted in) at every cycle, nor copied at a sweep.
+std::vector<Record> spare;
 size_t traced = 0;  // objects a full trace has taken this cycle
 
+Record takeSpare() {
+  if (spare.empty()) return Record();
+  Record record = std::move(spare.back());
+  spare.pop_back();
+  return record;
+}
+
+void finishFirst() {
+  if (spare.size() < kSpareRecords) {
+    freed.front().clear();
+    spare.push_back(std::move(freed.front()));
+  }
+  freed.pop_front();
+  position = 0;
+}
+
+// The free list ran empty: no record holds an object still waiting.
+void forgetFreed() {
+  while (!freed.empty()) finishFirst();
+}
+
 void clear() {
+  forgetFreed();
   unmarked.clear();
   marked.clear();
-  freed.clear();
-  position = 0;
   traced = 0;
 }
 
-// At a sweep, before the white list joins gc_free_list: the white objects
-// become garbage, the black ones white.
+// At a sweep: the white objects become garbage, the black ones white.
 void sweep() {
-  if (isEmpty(&gc_free_list)) {
-    freed.clear();
-    freed.swap(unmarked);
-  } else {
-    freed.erase(freed.begin(), freed.begin() + static_cast<std::ptrdiff_t>(position));
-    freed.insert(freed.end(), unmarked.begin(), unmarked.end());
-    unmarked.clear();
-  }
-  position = 0;
-  unmarked.swap(marked);
+  if (isEmpty(&gc_free_list)) forgetFreed();
+  freed.push_back(std::move(unmarked));
+  unmarked = std::move(marked);
+  marked = takeSpare();
   traced = 0;
 }
 
@@ -146,18 +164,19 @@ void sweep() {
 // once, so this costs O(1) per finalised object over time) and fetches the
 // object kAhead places further on.
 inline void fetchAhead(const gc_object* head) {
-  const size_t end = freed.size();
-  gc_object* const* order = freed.data();
-  size_t at = position;
-  while (at < end && order[at] != head) ++at;
-  position = at;
-  if (at + kAhead < end) __builtin_prefetch(order[at + kAhead], 1);
-}
-
-// The free list ran empty: no record holds an object still waiting.
-void forgetFreed() {
-  freed.clear();
-  position = 0;
+  while (!freed.empty()) {
+    const Record& order = freed.front();
+    const size_t end = order.size();
+    gc_object* const* entries = order.data();
+    size_t at = position;
+    while (at < end && entries[at] != head) ++at;
+    position = at;
+    if (at < end) {
+      if (at + kAhead < end) __builtin_prefetch(entries[at + kAhead], 1);
+      return;
+    }
+    finishFirst();
+  }
 }
 
 // A full trace reaches the survivors of the last cycle in about the order in
