@@ -9,18 +9,18 @@ namespace korvane {
 namespace {
 
 // The text writer's line break: a backslash followed by the letter n.
-bool LineBreakAt(const String& text, int i) {
+bool lineBreakAt(const String& text, int i) {
   return text[i] == '\\' && i + 1 < text.Length() && text[i + 1] == 'n';
 }
 
 // Characters in the longest line and the number of lines, counted as m_Text
 // counts them.
-void MeasureLines(const String& text, int& longest, int& lines) {
+void measureLines(const String& text, int& longest, int& lines) {
   longest = 0;
   lines = 1;
   int current = 0;
   for (int i = 0; i < text.Length(); ++i) {
-    if (LineBreakAt(text, i)) {
+    if (lineBreakAt(text, i)) {
       longest = std::max(longest, current);
       current = 0;
       ++lines;
@@ -32,7 +32,7 @@ void MeasureLines(const String& text, int& longest, int& lines) {
   longest = std::max(longest, current);
 }
 
-float ShiftInto(float low, float high, float room) {
+float shiftInto(float low, float high, float room) {
   if (low < kScreenMargin) return kScreenMargin - low;
   if (high > room - kScreenMargin) return std::max(room - kScreenMargin - high, kScreenMargin - low);
   return 0;
@@ -45,7 +45,7 @@ Box TextBox(const vl_Korvane_MyApp& g, float x, float y, const String& text, flo
   const float advance = static_cast<float>(g.imageInfo[info]) * g.drawSizeX;
   const float lineHeight = static_cast<float>(g.imageInfo[info + 1]) * g.drawSizeY;
   int longest = 0, lines = 1;
-  MeasureLines(text, longest, lines);
+  measureLines(text, longest, lines);
   // The first character's centre, as m_Text places it (total advance over
   // every character of the text, line breaks included).
   const float total = advance * static_cast<float>(text.Length() - 1);
@@ -57,8 +57,8 @@ Box TextBox(const vl_Korvane_MyApp& g, float x, float y, const String& text, flo
 }
 
 void ShiftInside(const Box& box, float& dx, float& dy) {
-  dx = ShiftInto(box.left, box.right, vl_Korvane_jscrw);
-  dy = ShiftInto(box.top, box.bottom, vl_Korvane_jscrh);
+  dx = shiftInto(box.left, box.right, vl_Korvane_jscrw);
+  dy = shiftInto(box.top, box.bottom, vl_Korvane_jscrh);
 }
 
 Box WriteTextInside(vl_Korvane_MyApp& g, float x, float y, const String& text, float alignX, float alignY) {
