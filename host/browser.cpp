@@ -24,7 +24,7 @@ EM_JS(void, noteLoopResume, (double seconds), {
 
 void (*visibilityListener)(bool) = nullptr;
 
-EM_BOOL OnVisibilityChange(int, const EmscriptenVisibilityChangeEvent* event, void*) {
+EM_BOOL onVisibilityChange(int, const EmscriptenVisibilityChangeEvent* event, void*) {
   if (visibilityListener) visibilityListener(event->hidden != 0);
   return EM_FALSE;
 }
@@ -60,7 +60,7 @@ void NoteResume(double secondsToNextUpdate) { noteLoopResume(secondsToNextUpdate
 
 void WatchVisibility(void (*onChange)(bool hidden)) {
   visibilityListener = onChange;
-  emscripten_set_visibilitychange_callback(nullptr, EM_FALSE, OnVisibilityChange);
+  emscripten_set_visibilitychange_callback(nullptr, EM_FALSE, onVisibilityChange);
 }
 
 }  // namespace browser

@@ -25,7 +25,7 @@ void RunAnimationFrame() { app->RunPass(); }
 
 // Animation frames stop in a hidden page, so suspension cannot wait for the
 // next pass: it happens as the page is hidden.
-void OnPageVisibility(bool hidden) {
+void onPageVisibility(bool hidden) {
   if (hidden) app->InvokeOnSuspend();
 }
 
@@ -37,7 +37,7 @@ void OnPageVisibility(bool hidden) {
 int gxtkApp::Run() {
   umask(kDesktopUmask);
   InstallCallbacks();
-  browser::WatchVisibility(OnPageVisibility);
+  browser::WatchVisibility(onPageVisibility);
   emscripten_set_main_loop(RunAnimationFrame, kAnimationFrames, true);
   return 0;
 }
