@@ -55,6 +55,9 @@ const isSwitchGreen = (c) => c[1] > 150 && c[0] < 120 && c[2] < 120;
 // slid in on the right.
 const isMenu = (s) => isSwitchGreen(s.at(32, 220)) && s.at(630, 240)[0] < 120;
 
+const isRoundOneBackground = (c) => distance(c, [100, 160, 240]) < 12;
+const isPanelOrange = (c) => c[0] > 150 && c[1] > 70 && c[1] < 170 && c[2] < 60;
+
 // Figures of the frames measured for FIGURE_MS ({ ms, draws } each): frames
 // drawn per second, and the medians of time and draw calls over the frames that
 // drew (a frame equal to the one on screen is not drawn again).
@@ -65,8 +68,6 @@ function frameFigures(frames) {
            frameMsMedian: median(drawn.map((f) => f.ms)),
            drawCallsMedian: median(drawn.map((f) => f.draws)) };
 }
-const isRoundOneBackground = (c) => distance(c, [100, 160, 240]) < 12;
-const isPanelOrange = (c) => c[0] > 150 && c[1] > 70 && c[1] < 170 && c[2] < 60;
 
 // Cell centres of the landscape board at 640x480: 60 pixels apart, the first
 // at (50, 120); three neighbouring cells whose gems look alike, or null.
@@ -250,10 +251,10 @@ async function desktopSession(figures, stills) {
 // The title menu's still frame at 640x480 in a fresh browser profile (no
 // scores, as on the fresh desktop), against the desktop's. The two
 // rasterisers (llvmpipe, SwiftShader) filter scaled images and place edges a
-// little differently: about 1.7 % of the pixels differ by more than the
+// little differently: about 1.8 % of the pixels differ by more than the
 // noise in place, 0.65 % even from their neighbours, all along edges. An
 // image missing or out of place, a wrong colour or blend gives more: the
-// smallest image on this screen, the team logo, alone covers 1.8 %.
+// smallest image on this screen, the team logo, alone covers about 1.8 %.
 const PIXEL_NOISE = 16;          // channel difference that counts a pixel as differing
 const DIFFERING_LIMIT = 0.01;    // share of pixels that may differ even from their neighbours
 async function sameFrameSession(browser, url, stills) {
