@@ -117,10 +117,8 @@ part_fuzz() {
 # They run through ctest, one process per case as in the main part: the game
 # harness is one window per process, so a case that needs a fresh start (the
 # loading screen) must not follow others in the same process.
-silent_game_tests=(game_drawing_test game_input_actions_test game_saved_state_test game_play_rules_test
-  game_window_test game_play_test)
 part_silent() {
-  build_tree "$root/build-silent" --target korvane_data "${silent_game_tests[@]}" -- \
+  build_tree "$root/build-silent" --target korvane_data game_tests -- \
     -DKORVANE_TESTS=ON -DKORVANE_MUSIC=OFF || return 1
   start_private_xvfb || return 1
   ctest --test-dir "$root/build-silent/tests/game" --output-on-failure -j"$jobs"
