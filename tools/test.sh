@@ -104,7 +104,7 @@ part_fuzz() {
     echo "== $target: $fuzz_seconds s over ${corpus#"$root"/}"
     # New inputs go to a scratch folder, never into the seeds; a crashing
     # input is kept beside the logs.
-    scratch=$(mktemp -d "/tmp/korvane-fuzz-$target-XXXXXX")
+    scratch=$(mktemp -d "${TMPDIR:-/tmp}/korvane-fuzz-$target-XXXXXX")
     "$program" -max_total_time="$fuzz_seconds" -print_final_stats=1 -artifact_prefix="$logs/$target-" \
       "$scratch" "$corpus" || status=1
     rm -rf -- "$scratch"

@@ -12,6 +12,7 @@ start_private_xvfb() {
     tries=$((tries + 1))
     if [ $tries -gt 100 ] || ! kill -0 $XVFB_PID 2>/dev/null; then
       echo "xvfb: the virtual display did not start" >&2
+      rm -f "$fdfile"
       return 1
     fi
     sleep 0.1
