@@ -27,33 +27,30 @@ void Canvas::erase(int x, int y, float amount) {
   for (int i = 0; i < 4; ++i) p[i] *= keep;
 }
 
-void Canvas::paste(const Canvas& src, int dx, int dy) {
+template <class Op>
+void Canvas::forEachOverlap(const Canvas& src, int dx, int dy, Op op) {
   for (int y = 0; y < src.height_; ++y) {
     int ty = y + dy;
     if (ty < 0 || ty >= height_) continue;
     for (int x = 0; x < src.width_; ++x) {
       int tx = x + dx;
       if (tx < 0 || tx >= width_) continue;
-      const float* s = src.pixel(x, y);
-      float* d = &data_[(size_t(ty) * width_ + tx) * 4];
-      for (int i = 0; i < 4; ++i) d[i] = s[i];
+      op(src.pixel(x, y), &data_[(size_t(ty) * width_ + tx) * 4]);
     }
   }
 }
 
+void Canvas::paste(const Canvas& src, int dx, int dy) {
+  forEachOverlap(src, dx, dy, [](const float* s, float* d) {
+    for (int i = 0; i < 4; ++i) d[i] = s[i];
+  });
+}
+
 void Canvas::compositeOver(const Canvas& src, int dx, int dy, float alpha) {
-  for (int y = 0; y < src.height_; ++y) {
-    int ty = y + dy;
-    if (ty < 0 || ty >= height_) continue;
-    for (int x = 0; x < src.width_; ++x) {
-      int tx = x + dx;
-      if (tx < 0 || tx >= width_) continue;
-      const float* s = src.pixel(x, y);
-      float* d = &data_[(size_t(ty) * width_ + tx) * 4];
-      float keep = 1.0f - s[3] * alpha;
-      for (int i = 0; i < 4; ++i) d[i] = s[i] * alpha + d[i] * keep;
-    }
-  }
+  forEachOverlap(src, dx, dy, [alpha](const float* s, float* d) {
+    float keep = 1.0f - s[3] * alpha;
+    for (int i = 0; i < 4; ++i) d[i] = s[i] * alpha + d[i] * keep;
+  });
 }
 
 std::vector<uint8_t> Canvas::toRgba8() const {

@@ -66,6 +66,11 @@ class Canvas {
   void pixelRange(Box b, int& x0, int& y0, int& x1, int& y1) const;
 
  private:
+  // Calls op(source pixel, this canvas's pixel) for each pixel of `src` that
+  // lands inside this canvas when its top-left is at (dx, dy).
+  template <class Op>
+  void forEachOverlap(const Canvas& src, int dx, int dy, Op op);
+
   int width_, height_, level_;
   std::vector<float> data_;
 };
