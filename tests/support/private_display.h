@@ -27,9 +27,12 @@ class PrivateDisplay {
     if (server_ == 0) {
       QuietChild();
       dup2(fds[1], 3);
-      const char* args[] = {"Xvfb", "-displayfd", "3", "-screen", "0", screen,
+      // -noreset: by default the server resets when its last client leaves
+      // (our own readiness probe, say), and a client connecting during the
+      // reset is turned away.
+      const char* args[] = {"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-noreset",
                             "-nolisten", "tcp", "-extension", "GLX", nullptr};
-      if (withOpenGL) args[8] = nullptr;  // keep GLX
+      if (withOpenGL) args[9] = nullptr;  // keep GLX
       execvp("Xvfb", const_cast<char* const*>(args));
       _exit(127);
     }
@@ -78,9 +81,8 @@ class PrivateDisplay {
     dup2(devNull, STDERR_FILENO);
   }
 
-  // A fresh server sometimes turns its first client away (the program under
-  // test would then fail to open its window): the display is ready once a
-  // client of our own (xprop) has got through.
+  // The display is ready once a client of our own (xprop) has got through:
+  // the number is written before the server takes every client.
   static bool WaitUntilAcceptingClients() {
     constexpr int kTries = 100;  // 100 ms apart: 10 s for a busy machine
     for (int tries = 0; tries < kTries; ++tries) {
