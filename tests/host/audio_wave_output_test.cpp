@@ -6,6 +6,7 @@
 
 #include <AL/alc.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -67,7 +68,10 @@ bool readMix(const Bytes& file, Mix& mix) {
   return false;
 }
 
-// Loudness and pitch of each window: the pitch from the rising zero crossings.
+// Loudness and pitch of each window: the pitch from the rising zero crossings
+// over the part of the window that sounds. Where a tone starts or ends inside
+// a window, counting over the whole window would halve the pitch of a half
+// filled one, and the end of the 660 Hz tone could pass for the 440 Hz one.
 struct Window {
   double rms;
   double hz;
@@ -79,11 +83,18 @@ std::vector<Window> analyse(const Mix& mix) {
   for (size_t start = 0; start + n <= mix.left.size(); start += n) {
     double sum = 0;
     int rising = 0;
+    size_t firstSounding = n, lastSounding = 0;
     for (size_t i = start; i < start + n; ++i) {
       sum += double(mix.left[i]) * mix.left[i];
       if (i > start && mix.left[i - 1] < 0 && mix.left[i] >= 0) ++rising;
+      if (mix.left[i] != 0) {
+        firstSounding = std::min(firstSounding, i - start);
+        lastSounding = i - start;
+      }
     }
-    windows.push_back({std::sqrt(sum / double(n)), rising / kWindowSeconds});
+    const double soundingSeconds =
+        firstSounding < n ? double(lastSounding - firstSounding + 1) / mix.rate : kWindowSeconds;
+    windows.push_back({std::sqrt(sum / double(n)), rising / soundingSeconds});
   }
   return windows;
 }
