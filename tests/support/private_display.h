@@ -2,11 +2,13 @@
 // openbox window manager on it (plain Xvfb cannot minimise windows) or
 // without OpenGL (no GLX extension), where no OpenGL window can open. The
 // object points DISPLAY at it for its lifetime and stops both processes,
-// by their ids, when it goes.
+// by their ids, when it goes; a test process that dies without unwinding
+// (a crash, ctest's timeout) takes them with it.
 #pragma once
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,8 +25,10 @@ class PrivateDisplay {
   explicit PrivateDisplay(bool withWindowManager, bool withOpenGL = true, const char* screen = "1280x1024x24") {
     int fds[2];
     if (pipe(fds) != 0) return;
+    const pid_t test = getpid();
     server_ = fork();
     if (server_ == 0) {
+      DieWithTheTest(test);
       QuietChild();
       dup2(fds[1], 3);
       // -noreset: by default the server resets when its last client leaves
@@ -74,6 +78,13 @@ class PrivateDisplay {
   bool ready() const { return accepting_ && (!wantsWindowManager_ || managed_); }
 
  private:
+  // In a forked child: ends it when the test process goes, so that a test
+  // killed mid-case leaves no display (and its lock file in /tmp) behind.
+  static void DieWithTheTest(pid_t test) {
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != test) _exit(1);  // the test was gone before the line above
+  }
+
   static void QuietChild() {
     int devNull = open("/dev/null", O_RDWR);
     dup2(devNull, STDIN_FILENO);
@@ -96,8 +107,10 @@ class PrivateDisplay {
   void StartWindowManager() {
     constexpr int kAttempts = 3;
     for (int attempt = 0; attempt < kAttempts && !managed_; ++attempt) {
+      const pid_t test = getpid();
       windowManager_ = fork();
       if (windowManager_ == 0) {
+        DieWithTheTest(test);
         QuietChild();
         execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
         _exit(127);
