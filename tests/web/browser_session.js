@@ -188,11 +188,7 @@ class GameTab {
   // Clicks and waits for the screen it leads to; a click that a very busy
   // machine let fall between two updates is given once more.
   async clickUntil(x, y, name, test) {
-    await this.click(x, y);
-    const shot = await this.waitFor(name, test, WAIT_MS / 3);
-    if (shot) return shot;
-    await this.click(x, y);
-    return this.waitFor(name, test);
+    return this.pressUntil(() => this.click(x, y), name, test);
   }
 
   async tap(x, y) {
@@ -202,10 +198,14 @@ class GameTab {
   }
 
   async tapUntil(x, y, name, test) {
-    await this.tap(x, y);
+    return this.pressUntil(() => this.tap(x, y), name, test);
+  }
+
+  async pressUntil(press, name, test) {
+    await press();
     const shot = await this.waitFor(name, test, WAIT_MS / 3);
     if (shot) return shot;
-    await this.tap(x, y);
+    await press();
     return this.waitFor(name, test);
   }
 
