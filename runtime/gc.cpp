@@ -114,9 +114,11 @@ using Record = std::vector<gc_object*>;
 Record unmarked;  // appends to gc_unmarked_list, in order
 Record marked;    // appends to gc_marked_list, in order
 // The white list's record at each sweep whose garbage still waits, oldest
-// first, and the position of the free list's head in the first of them.
+// first. A record is never appended to once it is here, so the cursor into
+// the first one stays valid until that record is finished.
 std::deque<Record> freed;
-size_t position = 0;
+gc_object* const* cursor = nullptr;  // the free list's head in freed.front(), or past it
+gc_object* const* cursorEnd = nullptr;
 // Finished records, cleared: their storage serves the next cycles, so that
 // the records of a large heap are not grown again (copied, and fresh pages
 // faulted in) at every cycle, nor copied at a sweep.
@@ -130,13 +132,22 @@ Record takeSpare() {
   return record;
 }
 
+void openFirst() {
+  if (freed.empty()) {
+    cursor = cursorEnd = nullptr;
+    return;
+  }
+  cursor = freed.front().data();
+  cursorEnd = cursor + freed.front().size();
+}
+
 void finishFirst() {
   if (spare.size() < kSpareRecords) {
     freed.front().clear();
     spare.push_back(std::move(freed.front()));
   }
   freed.pop_front();
-  position = 0;
+  openFirst();
 }
 
 // The free list ran empty: no record holds an object still waiting.
@@ -155,28 +166,32 @@ void clear() {
 void sweep() {
   if (isEmpty(&gc_free_list)) forgetFreed();
   freed.push_back(std::move(unmarked));
+  if (freed.size() == 1) openFirst();
   unmarked = std::move(marked);
   marked = takeSpare();
   traced = 0;
 }
 
-// Finds `head` at or after the current position (each entry is passed over
-// once, so this costs O(1) per finalised object over time) and fetches the
-// object kAhead places further on.
-inline void fetchAhead(const gc_object* head) {
-  while (!freed.empty()) {
-    const Record& order = freed.front();
-    const size_t end = order.size();
-    gc_object* const* entries = order.data();
-    size_t at = position;
-    while (at < end && entries[at] != head) ++at;
-    position = at;
-    if (at < end) {
-      if (at + kAhead < end) __builtin_prefetch(entries[at + kAhead], 1);
-      return;
-    }
+// Moves the cursor forward to `head`, through later records if need be. Each
+// entry is passed over once, so this costs O(1) per finalised object over time.
+__attribute__((noinline)) void seek(const gc_object* head) {
+  while (cursor != cursorEnd || !freed.empty()) {
+    while (cursor != cursorEnd && *cursor != head) ++cursor;
+    if (cursor != cursorEnd) return;
     finishFirst();
   }
+}
+
+// Called with the free list's head before it is finalised: fetches the
+// object kAhead places further on. The head is usually right at the cursor,
+// since garbage leaves the free list in the order of its record.
+inline void fetchAhead(const gc_object* head) {
+  if (cursor == cursorEnd || *cursor != head) {
+    seek(head);
+    if (cursor == cursorEnd) return;
+  }
+  if (cursorEnd - cursor > static_cast<ptrdiff_t>(kAhead)) __builtin_prefetch(cursor[kAhead], 1);
+  ++cursor;
 }
 
 // A full trace reaches the survivors of the last cycle in about the order in
@@ -210,7 +225,7 @@ size_t blockBytes(int size) {
   return size < static_cast<int>(sizeof(gc_object)) ? sizeof(gc_object) : static_cast<size_t>(size);
 }
 
-void* systemBlock(int size) {
+__attribute__((noinline)) void* systemBlock(int size) {
   void* block = std::malloc(blockBytes(size));
   if (!block) outOfMemory(size);
   return block;
@@ -235,7 +250,7 @@ struct Chunk {
 };
 Chunk chunks[kGcCacheClasses];
 
-void* freshSmallBlock(int size) {
+__attribute__((noinline)) void* freshSmallBlock(int size) {
   Chunk& chunk = chunks[size / kSizeGranule];
   // Spaced like the system allocator's blocks, for objects of any alignment.
   constexpr size_t kAlign = alignof(std::max_align_t);
@@ -267,10 +282,12 @@ RAW_HEADER_ACCESS void* takeBlock(int size) {
 //
 // `new T()` of a class without a user-provided constructor zero-fills the whole
 // object, header included, after gc_malloc has linked it and before the
-// constructors run. gc_malloc therefore remembers each block it hands out until
-// gc_object's constructor claims it, and that constructor repairs a wiped header.
-// Blocks nobody claims (the constructor of an object not from gc_malloc) make
-// the object permanent.
+// constructors run. gc_malloc therefore remembers the block it hands out, with
+// its flags and predecessor, until gc_object's constructor takes it; the inline
+// constructor settles the usual case (the newest block, header intact) and
+// gc_adopt the others. A block still waiting when gc_malloc hands out the next
+// one (an outer object whose arguments allocate) moves to a small ring.
+// Objects nobody remembered (statics, locals) become permanent.
 
 struct Pending {
   gc_object* block;
@@ -278,30 +295,50 @@ struct Pending {
   gc_object* pred;  // the tail of gc_unmarked_list when the block was linked
 };
 
-constexpr unsigned kPendingSlots = 256;  // far beyond any nesting of new-expressions; a power of two
-Pending pending[kPendingSlots];
-unsigned pending_top;  // ring position of the next entry
+intptr_t newest_flags;    // gc_unconstructed's flags and predecessor
+gc_object* newest_pred;
 
-RAW_HEADER_ACCESS void remember(gc_object* block) {
-  pending[pending_top] = Pending{block, block->flags, block->pred};
-  pending_top = (pending_top + 1) & (kPendingSlots - 1);
+constexpr unsigned kOlderSlots = 256;  // far beyond any nesting of new-expressions; a power of two
+Pending older[kOlderSlots];
+unsigned older_top;  // ring position of the next entry
+
+__attribute__((noinline)) void keepOlder() {
+  older[older_top] = Pending{gc_unconstructed, newest_flags, newest_pred};
+  older_top = (older_top + 1) & (kOlderSlots - 1);
 }
 
-// Takes the newest entry for `block`; false when there is none.
-bool claim(gc_object* block, Pending* out) {
-  for (unsigned i = 1; i <= kPendingSlots; ++i) {
-    Pending& entry = pending[(pending_top - i) & (kPendingSlots - 1)];
-    if (entry.block == block) {
-      *out = entry;
-      entry.block = nullptr;
-      return true;
-    }
+inline void remember(gc_object* block, intptr_t flags, gc_object* pred) {
+  if (__builtin_expect(gc_unconstructed != nullptr, 0)) keepOlder();
+  gc_unconstructed = block;
+  newest_flags = flags;
+  newest_pred = pred;
+}
+
+// The ring's entry for `block`, newest first; null when there is none.
+Pending* findOlder(const gc_object* block) {
+  for (unsigned i = 1; i <= kOlderSlots; ++i) {
+    Pending& entry = older[(older_top - i) & (kOlderSlots - 1)];
+    if (entry.block == block) return &entry;
   }
-  return false;
+  return nullptr;
+}
+
+// Takes what was remembered of `block`; false when nothing was.
+bool takeRemembered(const gc_object* block, Pending* out) {
+  if (block == gc_unconstructed) {
+    *out = Pending{gc_unconstructed, newest_flags, newest_pred};
+    gc_unconstructed = nullptr;
+    return true;
+  }
+  Pending* entry = findOlder(block);
+  if (!entry) return false;
+  *out = *entry;
+  entry->block = nullptr;
+  return true;
 }
 
 // The object's neighbours still point to it; only its own links are lost.
-void repairLinks(gc_object* p, const Pending& entry) {
+RAW_HEADER_ACCESS void repairLinks(gc_object* p, const Pending& entry) {
   gc_object* after = &gc_unmarked_list;
   while (after->pred != p) {  // past the objects allocated after p
     after = after->pred;
@@ -321,16 +358,18 @@ void repairLinks(gc_object* p, const Pending& entry) {
 
 // --- gc_object and Object ------------------------------------------------------
 
-gc_object::gc_object() {
+gc_object* gc_unconstructed;
+
+RAW_HEADER_ACCESS void gc_adopt(gc_object* p) {
   Pending entry;
-  if (!claim(this, &entry)) {
-    succ = pred = this;
-    flags = kPermanent | kColourBit;
+  if (!takeRemembered(p, &entry)) {
+    p->succ = p->pred = p;
+    p->flags = gc_object::kPermanent | gc_object::kColourBit;
     return;
   }
-  if (flags == entry.flags) return;
-  flags = entry.flags;
-  repairLinks(this, entry);
+  if (p->flags == entry.flags) return;
+  p->flags = entry.flags;
+  repairLinks(p, entry);
 }
 
 void* gc_object::operator new(size_t size) { return gc_malloc(gc_checked_size(size)); }
@@ -341,7 +380,7 @@ RAW_HEADER_ACCESS void gc_object::operator delete(void* p) {
     // Not from gc_flush_free (which unlinks first): a constructor threw, and
     // the block is still linked and accounted as live.
     Pending entry;
-    claim(object, &entry);
+    takeRemembered(object, &entry);
     unlink(object);
     gc_alloced_bytes -= sizeOf(object);
     gc_free_bytes += sizeOf(object);
@@ -371,12 +410,13 @@ RAW_HEADER_ACCESS void* gc_malloc(int size) {
   size = (size + kSizeGranule - 1) & ~(kSizeGranule - 1);
   gc_flush_free(size);
   gc_object* p = static_cast<gc_object*>(takeBlock(size));
-  p->flags = size | gc_markbit;
+  intptr_t flags = size | gc_markbit;
+  p->flags = flags;
+  remember(p, flags, gc_unmarked_list.pred);
   append(&gc_unmarked_list, p);
   hint::unmarked.push_back(p);
   gc_alloced_bytes += size;
   if (gc_alloced_bytes > gc_max_alloced_bytes) gc_max_alloced_bytes = gc_alloced_bytes;
-  remember(p);
   return p;
 }
 
@@ -410,7 +450,9 @@ void gc_flush_free(int size) {
       return;
     }
     hint::fetchAhead(p);
-    unlink(p);
+    gc_object* next = p->succ;  // p is the head: its predecessor is the sentinel
+    gc_free_list.succ = next;
+    next->pred = &gc_free_list;
     p->succ = nullptr;  // tells operator delete the object is already off every list
     delete p;
   }

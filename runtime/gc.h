@@ -101,6 +101,29 @@ constexpr int kGcCacheClasses = 8;
 constexpr int kGcCacheMaxBytes = 56;
 extern gc_object* gc_cache[kGcCacheClasses];
 
+// The newest block gc_malloc handed out whose constructor has not yet run,
+// or null. gc_object's constructor takes it.
+extern gc_object* gc_unconstructed;
+// The constructor's slow case: an object whose header value-initialisation
+// wiped, an outer object whose arguments allocated more objects, or an object
+// that is not from gc_malloc at all (a static or local), which becomes
+// permanent.
+void gc_adopt(gc_object* p);
+
+// Inline, since it runs at every allocation: a block straight from gc_malloc
+// keeps the header gc_malloc wrote. Reading `flags` before any member is
+// initialised is the point: it was written by gc_malloc, or wiped.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+inline gc_object::gc_object() {
+  if (this == gc_unconstructed && flags != 0) {
+    gc_unconstructed = nullptr;
+  } else {
+    gc_adopt(this);
+  }
+}
+#pragma GCC diagnostic pop
+
 // Called by gc_mark() to queue the roots; null means no roots. The framework
 // installs one that gc_enqueue()s vl_graphics_device, vl_input_device,
 // vl_audio_device, vl_app_device, vl_graphics_context and

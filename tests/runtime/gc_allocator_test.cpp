@@ -229,6 +229,63 @@ TEST_F(CollectorTest, ValueInitialisedObjectsStayLinkedAndWhite) {
   EXPECT_EQ(gc_alloced_bytes, 0);
 }
 
+// An object whose constructor arguments allocate: its block waits, linked,
+// while the arguments' objects are allocated and constructed after it.
+class Holder : public Object {
+ public:
+  Object* held;
+  explicit Holder(Object* object) : held(object) {}
+};
+
+// Value-initialised, and its member initialiser allocates once the header
+// has been wiped and taken back.
+class PlainWithMember : public Object {
+ public:
+  long long value;
+  Plain* member = new Plain();
+};
+
+int throwing_argument() { throw 9; }
+
+TEST_F(CollectorTest, ObjectsAllocatedWhileAnotherIsUnderConstructionKeepListOrder) {
+  Holder* outer = new Holder(new Holder(new Plain()));
+  Holder* middle = static_cast<Holder*>(outer->held);
+  Object* inner = middle->held;
+  EXPECT_TRUE(gctest::consistent(gc_unmarked_list));
+  // Allocation order is the order of the new-expressions' allocations.
+  EXPECT_EQ(outer->succ, middle);
+  EXPECT_EQ(middle->succ, inner);
+  EXPECT_EQ(gc_unmarked_list.pred, inner);
+  for (gc_object* p : {static_cast<gc_object*>(outer), static_cast<gc_object*>(middle), static_cast<gc_object*>(inner)}) {
+    EXPECT_TRUE(gc_is_white(p));
+  }
+
+  PlainWithMember* with_member = new PlainWithMember();
+  EXPECT_EQ(with_member->value, 0);
+  EXPECT_TRUE(gctest::consistent(gc_unmarked_list));
+  EXPECT_EQ(with_member->succ, with_member->member);
+  EXPECT_EQ(with_member->flags, static_cast<intptr_t>(sizeof(PlainWithMember) | gc_markbit));
+
+  gc_force_sweep = 1;
+  gc_collect();
+  EXPECT_EQ(gc_alloced_bytes, 0);
+}
+
+TEST_F(CollectorTest, ObjectWhoseArgumentsThrowIsReleasedAfterTheirObjects) {
+  int before = gc_alloced_bytes;
+  int objects = gctest::count(gc_unmarked_list);
+  EXPECT_THROW(new Holder(new Holder((new Plain(), throwing_argument(), nullptr))), int);
+  // The two holders are released; the Plain was constructed and stays until swept.
+  EXPECT_EQ(gc_alloced_bytes, before + static_cast<int>(sizeof(Plain)));
+  EXPECT_EQ(gctest::count(gc_unmarked_list), objects + 1);
+  EXPECT_TRUE(gctest::consistent(gc_unmarked_list));
+  // Nothing of the released holders is left waiting for a constructor.
+  Object local;
+  EXPECT_EQ(local.flags & 3, 3);
+  Holder* next = new Holder(nullptr);
+  EXPECT_EQ(next->flags, static_cast<intptr_t>(sizeof(Holder) | gc_markbit));
+}
+
 TEST(ObjectsOutsideTheHeap, ArePermanentAndIgnoredByTheCollector) {
   Object local;
   EXPECT_EQ(local.flags & 3, 3);
