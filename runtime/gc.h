@@ -222,11 +222,15 @@ class Array {
    private:
     friend class Array;
     explicit Rep(int n) : length(n) {}
+    // The shared empty representations: permanent, and constant-initialised,
+    // so that no construction of an empty array tests for first use.
+    struct empty_tag {};
+    constexpr explicit Rep(empty_tag) : gc_object(gc_object::sentinel_tag{}), length(0) {}
   };
 
   Rep* rep;
 
-  Array() : rep(default_empty()) {}
+  Array() : rep(&default_empty) {}
   explicit Array(int n) : rep(Rep::alloc(n)) {}
   // A new array holding a copy of the n elements at p.
   Array(const T* p, int n) : rep(Rep::alloc(n)) {
@@ -240,19 +244,17 @@ class Array {
   T* end() const { return rep->data() + rep->length; }
 
  private:
-  static Rep* default_empty() {
-    static Rep null(0);
-    return &null;
-  }
+  // One empty representation for the default constructor, another for
+  // Rep::alloc(0): two arrays of length 0 are the same array only when made
+  // the same way.
+  static Rep default_empty;
+  static Rep made_empty;
 };
 
 template <class T>
 typename Array<T>::Rep* Array<T>::Rep::alloc(int n) {
   static_assert(sizeof(Rep) % alignof(T) == 0, "elements follow the header unaligned");
-  if (n <= 0) {
-    static Rep null(0);
-    return &null;
-  }
+  if (n <= 0) return &Array::made_empty;
   size_t bytes = sizeof(Rep) + sizeof(T) * static_cast<size_t>(n);
   void* block = gc_malloc(gc_checked_size(bytes));
   Rep* rep = new (block) Rep(n);
@@ -263,6 +265,11 @@ typename Array<T>::Rep* Array<T>::Rep::alloc(int n) {
   }
   return rep;
 }
+
+template <class T>
+typename Array<T>::Rep Array<T>::default_empty{typename Rep::empty_tag{}};
+template <class T>
+typename Array<T>::Rep Array<T>::made_empty{typename Rep::empty_tag{}};
 
 template <class T>
 Array<T>::Rep::~Rep() {
