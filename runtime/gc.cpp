@@ -377,8 +377,8 @@ void* gc_object::operator new(size_t size) { return gc_malloc(gc_checked_size(si
 RAW_HEADER_ACCESS void gc_object::operator delete(void* p) {
   gc_object* object = static_cast<gc_object*>(p);
   if (object->succ) {
-    // Not from gc_flush_free (which unlinks first): a constructor threw, and
-    // the block is still linked and accounted as live.
+    // Only a new-expression whose constructor or arguments threw deletes a
+    // collected object: the block is still linked and accounted as live.
     Pending entry;
     takeRemembered(object, &entry);
     unlink(object);
@@ -437,24 +437,36 @@ RAW_HEADER_ACCESS void gc_free(gc_object* p) {
   std::free(p);
 }
 
+namespace {
+
+// gc_free_bytes claims garbage the free list does not hold.
+__attribute__((noinline, cold)) void reportEmptyFreeList(const gc_object* head) {
+  std::printf(kFreeListError, static_cast<const void*>(head), gc_free_bytes);
+  std::fflush(stdout);
+  gc_free_bytes = 0;
+  hint::forgetFreed();
+}
+
+}  // namespace
+
 void gc_flush_free(int size) {
   int target = gc_free_bytes - size;
   if (target < 0) target = 0;
   while (gc_free_bytes > target) {
     gc_object* p = gc_free_list.succ;
-    if (!p || p == &gc_free_list) {
-      std::printf(kFreeListError, static_cast<void*>(p), gc_free_bytes);
-      std::fflush(stdout);
-      gc_free_bytes = 0;
-      hint::forgetFreed();
+    if (__builtin_expect(!p || p == &gc_free_list, 0)) {
+      reportEmptyFreeList(p);
       return;
     }
     hint::fetchAhead(p);
     gc_object* next = p->succ;  // p is the head: its predecessor is the sentinel
     gc_free_list.succ = next;
     next->pred = &gc_free_list;
-    p->succ = nullptr;  // tells operator delete the object is already off every list
-    delete p;
+    // The class's clean-up through the virtual destructor, then the block's
+    // release: what `delete p` does, without a second call through operator
+    // delete and its test for an object still linked.
+    p->~gc_object();
+    gc_free(p);
   }
 }
 
