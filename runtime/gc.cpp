@@ -115,10 +115,14 @@ Record unmarked;  // appends to gc_unmarked_list, in order
 Record marked;    // appends to gc_marked_list, in order
 // The white list's record at each sweep whose garbage still waits, oldest
 // first. A record is never appended to once it is here, so the cursor into
-// the first one stays valid until that record is finished.
+// the first one stays valid until that record is finished. Each ends with
+// kAhead null entries, so that neither the test at the cursor nor the fetch
+// ahead of it needs a bound: a null entry matches no object, and fetching
+// null is harmless.
 std::deque<Record> freed;
-gc_object* const* cursor = nullptr;  // the free list's head in freed.front(), or past it
-gc_object* const* cursorEnd = nullptr;
+gc_object* const kNoEntries[kAhead + 1] = {};
+gc_object* const* cursor = kNoEntries;  // the free list's head in freed.front(), or past it
+gc_object* const* cursorEnd = kNoEntries;  // the first null entry
 // Finished records, cleared: their storage serves the next cycles, so that
 // the records of a large heap are not grown again (copied, and fresh pages
 // faulted in) at every cycle, nor copied at a sweep.
@@ -134,11 +138,11 @@ Record takeSpare() {
 
 void openFirst() {
   if (freed.empty()) {
-    cursor = cursorEnd = nullptr;
+    cursor = cursorEnd = kNoEntries;
     return;
   }
   cursor = freed.front().data();
-  cursorEnd = cursor + freed.front().size();
+  cursorEnd = cursor + freed.front().size() - kAhead;
 }
 
 void finishFirst() {
@@ -165,6 +169,7 @@ void clear() {
 // At a sweep: the white objects become garbage, the black ones white.
 void sweep() {
   if (isEmpty(&gc_free_list)) forgetFreed();
+  unmarked.insert(unmarked.end(), kAhead, nullptr);
   freed.push_back(std::move(unmarked));
   if (freed.size() == 1) openFirst();
   unmarked = std::move(marked);
@@ -186,11 +191,11 @@ __attribute__((noinline)) void seek(const gc_object* head) {
 // object kAhead places further on. The head is usually right at the cursor,
 // since garbage leaves the free list in the order of its record.
 inline void fetchAhead(const gc_object* head) {
-  if (cursor == cursorEnd || *cursor != head) {
+  if (*cursor != head) {
     seek(head);
-    if (cursor == cursorEnd) return;
+    if (*cursor != head) return;
   }
-  if (cursorEnd - cursor > static_cast<ptrdiff_t>(kAhead)) __builtin_prefetch(cursor[kAhead], 1);
+  __builtin_prefetch(cursor[kAhead], 1);
   ++cursor;
 }
 
@@ -503,18 +508,29 @@ void gc_init2() { gc_mark(); }
 
 namespace {
 
-// Traces queued objects; in incremental mode until `budget` objects are black.
-void trace(bool full, int budget) {
-  while (!isEmpty(&gc_queued_list)) {
-    if (full) {
-      hint::fetchWhiteAhead();
-    } else if (gc_marked_objs >= budget) {
-      return;
-    }
+// Takes the first queued object off the queue, turns it black and traces it.
+inline void traceFirst(gc_object* p) {
+  gc_object* next = p->succ;  // p is the head: its predecessor is the sentinel
+  gc_queued_list.succ = next;
+  next->pred = &gc_queued_list;
+  turnBlack(p);
+  p->mark();
+}
+
+// Traces queued objects until `budget` objects are black this cycle.
+void traceIncremental(int budget) {
+  while (gc_marked_objs < budget) {
     gc_object* p = gc_queued_list.succ;
-    unlink(p);
-    turnBlack(p);
-    p->mark();
+    if (p == &gc_queued_list) return;
+    traceFirst(p);
+  }
+}
+
+// Traces until the queue is empty.
+void traceFull() {
+  for (gc_object* p; (p = gc_queued_list.succ) != &gc_queued_list;) {
+    hint::fetchWhiteAhead();
+    traceFirst(p);
   }
 }
 
@@ -547,7 +563,11 @@ void collectStep() {
 #endif
   int allocated = gc_alloced_bytes - last_alloced;
   bool full = gc_force_sweep || allocated > kFullModeBytes;
-  trace(full, gc_marked_objs + kMarkBudget);
+  if (full) {
+    traceFull();
+  } else {
+    traceIncremental(gc_marked_objs + kMarkBudget);
+  }
   if (isEmpty(&gc_queued_list) && (full || allocated > kSweepBytes)) sweep();
   if (gc_force_sweep) {
     gc_flush_free(gc_free_bytes);
