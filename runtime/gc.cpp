@@ -410,11 +410,41 @@ int gc_checked_size(size_t bytes) {
   return static_cast<int>(bytes);
 }
 
+namespace {
+
+// Takes the free list's head `p` off the list and runs its class's clean-up
+// through the virtual destructor; releasing the block is left to the caller.
+RAW_HEADER_ACCESS inline void finaliseHead(gc_object* p) {
+  hint::fetchAhead(p);
+  gc_object* next = p->succ;  // p is the head: its predecessor is the sentinel
+  gc_free_list.succ = next;
+  next->pred = &gc_free_list;
+  p->~gc_object();
+}
+
+// The steady state of allocation: the oldest garbage is a single object of
+// exactly the size asked for. gc_flush_free would finalise just that object
+// and put its block on top of the cache, and the allocation would take it
+// straight back; the block is reused here without the round trip. Null when
+// the oldest garbage is anything else (the general path then applies).
+RAW_HEADER_ACCESS inline gc_object* reuseOldest(int size) {
+  gc_object* p = gc_free_list.succ;
+  if (size > kGcCacheMaxBytes || gc_free_bytes < size || !p || sizeOf(p) != size) return nullptr;
+  finaliseHead(p);
+  gc_free_bytes -= size;
+  return p;
+}
+
+}  // namespace
+
 RAW_HEADER_ACCESS void* gc_malloc(int size) {
   if (size < 1) size = 1;
   size = (size + kSizeGranule - 1) & ~(kSizeGranule - 1);
-  gc_flush_free(size);
-  gc_object* p = static_cast<gc_object*>(takeBlock(size));
+  gc_object* p = reuseOldest(size);
+  if (!p) {
+    gc_flush_free(size);
+    p = static_cast<gc_object*>(takeBlock(size));
+  }
   intptr_t flags = size | gc_markbit;
   p->flags = flags;
   remember(p, flags, gc_unmarked_list.pred);
@@ -463,14 +493,9 @@ void gc_flush_free(int size) {
       reportEmptyFreeList(p);
       return;
     }
-    hint::fetchAhead(p);
-    gc_object* next = p->succ;  // p is the head: its predecessor is the sentinel
-    gc_free_list.succ = next;
-    next->pred = &gc_free_list;
-    // The class's clean-up through the virtual destructor, then the block's
-    // release: what `delete p` does, without a second call through operator
-    // delete and its test for an object still linked.
-    p->~gc_object();
+    // What `delete p` does, without a second call through operator delete
+    // and its test for an object still linked.
+    finaliseHead(p);
     gc_free(p);
   }
 }

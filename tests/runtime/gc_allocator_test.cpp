@@ -122,11 +122,16 @@ void sweep_lazily() {
 
 TEST_F(CollectorTest, GarbageIsFinalisedByLaterAllocationsOldestFirst) {
   SKIP_UNDER_STRESS();
-  for (int id = 1; id <= 3; ++id) new Tracked(id);
+  Tracked* oldest = new Tracked(1);
+  for (int id = 2; id <= 3; ++id) new Tracked(id);
   sweep_lazily();
   EXPECT_TRUE(finalised().empty()) << "a sweep alone runs no destructor";
   EXPECT_EQ(gctest::count(gc_free_list), 4);
-  new Tracked(10);  // 56 bytes: finalises the oldest 56 bytes of garbage
+  gc_object* cached = gc_cache[sizeof(Tracked) / 8];
+  // 56 bytes: finalises the oldest 56 bytes of garbage, whose block is then
+  // the top of the cache and so the new object's.
+  EXPECT_EQ(new Tracked(10), oldest);
+  EXPECT_EQ(gc_cache[sizeof(Tracked) / 8], cached);
   EXPECT_EQ(finalised(), std::vector<int>({1}));
   new Tracked(11);
   new Tracked(12);
