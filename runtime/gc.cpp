@@ -502,12 +502,6 @@ void gc_flush_free(int size) {
 
 // --- marking -------------------------------------------------------------------
 
-void gc_enqueue_white(gc_object* p) {
-  p->flags ^= gc_object::kColourBit;
-  unlink(p);
-  append(&gc_queued_list, p);
-}
-
 void gc_mark_white(gc_object* p) {
   p->flags ^= gc_object::kColourBit;
   unlink(p);

@@ -163,8 +163,20 @@ int gc_collect();
 void gc_mark();
 // Whether `p` is a white object (never true of a permanent one).
 inline bool gc_is_white(const gc_object* p) { return (p->flags & 3) == gc_markbit; }
-// gc_enqueue and gc_mark for an object known to be white.
-void gc_enqueue_white(gc_object* p);
+// gc_enqueue for an object known to be white: flips its colour and moves it
+// to the tail of gc_queued_list. Inline, as every barrier on a new object
+// comes here.
+inline void gc_enqueue_white(gc_object* p) {
+  p->flags ^= gc_object::kColourBit;
+  p->pred->succ = p->succ;
+  p->succ->pred = p->pred;
+  gc_object* tail = gc_queued_list.pred;
+  p->pred = tail;
+  p->succ = &gc_queued_list;
+  tail->succ = p;
+  gc_queued_list.pred = p;
+}
+// gc_mark for an object known to be white.
 void gc_mark_white(gc_object* p);
 // Greys `p` if it is white: it will be traced by a later step. Inline, since
 // most calls (every barrier, every mark() field) meet null, grey or black.
