@@ -113,8 +113,11 @@ void gc_adopt(gc_object* p);
 // Inline, since it runs at every allocation: a block straight from gc_malloc
 // keeps the header gc_malloc wrote. Reading `flags` before any member is
 // initialised is the point: it was written by gc_malloc, or wiped.
+// (GCC warns about that read; clang has no such warning.)
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 inline gc_object::gc_object() {
   if (this == gc_unconstructed && flags != 0) {
     gc_unconstructed = nullptr;
@@ -122,7 +125,9 @@ inline gc_object::gc_object() {
     gc_adopt(this);
   }
 }
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 // Called by gc_mark() to queue the roots; null means no roots. The framework
 // installs one that gc_enqueue()s vl_graphics_device, vl_input_device,
