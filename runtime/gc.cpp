@@ -50,7 +50,6 @@ const gc_step_hooks* gc_step_observer;
 
 namespace {
 
-constexpr int kSizeGranule = 8;             // bytes; keeps the three flag bits free
 constexpr int kMarkBudget = 2500;           // objects traced per incremental step
 constexpr int kSweepBytes = 4 * 1024 * 1024;    // allocation since the last sweep that allows one
 constexpr int kFullModeBytes = 64 * 1024 * 1024;  // beyond this a step marks without budget
@@ -256,7 +255,7 @@ struct Chunk {
 Chunk chunks[kGcCacheClasses];
 
 __attribute__((noinline)) void* freshSmallBlock(int size) {
-  Chunk& chunk = chunks[size / kSizeGranule];
+  Chunk& chunk = chunks[size / kGcSizeGranule];
   // Spaced like the system allocator's blocks, for objects of any alignment.
   constexpr size_t kAlign = alignof(std::max_align_t);
   size_t bytes = (blockBytes(size) + kAlign - 1) & ~(kAlign - 1);
@@ -273,7 +272,7 @@ __attribute__((noinline)) void* freshSmallBlock(int size) {
 
 RAW_HEADER_ACCESS void* takeBlock(int size) {
   if (size > kGcCacheMaxBytes) return systemBlock(size);
-  gc_object*& head = gc_cache[size / kSizeGranule];
+  gc_object*& head = gc_cache[size / kGcSizeGranule];
   gc_object* block = head;
   if (!block) return freshSmallBlock(size);
 #ifdef KORVANE_ASAN
@@ -377,8 +376,6 @@ RAW_HEADER_ACCESS void gc_adopt(gc_object* p) {
   repairLinks(p, entry);
 }
 
-void* gc_object::operator new(size_t size) { return gc_malloc(gc_checked_size(size)); }
-
 RAW_HEADER_ACCESS void gc_object::operator delete(void* p) {
   gc_object* object = static_cast<gc_object*>(p);
   if (object->succ) {
@@ -405,10 +402,7 @@ String Object::debug() { return String("+Object\n"); }
 
 // --- allocation and finalisation -------------------------------------------------
 
-int gc_checked_size(size_t bytes) {
-  if (bytes > static_cast<size_t>(0x7fffffff - kSizeGranule)) outOfMemory(static_cast<long long>(bytes));
-  return static_cast<int>(bytes);
-}
+void gc_size_overflow(size_t bytes) { outOfMemory(static_cast<long long>(bytes)); }
 
 namespace {
 
@@ -437,9 +431,7 @@ RAW_HEADER_ACCESS inline gc_object* reuseOldest(int size) {
 
 }  // namespace
 
-RAW_HEADER_ACCESS void* gc_malloc(int size) {
-  if (size < 1) size = 1;
-  size = (size + kSizeGranule - 1) & ~(kSizeGranule - 1);
+RAW_HEADER_ACCESS void* gc_malloc_rounded(int size) {
   gc_object* p = reuseOldest(size);
   if (!p) {
     gc_flush_free(size);
@@ -459,7 +451,7 @@ RAW_HEADER_ACCESS void gc_free(gc_object* p) {
   int size = sizeOf(p);
   gc_free_bytes -= size;
   if (size <= kGcCacheMaxBytes) {
-    gc_object*& head = gc_cache[size / kSizeGranule];
+    gc_object*& head = gc_cache[size / kGcSizeGranule];
     p->succ = head;
     head = p;
 #ifdef KORVANE_ASAN

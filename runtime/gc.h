@@ -148,14 +148,36 @@ extern const gc_step_hooks* gc_step_observer;
 // ---------------------------------------------------------------------------
 // Collector operations
 
+// Allocation sizes are multiples of this many bytes, which keeps the three
+// flag bits of `flags` free.
+constexpr int kGcSizeGranule = 8;
+
+// `size` rounded up to the granule; at least one granule.
+constexpr int gc_rounded_size(int size) {
+  return size < 1 ? kGcSizeGranule : (size + kGcSizeGranule - 1) & ~(kGcSizeGranule - 1);
+}
+
+// gc_malloc for a size gc_rounded_size() gave.
+void* gc_malloc_rounded(int size);
+
 // Storage of `size` bytes (rounded up to a multiple of 8) for a new collected
 // object: first finalises about as much garbage, then takes the block from the
 // cache or the system, makes it white and appends it to gc_unmarked_list.
-// Construct the object in it at once. Out of memory ends the program.
-void* gc_malloc(int size);
+// Construct the object in it at once. Out of memory ends the program. Inline,
+// so that the rounding of a constant size costs nothing.
+inline void* gc_malloc(int size) { return gc_malloc_rounded(gc_rounded_size(size)); }
+
+// Ends the program with the out-of-memory message for a size beyond int.
+[[noreturn]] void gc_size_overflow(size_t bytes);
+
 // `bytes` as an allocation size; a size beyond int ends the program like an
 // allocation failure.
-int gc_checked_size(size_t bytes);
+inline int gc_checked_size(size_t bytes) {
+  if (bytes > static_cast<size_t>(0x7fffffff - kGcSizeGranule)) gc_size_overflow(bytes);
+  return static_cast<int>(bytes);
+}
+
+inline void* gc_object::operator new(size_t size) { return gc_malloc(gc_checked_size(size)); }
 // Returns a finalised object's block to the cache or the system. Does not
 // unlink it: gc_flush_free() unlinks before it runs the destructor.
 void gc_free(gc_object* p);
