@@ -71,6 +71,13 @@ RAW_HEADER_ACCESS void append(gc_object* list, gc_object* p) {
   list->pred = p;
 }
 
+// unlink() for `p`, the first object of `list`: its predecessor is the sentinel.
+RAW_HEADER_ACCESS void unlinkFirst(gc_object* list, gc_object* p) {
+  gc_object* next = p->succ;
+  list->succ = next;
+  next->pred = list;
+}
+
 bool isEmpty(const gc_object* list) { return list->succ == list; }
 
 void makeEmpty(gc_object* list) { list->succ = list->pred = list; }
@@ -410,9 +417,7 @@ namespace {
 // through the virtual destructor; releasing the block is left to the caller.
 RAW_HEADER_ACCESS inline void finaliseHead(gc_object* p) {
   hint::fetchAhead(p);
-  gc_object* next = p->succ;  // p is the head: its predecessor is the sentinel
-  gc_free_list.succ = next;
-  next->pred = &gc_free_list;
+  unlinkFirst(&gc_free_list, p);
   p->~gc_object();
 }
 
@@ -521,9 +526,7 @@ namespace {
 
 // Takes the first queued object off the queue, turns it black and traces it.
 inline void traceFirst(gc_object* p) {
-  gc_object* next = p->succ;  // p is the head: its predecessor is the sentinel
-  gc_queued_list.succ = next;
-  next->pred = &gc_queued_list;
+  unlinkFirst(&gc_queued_list, p);
   turnBlack(p);
   p->mark();
 }
