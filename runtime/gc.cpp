@@ -183,6 +183,16 @@ void sweep() {
   traced = 0;
 }
 
+// Fetches both ends of a small object: one that straddles two cache lines
+// would otherwise wait for its second line when it is traced or its block is
+// reused. The address is computed as an integer, since `p` may be null
+// (a record's padding), and fetching any address is harmless.
+inline void fetchObject(const gc_object* p) {
+  auto first = reinterpret_cast<uintptr_t>(p);
+  __builtin_prefetch(reinterpret_cast<const void*>(first), 1);
+  __builtin_prefetch(reinterpret_cast<const void*>(first + kGcCacheMaxBytes - 1), 1);
+}
+
 // Moves the cursor forward to `head`, through later records if need be. Each
 // entry is passed over once, so this costs O(1) per finalised object over time.
 __attribute__((noinline)) void seek(const gc_object* head) {
@@ -201,12 +211,7 @@ inline void fetchAhead(const gc_object* head) {
     seek(head);
     if (*cursor != head) return;
   }
-  // Both ends of a small object: one that straddles two cache lines would
-  // otherwise wait for its second line when its block is reused.
-  // The address is computed as an integer: the entry may be null padding.
-  auto ahead = reinterpret_cast<uintptr_t>(cursor[kAhead]);
-  __builtin_prefetch(reinterpret_cast<const void*>(ahead), 1);
-  __builtin_prefetch(reinterpret_cast<const void*>(ahead + kGcCacheMaxBytes - 1), 1);
+  fetchObject(cursor[kAhead]);
   ++cursor;
 }
 
@@ -215,7 +220,7 @@ inline void fetchAhead(const gc_object* head) {
 // record ahead turns a trace through the whole heap into mostly cache hits.
 void fetchWhiteAhead() {
   size_t ahead = traced++ + kMarkAhead;
-  if (ahead < unmarked.size()) __builtin_prefetch(unmarked[ahead], 1);
+  if (ahead < unmarked.size()) fetchObject(unmarked[ahead]);
 }
 
 }  // namespace hint
