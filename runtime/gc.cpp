@@ -20,15 +20,6 @@
 #include <sanitizer/asan_interface.h>
 #endif
 
-// The allocator writes the header of a block before any constructor has run
-// and after the destructor has: the sanitizer's check that the block holds an
-// object of a dynamic type does not apply there.
-#if defined(__GNUC__)
-#define RAW_HEADER_ACCESS __attribute__((no_sanitize("vptr")))
-#else
-#define RAW_HEADER_ACCESS
-#endif
-
 // The list heads are constant-initialised (constexpr constructor), so objects
 // may be allocated from any static initialiser.
 gc_object gc_free_list{gc_object::sentinel_tag{}};
@@ -59,20 +50,8 @@ constexpr const char* kFreeListError = "ERROR:p=%p gc_free_bytes=%i\n";
 
 // --- list primitives -------------------------------------------------------
 
-RAW_HEADER_ACCESS void unlink(gc_object* p) {
-  p->pred->succ = p->succ;
-  p->succ->pred = p->pred;
-}
-
-RAW_HEADER_ACCESS void append(gc_object* list, gc_object* p) {
-  p->pred = list->pred;
-  p->succ = list;
-  list->pred->succ = p;
-  list->pred = p;
-}
-
-// unlink() for `p`, the first object of `list`: its predecessor is the sentinel.
-RAW_HEADER_ACCESS void unlinkFirst(gc_object* list, gc_object* p) {
+// gc_unlink() for `p`, the first object of `list`: its predecessor is the sentinel.
+GC_RAW_HEADER_ACCESS void unlinkFirst(gc_object* list, gc_object* p) {
   gc_object* next = p->succ;
   list->succ = next;
   next->pred = list;
@@ -94,7 +73,7 @@ void spliceTail(gc_object* to, gc_object* from) {
   makeEmpty(from);
 }
 
-RAW_HEADER_ACCESS int sizeOf(const gc_object* p) { return static_cast<int>(p->flags & ~gc_object::kFlagBits); }
+GC_RAW_HEADER_ACCESS int sizeOf(const gc_object* p) { return static_cast<int>(p->flags & ~gc_object::kFlagBits); }
 
 // --- finalisation order hints ----------------------------------------------------
 //
@@ -226,7 +205,7 @@ void fetchWhiteAhead() {
 }  // namespace hint
 
 void turnBlack(gc_object* p) {
-  append(&gc_marked_list, p);
+  gc_append(&gc_marked_list, p);
   hint::marked.push_back(p);
   gc_marked_bytes += sizeOf(p);
   ++gc_marked_objs;
@@ -287,7 +266,7 @@ __attribute__((noinline)) void* freshSmallBlock(int size) {
 }
 #endif
 
-RAW_HEADER_ACCESS void* takeBlock(int size) {
+GC_RAW_HEADER_ACCESS void* takeBlock(int size) {
   if (size > kGcCacheMaxBytes) return systemBlock(size);
   gc_object*& head = gc_cache[size / kGcSizeGranule];
   gc_object* block = head;
@@ -359,7 +338,7 @@ bool takeRemembered(const gc_object* block, Pending* out) {
 }
 
 // The object's neighbours still point to it; only its own links are lost.
-RAW_HEADER_ACCESS void repairLinks(gc_object* p, const Pending& entry) {
+GC_RAW_HEADER_ACCESS void repairLinks(gc_object* p, const Pending& entry) {
   gc_object* after = &gc_unmarked_list;
   while (after->pred != p) {  // past the objects allocated after p
     after = after->pred;
@@ -381,7 +360,7 @@ RAW_HEADER_ACCESS void repairLinks(gc_object* p, const Pending& entry) {
 
 gc_object* gc_unconstructed;
 
-RAW_HEADER_ACCESS void gc_adopt(gc_object* p) {
+GC_RAW_HEADER_ACCESS void gc_adopt(gc_object* p) {
   Pending entry;
   if (!takeRemembered(p, &entry)) {
     p->succ = p->pred = p;
@@ -393,14 +372,14 @@ RAW_HEADER_ACCESS void gc_adopt(gc_object* p) {
   repairLinks(p, entry);
 }
 
-RAW_HEADER_ACCESS void gc_object::operator delete(void* p) {
+GC_RAW_HEADER_ACCESS void gc_object::operator delete(void* p) {
   gc_object* object = static_cast<gc_object*>(p);
   if (object->succ) {
     // Only a new-expression whose constructor or arguments threw deletes a
     // collected object: the block is still linked and accounted as live.
     Pending entry;
     takeRemembered(object, &entry);
-    unlink(object);
+    gc_unlink(object);
     gc_alloced_bytes -= sizeOf(object);
     gc_free_bytes += sizeOf(object);
   }
@@ -425,7 +404,7 @@ namespace {
 
 // Takes the free list's head `p` off the list and runs its class's clean-up
 // through the virtual destructor; releasing the block is left to the caller.
-RAW_HEADER_ACCESS inline void finaliseHead(gc_object* p) {
+GC_RAW_HEADER_ACCESS inline void finaliseHead(gc_object* p) {
   hint::fetchAhead(p);
   unlinkFirst(&gc_free_list, p);
   p->~gc_object();
@@ -436,7 +415,7 @@ RAW_HEADER_ACCESS inline void finaliseHead(gc_object* p) {
 // and put its block on top of the cache, and the allocation would take it
 // straight back; the block is reused here without the round trip. Null when
 // the oldest garbage is anything else (the general path then applies).
-RAW_HEADER_ACCESS inline gc_object* reuseOldest(int size) {
+GC_RAW_HEADER_ACCESS inline gc_object* reuseOldest(int size) {
   gc_object* p = gc_free_list.succ;
   if (size > kGcCacheMaxBytes || gc_free_bytes < size || !p || sizeOf(p) != size) return nullptr;
   finaliseHead(p);
@@ -446,7 +425,7 @@ RAW_HEADER_ACCESS inline gc_object* reuseOldest(int size) {
 
 }  // namespace
 
-RAW_HEADER_ACCESS void* gc_malloc_rounded(int size) {
+GC_RAW_HEADER_ACCESS void* gc_malloc_rounded(int size) {
   gc_object* p = reuseOldest(size);
   if (!p) {
     gc_flush_free(size);
@@ -455,14 +434,14 @@ RAW_HEADER_ACCESS void* gc_malloc_rounded(int size) {
   intptr_t flags = size | gc_markbit;
   p->flags = flags;
   remember(p, flags, gc_unmarked_list.pred);
-  append(&gc_unmarked_list, p);
+  gc_append(&gc_unmarked_list, p);
   hint::unmarked.push_back(p);
   gc_alloced_bytes += size;
   if (gc_alloced_bytes > gc_max_alloced_bytes) gc_max_alloced_bytes = gc_alloced_bytes;
   return p;
 }
 
-RAW_HEADER_ACCESS void gc_free(gc_object* p) {
+GC_RAW_HEADER_ACCESS void gc_free(gc_object* p) {
   int size = sizeOf(p);
   gc_free_bytes -= size;
   if (size <= kGcCacheMaxBytes) {
@@ -511,7 +490,7 @@ void gc_flush_free(int size) {
 
 void gc_mark_white(gc_object* p) {
   p->flags ^= gc_object::kColourBit;
-  unlink(p);
+  gc_unlink(p);
   turnBlack(p);
   p->mark();
 }
