@@ -23,6 +23,7 @@ int vl_app_App::m_OnSuspend() { return 0; }
 int vl_app_App::m_OnResume() { return 0; }
 int vl_app_App::m_OnRender() { return 0; }
 int vl_app_App::m_OnLoading() { return 0; }
+int vl_app_App::m_OnClose() { return 0; }
 
 vl_app_AppDevice* vl_app_AppDevice::g_new(vl_app_App* application) {
   gc_assign(app, application);
@@ -56,6 +57,7 @@ int vl_app_AppDevice::OnResume() { return app->m_OnResume(); }
 int vl_app_AppDevice::OnUpdate() { return app->m_OnUpdate(); }
 int vl_app_AppDevice::OnRender() { return RenderFrame(&vl_app_App::m_OnRender); }
 int vl_app_AppDevice::OnLoading() { return RenderFrame(&vl_app_App::m_OnLoading); }
+int vl_app_AppDevice::OnClose() { return app->m_OnClose(); }
 
 // The graphics module's drawing operations work only inside this bracket.
 int vl_app_AppDevice::RenderFrame(int (vl_app_App::*draw)()) {
@@ -73,3 +75,4 @@ int vl_app_SetUpdateRate(int hertz) {
 int vl_app_Millisecs() { return vl_app_device->MilliSecs(); }
 String vl_app_LoadState() { return vl_app_device->LoadState(); }
 int vl_app_SaveState(String state) { return vl_app_device->SaveState(state); }
+int vl_app_UpdateState(const StateMerge& merge) { return vl_app_device->UpdateState(merge); }

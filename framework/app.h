@@ -30,6 +30,8 @@ class vl_app_App : public Object {
   virtual int m_OnResume();
   virtual int m_OnRender();
   virtual int m_OnLoading();
+  // The window is closing or the program was asked to end: the last call.
+  virtual int m_OnClose();
 };
 
 class vl_app_AppDevice : public gxtkApp {
@@ -50,6 +52,7 @@ class vl_app_AppDevice : public gxtkApp {
   int OnUpdate() override;
   int OnRender() override;
   int OnLoading() override;
+  int OnClose() override;
 
  private:
   int RenderFrame(int (vl_app_App::*draw)());
@@ -61,3 +64,6 @@ int vl_app_SetUpdateRate(int hertz);
 int vl_app_Millisecs();
 String vl_app_LoadState();
 int vl_app_SaveState(String state);
+// Saves what `merge` makes of the state on disk, with no other copy of the
+// program saving in between; results as vl_app_SaveState.
+int vl_app_UpdateState(const StateMerge& merge);

@@ -5,6 +5,7 @@
 // the two score rows (mode 2), which then saves the state.
 #include "game/input_actions.h"
 #include "game/my_app.h"
+#include "game/score_tables.h"
 #include "game/screen_fit.h"
 #include "game/texts.h"
 
@@ -14,8 +15,6 @@ namespace {
 
 constexpr int kSoundSetting = 5;  // settings index: 0 off, 1 music and effects, 2 effects, 3 music
 constexpr int kSoundModes = 4;
-constexpr int kRowLength = 10;    // entries in a score row
-constexpr int kLastRowsBase = 30;  // the last-score rows follow the three best-score rows
 
 // Image slots and frames.
 constexpr int kMenuArt = 99;
@@ -269,24 +268,11 @@ int vl_Korvane_MyApp::m_CreditBox() {
 }
 
 int vl_Korvane_MyApp::m_LoadMenu() {
-  const int base = kRowLength * (difficulty - 1);
-  insertPos = -1;
-  for (int i = 0; i < kRowLength; ++i) {
-    // An equal score does not enter ahead of the entry it equals.
-    if (score > highScores[base + i]) {
-      insertPos = i;
-      break;
-    }
-  }
-  if (insertPos >= 0) {
-    for (int i = kRowLength - 1; i > insertPos; --i) highScores[base + i] = highScores[base + i - 1];
-    highScores[base + insertPos] = score;
-  }
-  m_GC_PostScore(difficulty, highScores[base]);
+  const int table = difficulty - 1;
+  insertPos = EnterScore(highScores, table, score);
+  m_GC_PostScore(difficulty, highScores[kRowLength * table]);
   m_GC_Badges();
-  const int last = kLastRowsBase + base;
-  for (int i = kRowLength - 1; i >= 1; --i) highScores[last + i] = highScores[last + i - 1];
-  highScores[last] = score;
+  unsavedScores.push_back({table, score});  // entered again by the save into what is on disk
   m_Save();
   return 0;
 }

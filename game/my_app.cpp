@@ -51,6 +51,7 @@ const char* const kSongFile = "inst/song.png";
 constexpr int kMusicSampleSet = 0;
 constexpr int kModeMenu = 1;
 constexpr int kModePlaying = 10;  // and 11, a new game being set up
+constexpr int kModeRecordScore = 2;  // the game-over overlay has ended: the next update records the score
 
 // Every controller action whose key holds the key latch: the directions,
 // the buttons 10-17 and back.
@@ -521,6 +522,20 @@ int vl_Korvane_MyApp::m_OnSuspend() {
   vl_app_SetUpdateRate(kUpdateRateSuspended);
   m_Save();
   holdMusic(*this);
+  return 0;
+}
+
+// The window is closing or the program was asked to end. A game whose
+// game-over overlay is showing has ended: its score is recorded (and saved)
+// as the overlay's end would record it. Otherwise a setting changed since the
+// last save is saved. A game still in play has not ended and scores nothing.
+int vl_Korvane_MyApp::m_OnClose() {
+  const bool scoreShown = (mode == kModePlaying && gameOverFlag > 0) || mode == kModeRecordScore;
+  if (scoreShown) {
+    m_LoadMenu();
+  } else if (!unsavedScores.empty() || SettingsChanged()) {
+    m_Save();
+  }
   return 0;
 }
 

@@ -16,6 +16,9 @@
 // objects are held in fields, never across calls in locals.
 #pragma once
 
+#include <array>
+#include <vector>
+
 #include "framework/app.h"
 #include "framework/audio.h"
 #include "framework/graphics.h"
@@ -79,6 +82,17 @@ class vl_Korvane_MyApp : public vl_app_App {
   Array<int> pads;           // 20
   Array<int> settings;       // 25
   Array<int> highScores;     // 150
+  // Saving: the games this copy finished since it last read or saved the
+  // state (each saved by entering it into the tables on disk), the settings
+  // as last read or saved, and whether the last save failed (the menu then
+  // says that scores are not being saved).
+  struct FinishedGame {
+    int table, score;
+  };
+  std::vector<FinishedGame> unsavedScores;
+  std::array<int, 25> savedSettings{};
+  int saveFailed = 0;
+  bool SettingsChanged() const;  // since they were last read or saved
   Array<int> sfxChannels;    // 33
   int renderLastMs = 0;      // when the latest drawn frame was seen
   int renderFramesSeen = 0;  // the device's drawn-frame count at that time
@@ -184,6 +198,7 @@ class vl_Korvane_MyApp : public vl_app_App {
   int m_OnSuspend() override;
   int m_OnResume() override;
   int m_OnRender() override;
+  int m_OnClose() override;
 
   virtual int m_LoadImg(int slot, String name, int w, int h, int frames, int flags);
   virtual int m_LoadFont(int slot, String name, int advance, int lineHeight);

@@ -7,12 +7,24 @@
 // never allocates per token, never reads past the text, saturates numbers that
 // do not fit an int, and a section that is missing or fails its checksum leaves
 // the other sections alone.
+//
+// Another copy of the game may share the state file, and the file may be
+// replaced from outside (a synced folder, a restored backup). So a save does
+// not write this copy's tables over the file: under the host's lock it reads
+// the text on disk and enters the games this copy finished since it last read
+// or saved the state into the tables found there, by the rule of a finished
+// game. Settings are this copy's own; badges earned anywhere are kept. A
+// section on disk that is missing or fails its checksum is replaced by this
+// copy's. The saved line keeps its format.
+#include <array>
 #include <climits>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "framework/app.h"
 #include "game/my_app.h"
+#include "game/score_tables.h"
 #include "game/texts.h"
 #include "runtime/errors.h"
 
@@ -24,9 +36,9 @@ constexpr int kSettingCount = 25;
 constexpr int kSoundSetting = 5;
 constexpr int kBadgeWords = 8;
 constexpr int kBadgeCount = 256;
-constexpr int kTables = 3;
-constexpr int kTableRows = 10;
-constexpr int kLastScoresBase = 30;  // highScores index of the first last-score row
+constexpr int kTables = kScoreTables;
+constexpr int kTableRows = kRowLength;
+constexpr int kLastScoresBase = kLastRowsBase;  // highScores index of the first last-score row
 constexpr int kSettingsTokens = 26;  // 25 values and the checksum
 constexpr int kBadgeTokens = 9;
 constexpr int kTableTokens = 21;
@@ -42,7 +54,8 @@ constexpr SettingFloor kSettingFloors[] = {{10, 63, 64}, {11, 63, 64}, {12, 7, 1
 // Sums wrap like 32-bit ints.
 int wrapAdd(int a, int64_t b) { return static_cast<int>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); }
 
-int settingsChecksum(const Array<int>& settings) {
+template <class Settings>
+int settingsChecksum(const Settings& settings) {
   int sum = 0;
   for (int i = 0; i < kSettingCount; ++i) sum = wrapAdd(sum, static_cast<int64_t>(i) * settings[i]);
   return sum;
@@ -56,7 +69,8 @@ int badgeWord(const Array<bool>& flags, int k) {
   return static_cast<int>(word);
 }
 
-int tableChecksum(const Array<int>& scores, int t) {
+template <class Scores>
+int tableChecksum(const Scores& scores, int t) {
   int sum = 0;
   for (int i = 0; i < kTableRows; ++i) {
     sum = wrapAdd(sum, static_cast<int64_t>(i + 4) * scores[10 * t + i]);
@@ -125,27 +139,109 @@ String rightAligned(const String& digits, int width, int pad) {
 // --------------------------------------------------------------------------
 // Saving and loading
 
-int vl_Korvane_MyApp::m_Save() {
+namespace {
+
+// What a save writes: this copy's settings, badge words and score tables
+// (indexed like highScores).
+struct SavedState {
+  std::array<int, kSettingCount> settings{};
+  std::array<uint32_t, kBadgeWords> badgeWords{};
+  std::array<int, kTableInts> tables{};
+};
+
+std::string stateText(const SavedState& state) {
   std::string out;
-  for (int i = 0; i < kSettingCount; ++i) appendNumber(out, settings[i]);
-  appendNumber(out, settingsChecksum(settings));
+  for (int i = 0; i < kSettingCount; ++i) appendNumber(out, state.settings[i]);
+  appendNumber(out, settingsChecksum(state.settings));
   int badgeSum = 0;
   for (int k = 0; k < kBadgeWords; ++k) {
-    const int word = badgeWord(badgeFlags, k);
+    const int word = static_cast<int>(state.badgeWords[k]);
     appendNumber(out, word);
     badgeSum = wrapAdd(badgeSum, word);
   }
   appendNumber(out, badgeSum);
   for (int t = 0; t < kTables; ++t) {
     for (int i = 0; i < kTableRows; ++i) {
-      appendNumber(out, highScores[10 * t + i]);
-      appendNumber(out, highScores[kLastScoresBase + 10 * t + i]);
+      appendNumber(out, state.tables[10 * t + i]);
+      appendNumber(out, state.tables[kLastScoresBase + 10 * t + i]);
     }
-    appendNumber(out, tableChecksum(highScores, t));
+    appendNumber(out, tableChecksum(state.tables, t));
   }
-  const String text(out.c_str());
-  if (vl_Korvane_DebugMode == 1) DebugLog(text);
-  vl_app_SaveState(text);
+  return out;
+}
+
+SavedState ownState(const vl_Korvane_MyApp& g) {
+  SavedState state;
+  for (int i = 0; i < kSettingCount; ++i) state.settings[i] = g.settings[i];
+  for (int k = 0; k < kBadgeWords; ++k) state.badgeWords[k] = static_cast<uint32_t>(badgeWord(g.badgeFlags, k));
+  for (int i = 0; i < kTableInts; ++i) state.tables[i] = g.highScores[i];
+  return state;
+}
+
+// Badges earned in the text on disk join this copy's. Reads from token p as
+// loading does; returns the position after the section.
+int64_t mergeBadges(SavedState& state, const StateTokens& tokens, int64_t p) {
+  if (tokens.count <= p + kBadgeWords) return p;
+  int sum = 0;
+  for (int k = 0; k < kBadgeWords; ++k) sum = wrapAdd(sum, tokens.value[p + k]);
+  if (sum == tokens.value[p + kBadgeWords]) {
+    for (int k = 0; k < kBadgeWords; ++k) state.badgeWords[k] |= static_cast<uint32_t>(tokens.value[p + k]);
+  }
+  return p + kBadgeTokens;
+}
+
+// A valid table on disk takes the place of this copy's, and this copy's
+// unsaved games are entered into it; otherwise this copy's table (which holds
+// them already) stays.
+int64_t mergeTable(SavedState& state, const StateTokens& tokens, int64_t p, int t,
+                   const std::vector<vl_Korvane_MyApp::FinishedGame>& unsaved) {
+  if (tokens.count <= p + 20) return p;
+  std::array<int, kTableInts> disk = state.tables;
+  for (int i = 0; i < kTableRows; ++i) {
+    disk[10 * t + i] = tokens.value[p + 2 * i];
+    disk[kLastScoresBase + 10 * t + i] = tokens.value[p + 2 * i + 1];
+  }
+  if (tableChecksum(disk, t) == tokens.value[p + 20]) {
+    for (const vl_Korvane_MyApp::FinishedGame& game : unsaved) {
+      if (game.table == t) EnterScore(disk, t, game.score);
+    }
+    state.tables = disk;
+  }
+  return p + kTableTokens;
+}
+
+// This copy's state merged into the state text on disk.
+SavedState mergedWith(const vl_Korvane_MyApp& g, const String& onDisk) {
+  SavedState state = ownState(g);
+  const StateTokens tokens = tokenize(onDisk);
+  int64_t p = tokens.count >= kSettingsTokens ? kSettingsTokens : 0;
+  p = mergeBadges(state, tokens, p);
+  for (int t = 0; t < kTables; ++t) p = mergeTable(state, tokens, p, t, g.unsavedScores);
+  return state;
+}
+
+// After a save: this copy shows what was saved, and counts as having read it.
+void adoptSaved(vl_Korvane_MyApp& g, const SavedState& state) {
+  for (int k = 0; k < kBadgeWords; ++k) {
+    for (int j = 0; j < 32; ++j) g.badgeFlags[32 * k + j] = ((state.badgeWords[k] >> j) & 1u) != 0;
+  }
+  for (int i = 0; i < kTableInts; ++i) g.highScores[i] = state.tables[i];
+  g.savedSettings = state.settings;
+  g.unsavedScores.clear();
+}
+
+}  // namespace
+
+int vl_Korvane_MyApp::m_Save() {
+  SavedState saved;
+  const int result = vl_app_UpdateState([this, &saved](const String& onDisk) {
+    saved = mergedWith(*this, onDisk);
+    const String text(stateText(saved).c_str());
+    if (vl_Korvane_DebugMode == 1) DebugLog(text);
+    return text;
+  });
+  saveFailed = result == 0 ? 0 : 1;
+  if (result == 0) adoptSaved(*this, saved);
   return 0;
 }
 
@@ -215,7 +311,16 @@ int vl_Korvane_MyApp::m_Load() {
   raiseSettingFloors(*this);
   p = loadBadges(*this, tokens, p);
   for (int t = 0; t < kTables; ++t) p = loadTable(*this, tokens, p, t);
+  for (int i = 0; i < kSettingCount; ++i) savedSettings[i] = settings[i];
+  unsavedScores.clear();
   return 0;
+}
+
+bool vl_Korvane_MyApp::SettingsChanged() const {
+  for (int i = 0; i < kSettingCount; ++i) {
+    if (settings[i] != savedSettings[i]) return true;
+  }
+  return false;
 }
 
 // --------------------------------------------------------------------------

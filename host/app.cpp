@@ -68,7 +68,10 @@ gxtkAudio* gxtkApp::AudioDevice() { return audio; }
 String gxtkApp::AppTitle() { return String(kUntitled); }
 String gxtkApp::LoadState() { return LoadStateFile(); }
 int gxtkApp::SaveState(String state) {
-  const int result = SaveStateFile(state);
+  return UpdateState([&state](const String&) { return state; });
+}
+int gxtkApp::UpdateState(const StateMerge& merge) {
+  const int result = UpdateStateFile(merge);
 #ifdef __EMSCRIPTEN__
   // The browser's file system lives in memory: the page keeps a copy.
   if (result == kStateSaved) browser::KeepState();
@@ -95,6 +98,7 @@ int gxtkApp::OnResume() { return 0; }
 int gxtkApp::OnUpdate() { return 0; }
 int gxtkApp::OnRender() { return 0; }
 int gxtkApp::OnLoading() { return 0; }
+int gxtkApp::OnClose() { return 0; }
 
 void gxtkApp::InvokeOnCreate() {
   graphics->Validate();
@@ -146,6 +150,13 @@ void gxtkApp::InvokeOnResume() {
   gc_collect();
 }
 
+void gxtkApp::InvokeOnClose() {
+  if (!created || closed) return;
+  closed = true;
+  OnClose();
+  gc_collect();
+}
+
 void gxtkApp::InstallCallbacks() {
   // Held keys repeat as presses and events are handled only between passes of
   // the loop: both are how the window layer always behaves.
@@ -157,6 +168,7 @@ void gxtkApp::InstallCallbacks() {
 }
 
 void gxtkApp::Start() {
+  created = true;
   InvokeOnCreate();
   InvokeOnRender();  // one first frame before any update
 }

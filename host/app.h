@@ -22,6 +22,7 @@
 #pragma once
 
 #include "host/object.h"
+#include "host/state_file.h"
 #include "runtime/string.h"
 
 class gxtkGraphics;
@@ -47,6 +48,9 @@ class gxtkApp : public gxtkObject {
   virtual String AppTitle();
   virtual String LoadState();
   virtual int SaveState(String state);
+  // Saves what `merge` makes of the state on disk, with no other copy of the
+  // program saving in between (host/state_file.h); results as SaveState.
+  virtual int UpdateState(const StateMerge& merge);
   virtual String LoadString(String path);
   virtual int SetUpdateRate(int hertz);
   virtual int MilliSecs();
@@ -57,6 +61,9 @@ class gxtkApp : public gxtkObject {
   virtual int OnUpdate();
   virtual int OnRender();
   virtual int OnLoading();
+  // The window was closed or the program was asked to end (SIGTERM, SIGINT,
+  // SIGHUP): the application's last call, after its last update.
+  virtual int OnClose();
 
   // The host loop. On the desktop it returns once the window has been
   // closed; in the browser it hands RunPass to the page's animation frames.
@@ -70,6 +77,7 @@ class gxtkApp : public gxtkObject {
   void InvokeOnRender();
   void InvokeOnSuspend();
   void InvokeOnResume();
+  void InvokeOnClose();
 
  private:
   // Shared by both hosts' loops (host/desktop_loop.cpp, host/web_loop.cpp).
@@ -78,7 +86,8 @@ class gxtkApp : public gxtkObject {
   int RunDueUpdates();    // up to seven updates, dropping a longer backlog; how many ran
 
   bool WaitForDrawableWindow();  // desktop: blocks until the window has a size
-  bool created = false;          // browser: the application has been created
+  bool created = false;          // the application has been created
+  bool closed = false;           // the application's close has run
 };
 
 // The one host object, set by its constructor; the window callbacks reach the

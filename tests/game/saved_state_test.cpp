@@ -7,6 +7,7 @@
 // only the application device's state file, which lives in a fresh temporary
 // working folder.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -83,6 +84,9 @@ std::string SaveSampleState(vl_Korvane_MyApp* g) {
       g->highScores[30 + 10 * t + i] = 7 * i + t;
     }
   }
+  // A save enters only finished games into tables already on disk: these
+  // tables, set by hand, are written whole into an empty folder.
+  RemoveStateFile();
   g->m_Save();
   return ReadStateFile();
 }
@@ -254,3 +258,103 @@ TEST(SavedState, ChecksumsWrapLikeThirtyTwoBitInts) {
 }
 
 }  // namespace
+
+namespace {
+
+// Finishes a game at `difficulty` with `score` as the end of the game-over
+// overlay does: the score enters the rows and the state is saved.
+void FinishGame(vl_Korvane_MyApp* g, int difficulty, int score) {
+  g->difficulty = difficulty;
+  g->score = score;
+  g->m_LoadMenu();
+}
+
+constexpr int kTablesAt = 35;  // token of table 0's first number; 21 tokens a table
+constexpr int kBadgeSumAt = 34;
+
+// Puts the right checksum after table t's twenty numbers.
+void FixTableChecksum(std::vector<std::string>& tokens, int t) {
+  const int at = kTablesAt + 21 * t;
+  int sum = 0;
+  for (int i = 0; i < 10; ++i) {
+    sum += (i + 4) * std::atoi(tokens[at + 2 * i].c_str()) + (t + i + 3) * std::atoi(tokens[at + 2 * i + 1].c_str());
+  }
+  tokens[at + 20] = std::to_string(sum);
+}
+
+std::vector<int> BestRow(const std::string& line, int table) {
+  const std::vector<std::string> tokens = Split(line);
+  std::vector<int> row;
+  for (int i = 0; i < 10; ++i) row.push_back(std::atoi(tokens[kTablesAt + 21 * table + 2 * i].c_str()));
+  return row;
+}
+
+}  // namespace
+
+// Another copy of the game (or a restore from outside) changed the file after
+// this copy read it: this copy's save enters its own finished games into what
+// is on disk instead of writing its tables over it, keeps its own settings and
+// every badge earned anywhere, and shows the merged rows afterwards.
+TEST(SavedState, SaveEntersThisCopysGamesIntoTheTablesOnDisk) {
+  vl_Korvane_MyApp* g = Game();
+  ResetSections(g);
+  RemoveStateFile();
+  g->m_Load();
+  FinishGame(g, 2, 40);  // saved: table 1 holds 40
+
+  // The other copy, which also started from the empty file, saves its game of 70.
+  std::vector<std::string> other = Split(kFreshLine);
+  other[kTablesAt + 21] = "70";      // table 1: best
+  other[kTablesAt + 21 + 1] = "70";  // and last
+  FixTableChecksum(other, 1);
+  other[26 + 2] = "4";  // badge 66
+  other[kBadgeSumAt] = "4";
+  WriteStateFile(Join(other));
+
+  FinishGame(g, 2, 55);
+  g->settings[5] = 2;
+  const std::string line = ReadStateFile();
+  EXPECT_EQ(BestRow(line, 1), (std::vector<int>{70, 55, 0, 0, 0, 0, 0, 0, 0, 0}))
+      << "the other copy's 70 kept, this copy's 55 entered; its 40 was saved before and the other copy dropped it";
+  EXPECT_EQ(Split(line)[kTablesAt + 21 + 1], "55") << "the last row begins with this copy's newest game";
+  EXPECT_EQ(g->highScores[10], 70) << "the menu shows the merged rows";
+  EXPECT_TRUE(g->badgeFlags[66]) << "badges from disk are kept";
+  ResetSections(g);
+  EXPECT_EQ(LoadCapturingOutput(g), "Settings Loaded\nBadges Loaded\nHighscore 0 Loaded\nHighscore 1 Loaded\nHighscore 2 Loaded\n");
+
+  // A suspend with nothing new keeps what an outside write put there, and a
+  // damaged table on disk is replaced by this copy's.
+  std::vector<std::string> restored = Split(ReadStateFile());
+  restored[kBadgeSumAt] = "999";
+  restored[kTablesAt + 42] = "1";  // table 2, without its checksum
+  restored[kTablesAt + 21 + 2] = "65";
+  FixTableChecksum(restored, 1);
+  WriteStateFile(Join(restored));
+  g->m_Save();
+  EXPECT_EQ(BestRow(ReadStateFile(), 1)[1], 65) << "a table written from outside survives a save";
+  EXPECT_EQ(BestRow(ReadStateFile(), 2)[0], 0) << "the damaged table is replaced by this copy's";
+  EXPECT_TRUE(g->badgeFlags[66]) << "a damaged badge section on disk costs this copy's badges nothing";
+}
+
+// A save that fails keeps the finished games for the next one and is told
+// through saveFailed, which the menu shows; the next save that succeeds
+// enters them and clears it. A state file that is a pipe is refused without
+// waiting for a writer.
+TEST(SavedState, FailedSaveKeepsTheGamesForTheNextAndIsTold) {
+  vl_Korvane_MyApp* g = Game();
+  ResetSections(g);
+  RemoveStateFile();
+  g->m_Load();
+  ASSERT_EQ(mkfifo(".vellumstate", 0600), 0);
+  testing::internal::CaptureStderr();
+  FinishGame(g, 1, 33);
+  const std::string errors = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(g->saveFailed, 1);
+  EXPECT_NE(errors.find("korvane: could not save "), std::string::npos) << errors;
+  EXPECT_NE(errors.find(".vellumstate: it is not a plain file"), std::string::npos) << errors;
+
+  RemoveStateFile();
+  FinishGame(g, 1, 21);
+  EXPECT_EQ(g->saveFailed, 0);
+  EXPECT_EQ(BestRow(ReadStateFile(), 0), (std::vector<int>{33, 21, 0, 0, 0, 0, 0, 0, 0, 0}));
+}
