@@ -1,15 +1,31 @@
 // The desktop host loop: between updates the thread sleeps until the next one
 // is due, and it blocks in the window library's event wait while suspended or
-// running without timed updates (see host/app.h).
+// running without timed updates (see host/app.h). It ends when the window is
+// closed, taken away by the display server, or a signal asks the program to
+// end (host/exit_signals.h); then the application's close runs.
 #include "host/app.h"
+#include "host/exit_signals.h"
 #include "host/graphics_device.h"
 #include "host/window.h"
 
+namespace {
+
+bool running() { return hostwin::IsOpened() && exitsignals::Requested() == 0; }
+
+// The display connection is gone and the program ends with it: the
+// application's close is its last chance to save.
+void closeOnLostConnection() { app->InvokeOnClose(); }
+
+}  // namespace
+
 int gxtkApp::Run() {
   InstallCallbacks();
+  exitsignals::Watch(hostwin::WakeEvents);
   if (!WaitForDrawableWindow()) return 0;
   Start();
-  while (hostwin::IsOpened()) RunPass();
+  hostwin::WatchForLostWindow(closeOnLostConnection);
+  while (running()) RunPass();
+  InvokeOnClose();
   return 0;
 }
 
@@ -18,7 +34,7 @@ int gxtkApp::Run() {
 // gets a size never creates the application.
 bool gxtkApp::WaitForDrawableWindow() {
   while (!graphics->Validate()) {
-    if (!hostwin::IsOpened()) return false;
+    if (!running()) return false;
     hostwin::WaitEvents();
   }
   return true;

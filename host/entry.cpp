@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#ifndef __EMSCRIPTEN__
+#include "host/exit_signals.h"
+#endif
 #include "host/window.h"
 #include "host/window_icon.h"
 #include "runtime/errors.h"
@@ -56,6 +59,9 @@ void openAudio() {
 }  // namespace
 
 void StartHost() {
+#ifndef __EMSCRIPTEN__
+  exitsignals::Block();  // before the window and audio libraries start threads
+#endif
   openWindow();
   openAudio();
 }
@@ -68,4 +74,7 @@ void StopHost() {
   alcContext = nullptr;
   alcDevice = nullptr;
   hostwin::Terminate();
+#ifndef __EMSCRIPTEN__
+  exitsignals::EndAsRequested();
+#endif
 }

@@ -6,7 +6,9 @@
 //
 // Exit codes: 0 after a normal close or an uncaught language exception; -1
 // when the window library or the window cannot be opened (StartHost ends the
-// process then). Audio failures are printed and ignored.
+// process then). A program that SIGTERM, SIGINT or SIGHUP asked to end closes
+// in order and is then ended by that signal (StopHost), as a shell expects.
+// Audio failures are printed and ignored.
 #pragma once
 
 // The framework start-up, called once by main; returns 0.
@@ -17,5 +19,6 @@ int vl_std_main(int argc, const char* argv[]);
 void StartHost();
 // Prints the report of a language exception that nothing caught.
 void ReportUncaughtException();
-// Closes OpenAL and the window library.
+// Closes OpenAL and the window library; then, when a signal asked the
+// program to end, ends it by that signal.
 void StopHost();

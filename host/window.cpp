@@ -27,6 +27,9 @@ MouseButtonCallback mouseButtonCallback = nullptr;
 SizeCallback sizeCallback = nullptr;
 RefreshCallback refreshCallback = nullptr;
 
+// Set once the display server has taken the window away (window_x11.cpp).
+bool windowLost = false;
+
 // GLFW 3 reports held keys as GLFW_REPEAT; callers expect every repeat as a
 // further press.
 int PressOrRelease(int action) { return action == GLFW_RELEASE ? 0 : 1; }
@@ -135,7 +138,10 @@ void SetTitle(const char* title) {
   if (window) glfwSetWindowTitle(window, title);
 }
 
-bool IsOpened() { return window && !glfwWindowShouldClose(window); }
+bool WindowLost() { return windowLost; }
+void MarkWindowLost() { windowLost = true; }
+
+bool IsOpened() { return window && !glfwWindowShouldClose(window) && !WindowLost(); }
 
 void RequestClose() {
   if (window) glfwSetWindowShouldClose(window, GLFW_TRUE);
@@ -145,6 +151,7 @@ bool IsActive() { return windowAttribute(GLFW_FOCUSED); }
 
 void PollEvents() { glfwPollEvents(); }
 void WaitEvents() { glfwWaitEvents(); }
+void WakeEvents() { glfwPostEmptyEvent(); }
 
 void Sleep(double seconds) {
   if (seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(seconds));

@@ -64,6 +64,20 @@ bool IsActive();     // holds the input focus
 
 void PollEvents();
 void WaitEvents();
+// Wakes a WaitEvents in progress (or makes the next one return at once);
+// safe to call from any thread.
+void WakeEvents();
+
+// The desktop's display server can take the window away: another program
+// destroys it, or the connection to the display is lost. From this call on,
+// an error from the display server marks the window lost, so that IsOpened
+// turns false and the host loop ends in order, where the display library
+// would have ended the program at once. A lost connection cannot be
+// survived: `onConnectionLost` runs (the program's last chance to save)
+// before the program ends with exit code 1.
+void WatchForLostWindow(void (*onConnectionLost)());
+bool WindowLost();
+void MarkWindowLost();  // for the watcher
 void Sleep(double seconds);
 double Time();  // seconds since Init
 
