@@ -40,6 +40,9 @@ constexpr float kBestTop = 60;
 constexpr float kPanelSlide = 4;  // the panel moves 4 pixels per step of the slide
 constexpr float kScoreTextSize = 1.5f;
 constexpr int kScoreWidth = 11;  // characters of a right-aligned score
+// The notice that scores are not being saved: small, on a dark band.
+constexpr float kNoticeTextSize = 1;
+constexpr float kNoticePadding = 3;
 
 // Credits box lines: offset below the first line, and text.
 struct CreditLine {
@@ -232,6 +235,24 @@ void runCreditsButton(vl_Korvane_MyApp& g, float s) {
   }
 }
 
+// While the last save failed, one line at the bottom left says so (the host
+// printed the file and the reason); it goes once a save succeeds.
+void drawSaveNotice(vl_Korvane_MyApp& g) {
+  if (g.saveFailed == 0 || boxOpen(g)) return;
+  g.m_ResetDraw();
+  g.m_SetSize(kNoticeTextSize, kUnset);
+  const String notice(texts::kScoresNotSaved);
+  const float x = kScreenMargin + kNoticePadding;
+  const float y = vl_Korvane_jscrh - kScreenMargin - kNoticePadding;
+  Box box = TextBox(g, x, y, notice, 0, 1);
+  g.m_SetCol(0, 0, 0, 0.6f);
+  g.m_Rect(box.left - kNoticePadding, box.top - kNoticePadding, box.right - box.left + 2 * kNoticePadding,
+           box.bottom - box.top + 2 * kNoticePadding);
+  g.m_SetCol(255, 120, 100, 1);
+  WriteTextInside(g, x, y, notice, 0, 1);
+  g.m_ResetDraw();
+}
+
 }  // namespace
 
 int vl_Korvane_MyApp::m_Menu() {
@@ -244,6 +265,7 @@ int vl_Korvane_MyApp::m_Menu() {
   runDifficultyButtons(*this, s);
   runMenuKeys(*this);
   runCreditsButton(*this, s);
+  drawSaveNotice(*this);
   return 0;
 }
 

@@ -36,6 +36,9 @@ inline constexpr const char* kLastScores = "Last ";
 inline constexpr const char* kLastScoresOne = "Last";
 inline constexpr const char* kLineBreak = "\\n";
 
+// Title menu: the notice shown while the last save failed.
+inline constexpr const char* kScoresNotSaved = "Scores are not being saved";
+
 // Credits box, line by line.
 inline constexpr const char* kCreditsBy = "A Game By";
 inline constexpr const char* kCreditsAuthor = "The Korvane Team";
