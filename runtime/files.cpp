@@ -1,7 +1,11 @@
 #include "runtime/files.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 namespace {
@@ -27,6 +31,37 @@ bool toFileName(const String& text, std::vector<unsigned char>* name) {
   return true;
 }
 
+// Where a location root's folder is. Once found, its full path is kept for as
+// long as the working folder stays the same folder, so that a working folder
+// deleted or emptied under the running program (the player's folder removed,
+// the link to the data with it) does not cut the program off from data that
+// is still there. A program that moves to another working folder looks
+// afresh; until the folder is found, its path relative to the working folder.
+struct FoundRoot {
+  std::filesystem::path folder;  // empty until found
+  dev_t device = 0;              // the working folder it was found from
+  ino_t inode = 0;
+};
+
+String rootFolder(const LocationRoot& root) {
+  static std::vector<FoundRoot> found(std::size(kRoots));
+  FoundRoot& known = found[static_cast<size_t>(&root - kRoots)];
+  struct stat here;
+  if (stat(".", &here) != 0) here = {};
+  if (known.folder.empty() || known.device != here.st_dev || known.inode != here.st_ino) {
+    std::error_code error;
+    known.folder = std::filesystem::canonical(root.folder, error);
+    if (error) {
+      known.folder.clear();
+      return String(root.folder);
+    }
+    known.device = here.st_dev;
+    known.inode = here.st_ino;
+  }
+  const std::string path = known.folder.string() + "/";
+  return String::Load(reinterpret_cast<const unsigned char*>(path.data()), static_cast<int>(path.size()));
+}
+
 // The folder path for `path`, or false for a location root that names no
 // folder.
 bool resolvePath(const String& path, String* resolved) {
@@ -36,7 +71,7 @@ bool resolvePath(const String& path, String* resolved) {
   }
   for (const LocationRoot& root : kRoots) {
     if (path.StartsWith(String(root.prefix))) {
-      *resolved = String(root.folder) + path.Slice(static_cast<int>(std::strlen(root.prefix)));
+      *resolved = rootFolder(root) + path.Slice(static_cast<int>(std::strlen(root.prefix)));
       return true;
     }
   }

@@ -2,12 +2,15 @@
 //
 // Paths beginning with "vellum://" name a location root: "vellum://data/",
 // "vellum://internal/" and "vellum://external/" stand for the folders data,
-// internal and external in the current working directory. Any other
+// internal and external in the current working directory (once found, kept
+// by their full path while the working folder stays the same, so that a
+// working folder deleted under the program does not take the data with it).
+// Any other
 // "vellum://" root names no file at all and is refused without touching the
 // file system. Other paths are used as they are. Path text is passed to the
 // system as UTF-8.
 //
-// Uses only the C++ standard library. Main thread only (strings are not
+// Uses the C++ standard library and stat. Main thread only (strings are not
 // shared across threads).
 #pragma once
 

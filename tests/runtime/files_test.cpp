@@ -89,3 +89,28 @@ TEST(FilesTest, NonAsciiNamesOpenAndEmbeddedNulsAreRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+// The player's folder, holding a link to the game's data, is deleted while the
+// program runs in it: the data, still there, is still found by the same names.
+TEST(FilesTest, DataStaysReachableWhenTheWorkingFolderIsDeleted) {
+  testsupport::WorkingFolder dir;
+  ASSERT_EQ(mkdir("game-data", 0755), 0);
+  WriteText("game-data/a.png", "data");
+  ASSERT_EQ(mkdir("player", 0755), 0);
+  ASSERT_EQ(symlink("../game-data", "player/data"), 0);
+  ASSERT_EQ(chdir("player"), 0);
+  FILE* file = fopenFile(String("vellum://data/a.png"), String("rb"));
+  ASSERT_NE(file, nullptr);
+  std::fclose(file);
+
+  ASSERT_EQ(unlink("data"), 0);
+  ASSERT_EQ(rmdir((dir.path() + "/player").c_str()), 0);
+  file = fopenFile(String("vellum://data/a.png"), String("rb"));
+  ASSERT_NE(file, nullptr) << "the data was lost with the working folder";
+  EXPECT_EQ(ReadAndClose(file), "data");
+  ASSERT_EQ(chdir(dir.path().c_str()), 0);
+}
+
+}  // namespace
