@@ -25,6 +25,7 @@ namespace {
 
 using e2e::KorvaneProcess;
 using testsupport::Colour;
+using testsupport::GameOverShows;
 using testsupport::IsPanelOrange;
 using testsupport::IsRoundOneBackground;
 using testsupport::IsSwitchGreen;
@@ -97,12 +98,6 @@ std::vector<Point> FindThreeAlike(const Shot& shot) {
     }
   }
   return {};
-}
-
-bool GameOverShows(const Shot& s) {
-  // The yellow bar across the left at 0.45 of the height, over a darkened board.
-  const Colour bar = s.Mean(60, 216, 2);
-  return bar.r > 110 && bar.g > 110 && bar.b < 90 && s.At(layout::kBackgroundCorner).b < 200;
 }
 
 TEST_F(PlaySession, StartPlayPauseResumeQuitGameOverMenuAndSavedState) {

@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -193,6 +194,61 @@ TEST(StateFileFaultTest, FolderInPlaceOfTheFileLoadsNothingAndSavesFail) {
   struct stat info;
   ASSERT_EQ(stat(kStateFile, &info), 0);
   EXPECT_TRUE(S_ISDIR(info.st_mode));
+}
+
+}  // namespace
+
+namespace {
+
+// A writable state file in a folder the player cannot write (or a sticky
+// folder owned by someone else): no new file can be renamed over it, so it is
+// rewritten in place, keeping its inode. A write-protected file stays refused.
+TEST(StateFileFaultTest, WritableFileInAFolderThatRefusesNewNamesIsWrittenInPlace) {
+  testsupport::WorkingFolder dir;
+  if (geteuid() == 0 && getpwnam("nobody") == nullptr) GTEST_SKIP() << "no unprivileged user to run as";
+  WriteBytes(kStateFile, kSavedLine);
+  ASSERT_EQ(chmod(kStateFile, 0666), 0);
+  struct stat before;
+  ASSERT_EQ(stat(kStateFile, &before), 0);
+  ASSERT_EQ(chmod(dir.path().c_str(), 0555), 0);
+  EXPECT_EQ(RunUnprivileged([] { return SaveStateFile(String("4|5|6|7|8|9|10|")) == kStateSaved ? 0 : 1; }), 0);
+  EXPECT_EQ(ReadBytes(kStateFile), "4|5|6|7|8|9|10|");
+  EXPECT_EQ(RunUnprivileged([] { return SaveStateFile(String("1|")) == kStateSaved ? 0 : 1; }), 0);
+  EXPECT_EQ(ReadBytes(kStateFile), "1|") << "a shorter text leaves nothing of the longer one";
+  struct stat after;
+  ASSERT_EQ(stat(kStateFile, &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+
+  ASSERT_EQ(chmod(dir.path().c_str(), 0777 | S_ISVTX), 0);  // sticky, the file root's
+  EXPECT_EQ(RunUnprivileged([] { return SaveStateFile(String("2|")) == kStateSaved ? 0 : 1; }), 0);
+  EXPECT_EQ(ReadBytes(kStateFile), "2|");
+  ASSERT_EQ(chmod(kStateFile, 0444), 0);
+  EXPECT_EQ(RunUnprivileged([] { return SaveStateFile(String("3|")) == kStateNotCreated ? 0 : 1; }), 0);
+  EXPECT_EQ(ReadBytes(kStateFile), "2|");
+  ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+}
+
+// A pipe, a device or a socket named ".vellumstate" reads as nothing at once
+// (a pipe with no writer used to block the program for good) and refuses
+// saves; temporary files a killed save left are removed at the next start.
+TEST(StateFileFaultTest, OnlyPlainFilesAreOpenedAndStaleTemporariesGo) {
+  testsupport::WorkingFolder dir;
+  ASSERT_EQ(mkfifo(kStateFile, 0600), 0);
+  EXPECT_EQ(LoadStateFile(), String());
+  EXPECT_EQ(SaveStateFile(String("1|")), kStateNotCreated);
+  ASSERT_EQ(unlink(kStateFile), 0);
+  ASSERT_EQ(symlink("/dev/zero", kStateFile), 0);
+  EXPECT_EQ(LoadStateFile(), String());
+  EXPECT_EQ(SaveStateFile(String("1|")), kStateNotCreated);
+  ASSERT_EQ(unlink(kStateFile), 0);
+
+  WriteBytes(kStateFile, kSavedLine);
+  WriteBytes(".vellumstate.a1B2c3", "cut short");
+  WriteBytes(".vellumstate.keep", "not ours");
+  EXPECT_EQ(LoadStateFile(), String(kSavedLine));
+  std::vector<std::string> entries = FolderEntries(".");
+  std::sort(entries.begin(), entries.end());
+  EXPECT_EQ(entries, (std::vector<std::string>{kStateFile, ".vellumstate.keep"}));
 }
 
 }  // namespace

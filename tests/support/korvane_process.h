@@ -90,6 +90,11 @@ class KorvaneProcess {
   using Options = LaunchOptions;
 
   KorvaneProcess() : scratch_("e2e"), folder_(scratch_.path()) {}
+  // A second program in the same working folder as `other` (two copies of
+  // the game sharing one state file); its output files carry `name`.
+  KorvaneProcess(const KorvaneProcess& other, const std::string& name)
+      : scratch_("e2e"), folder_(other.folder_), outputName_("out-" + name + ".txt"),
+        errorName_("err-" + name + ".txt") {}
   ~KorvaneProcess() { Stop(); }
 
   KorvaneProcess(const KorvaneProcess&) = delete;
@@ -112,11 +117,12 @@ class KorvaneProcess {
   void Start(const std::string& program, const Options& options) {
     std::fflush(stdout);
     std::fflush(stderr);
-    const char* output = "out.txt";
+    const char* output = outputName_.c_str();
     if (options.outputThroughPipe) {
       output = "out.fifo";
       StartOutputCopier();
     }
+    window_.clear();
     pid_ = fork();
     if (pid_ != 0) return;
     for (const std::string& change : options.environment) {
@@ -129,7 +135,7 @@ class KorvaneProcess {
     }
     if (chdir(folder_.c_str()) != 0) _exit(127);
     if (!std::freopen("/dev/null", "r", stdin) || !std::freopen(output, "w", stdout) ||
-        !std::freopen("err.txt", "w", stderr)) {
+        !std::freopen(errorName_.c_str(), "w", stderr)) {
       _exit(127);
     }
     if (options.inChild) options.inChild();
@@ -198,8 +204,17 @@ class KorvaneProcess {
     }
   }
 
-  std::string Output() const { return ReadFile(folder_ / "out.txt"); }
-  std::string Errors() const { return ReadFile(folder_ / "err.txt"); }
+  // Ends the reader of the output pipe (outputThroughPipe): the program's
+  // next line of output meets a pipe nobody reads.
+  void StopOutputCopier() {
+    if (copier_ <= 0) return;
+    kill(copier_, SIGKILL);
+    waitpid(copier_, nullptr, 0);
+    copier_ = -1;
+  }
+
+  std::string Output() const { return ReadFile(folder_ / outputName_); }
+  std::string Errors() const { return ReadFile(folder_ / errorName_); }
   const std::string& Window() const { return window_; }
 
   // --- input, in window pixels -------------------------------------------
@@ -298,6 +313,8 @@ class KorvaneProcess {
 
   testsupport::TempFolder scratch_;
   fs::path folder_;
+  std::string outputName_ = "out.txt";
+  std::string errorName_ = "err.txt";
   pid_t pid_ = -1;
   pid_t copier_ = -1;
   int exitCode_ = -1;

@@ -78,4 +78,18 @@ inline int PanelOrangePixels(const Shot& s) {
 inline bool PausePanelShows(const Shot& s) { return PanelOrangePixels(s) > kPanelShownPixels; }
 inline bool PausePanelClosed(const Shot& s) { return PanelOrangePixels(s) < kPanelClosedPixels; }
 
+// The game-over overlay (640x480 window): the yellow bar across the left at
+// 0.45 of the height, over a darkened board.
+inline bool GameOverShows(const Shot& s) {
+  const Colour bar = s.Mean(60, 216, 2);
+  return bar.r > 110 && bar.g > 110 && bar.b < 90 && s.At(layout::kBackgroundCorner).b < 200;
+}
+
+// The title menu's notice that scores are not being saved, bottom left
+// (640x480 window): its salmon letters.
+inline bool SaveNoticeShows(const Shot& s) {
+  const int letters = s.Count(8, 455, 200, 476, [](Colour c) { return c.r > 200 && c.g > 90 && c.g < 160 && c.b < 140; });
+  return letters > 40;
+}
+
 }  // namespace testsupport
