@@ -65,15 +65,6 @@ std::string SavedLine(bool tableOneDamaged) {
   return line;
 }
 
-std::vector<std::string> Tokens(const std::string& line) {
-  std::vector<std::string> tokens;
-  size_t start = 0;
-  for (size_t bar; (bar = line.find('|', start)) != std::string::npos; start = bar + 1) {
-    tokens.push_back(line.substr(start, bar - start));
-  }
-  return tokens;
-}
-
 class Faults : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -150,7 +141,7 @@ TEST_F(Faults, WithoutASoundDeviceTheGameSaysSoAndPlaysSilently) {
   ASSERT_TRUE(PlayAPath()) << game.Output();  // every path sound played into nothing
   EXPECT_EQ(game.Output().rfind("alcOpenDevice failed\n", 0), 0u) << game.Output();
   SuspendDuringPlayAndResume();
-  EXPECT_EQ(Tokens(e2e::ReadFile(game.StateFile())).size(), 98u) << "the suspend did not save";
+  EXPECT_EQ(e2e::StateTokens(e2e::ReadFile(game.StateFile())).size(), 98u) << "the suspend did not save";
   ExpectStillRunningWithoutErrors();
 }
 
@@ -161,7 +152,7 @@ TEST_F(Faults, EmptyDataFolderLeavesEverythingUndrawnButTheGamePlaysAndSaves) {
   ASSERT_NO_FATAL_FAILURE(Launch());
   ASSERT_TRUE(PlayAPath()) << game.Output();
   SuspendDuringPlayAndResume();
-  EXPECT_EQ(Tokens(e2e::ReadFile(game.StateFile())).size(), 98u);
+  EXPECT_EQ(e2e::StateTokens(e2e::ReadFile(game.StateFile())).size(), 98u);
   ExpectStillRunningWithoutErrors();
 }
 
@@ -250,7 +241,7 @@ TEST_F(Faults, TruncatedAndCorruptImagesAndSoundsAreSkipped) {
   ASSERT_NO_FATAL_FAILURE(Launch());
   ASSERT_TRUE(PlayAPath()) << game.Output();
   SuspendDuringPlayAndResume();
-  EXPECT_EQ(Tokens(e2e::ReadFile(game.StateFile())).size(), 98u);
+  EXPECT_EQ(e2e::StateTokens(e2e::ReadFile(game.StateFile())).size(), 98u);
   ExpectStillRunningWithoutErrors();
 }
 
@@ -268,7 +259,7 @@ TEST_F(Faults, DamagedStateKeepsTheSectionsThatAreIntact) {
     EXPECT_NE(out.find(line), std::string::npos) << line << " missing from:\n" << out;
   }
   SuspendDuringPlayAndResume();
-  const std::vector<std::string> saved = Tokens(e2e::ReadFile(game.StateFile()));
+  const std::vector<std::string> saved = e2e::StateTokens(e2e::ReadFile(game.StateFile()));
   ASSERT_EQ(saved.size(), 98u);
   EXPECT_EQ(saved[26], "5") << "badges lost";
   EXPECT_EQ(saved[35], "500") << "table 0 lost";
@@ -286,7 +277,7 @@ TEST_F(Faults, HugeStateFileStillStartsTheGameAndKeepsItsScores) {
   ASSERT_TRUE(PlayAPath()) << game.Output();
   EXPECT_NE(game.Output().find("Highscore 2 Loaded"), std::string::npos) << game.Output();
   SuspendDuringPlayAndResume();
-  const std::vector<std::string> saved = Tokens(e2e::ReadFile(game.StateFile()));
+  const std::vector<std::string> saved = e2e::StateTokens(e2e::ReadFile(game.StateFile()));
   ASSERT_EQ(saved.size(), 98u);
   EXPECT_EQ(saved[35], "500");
   EXPECT_EQ(saved[77], "700");

@@ -71,20 +71,11 @@ std::string SeedLine() {
   return line;
 }
 
-std::vector<std::string> Tokens(const std::string& line) {
-  std::vector<std::string> tokens;
-  size_t start = 0;
-  for (size_t bar; (bar = line.find('|', start)) != std::string::npos; start = bar + 1) {
-    tokens.push_back(line.substr(start, bar - start));
-  }
-  return tokens;
-}
-
 // Where the seeded 600 stands in the Normal table's last row of the state
 // file: each finished game that reached the file moved it one place on. -1
 // when the file holds no such row.
 int SeedPlaceInLastRow(const fs::path& stateFile) {
-  const std::vector<std::string> tokens = Tokens(e2e::ReadFile(stateFile));
+  const std::vector<std::string> tokens = e2e::StateTokens(e2e::ReadFile(stateFile));
   if (tokens.size() != 98) return -1;
   for (int i = 0; i < 10; ++i) {
     if (tokens[kTablesAt + 21 * kNormalTable + 2 * i + 1] == "600") return i;
@@ -228,7 +219,7 @@ TEST_P(ClosingKeeps, WhatThePlayerSawSaved) {
   game.Click(layout::kSoundSwitch);
   e2e::Sleep(500);
   ASSERT_NO_FATAL_FAILURE(CloseAndWait());
-  const std::vector<std::string> tokens = Tokens(e2e::ReadFile(game.StateFile()));
+  const std::vector<std::string> tokens = e2e::StateTokens(e2e::ReadFile(game.StateFile()));
   ASSERT_EQ(tokens.size(), 98u);
   EXPECT_NE(tokens[kSoundToken], "1") << "the changed sound setting was not saved";
 
@@ -250,7 +241,7 @@ TEST_F(ScoreKeeping, ClosedOutputPipeDoesNotEndTheGame) {
   ASSERT_NO_FATAL_FAILURE(PlayAndQuit(game));  // prints lines into the closed pipe
   ASSERT_NO_FATAL_FAILURE(WaitForMenu(game));
   EXPECT_TRUE(game.Running()) << "signal " << game.Signal();
-  EXPECT_EQ(Tokens(e2e::ReadFile(game.StateFile())).size(), 98u);
+  EXPECT_EQ(e2e::StateTokens(e2e::ReadFile(game.StateFile())).size(), 98u);
 }
 
 // --- what stands in place of the state file -----------------------------------

@@ -69,6 +69,16 @@ inline void WriteFile(const fs::path& path, const std::string& bytes) {
   out << bytes;
 }
 
+// The "|"-terminated numbers of a saved state line, as text.
+inline std::vector<std::string> StateTokens(const std::string& line) {
+  std::vector<std::string> tokens;
+  size_t start = 0;
+  for (size_t bar; (bar = line.find('|', start)) != std::string::npos; start = bar + 1) {
+    tokens.push_back(line.substr(start, bar - start));
+  }
+  return tokens;
+}
+
 // Whether the tools the end-to-end tests drive the display with are there.
 inline bool HaveDisplayTools() {
   return Shell("command -v xdotool >/dev/null && command -v import >/dev/null") == 0;
