@@ -254,6 +254,13 @@ void SetMouseButtonCallback(MouseButtonCallback callback) { mouseButtonCallback 
 void SetSizeCallback(SizeCallback callback) { sizeCallback = callback; }
 void SetRefreshCallback(RefreshCallback callback) { refreshCallback = callback; }
 
+#ifdef __EMSCRIPTEN__
+void NoteResized(int width, int height) {
+  onGlfwWindowSize(window, width, height);
+  onGlfwFramebufferSize(window, width, height);
+}
+#endif
+
 GLFWwindow* Handle() { return window; }
 
 }  // namespace hostwin

@@ -105,6 +105,10 @@ void SetCharCallback(CharCallback callback);
 void SetMouseButtonCallback(MouseButtonCallback callback);
 void SetSizeCallback(SizeCallback callback);
 void SetRefreshCallback(RefreshCallback callback);
+// Browser only: the window (the page's canvas) was resized outside the window
+// library (host/browser.cpp). The sizes reported from now on follow, and the
+// size callback hears of it, as after a resize event.
+void NoteResized(int width, int height);
 
 // The GLFW window, for the devices' direct queries and for tests; null
 // while no window is open.
