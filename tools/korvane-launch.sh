@@ -124,7 +124,11 @@ if [ -n "$player" ] && [ -e "$player/data" ] && [ ! -L "$player/data" ]; then
   exit 1
 fi
 if ! prepare_player_folder; then
-  say "cannot make ${player:-a folder for the game: no home folder} or its data link; scores will not be saved"
+  if [ -n "$player" ]; then
+    say "cannot make $player or its data link; scores will not be saved"
+  else
+    say "no home folder to keep the scores in; scores will not be saved"
+  fi
   play_without_saving
 fi
 cd -- "$player"
