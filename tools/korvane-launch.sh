@@ -83,7 +83,7 @@ prepare_player_folder() {
 # top of this file); never returns.
 play_without_saving() {
   local folder
-  folder=$(mktemp -d "${TMPDIR:-/tmp}/korvane.XXXXXXXX") || {
+  folder=$(mktemp -d -- "${TMPDIR:-/tmp}/korvane.XXXXXXXX") || {
     say "cannot make a temporary folder to play in either; not starting"
     exit 1
   }
