@@ -2,13 +2,14 @@
 // which owns the storage and the data packages, is host/browser.js.
 #include "host/browser.h"
 
-#include <GLFW/glfw3.h>
 #include <emscripten/emscripten.h>
 #include <emscripten/html5.h>
 
 #include "host/window.h"
 
 namespace {
+
+const char kCanvas[] = "#canvas";  // the page's canvas (web/index.html)
 
 // clang-format off
 EM_JS(int, canvasPixelWidth, (), { return Module.korvane.canvasPixels().width; });
@@ -33,15 +34,20 @@ EM_BOOL onVisibilityChange(int, const EmscriptenVisibilityChangeEvent* event, vo
 
 namespace browser {
 
+// The drawing buffer is sized here, not through the window library: that
+// turns a size equal to the screen's into a full-screen request, which the
+// browser refuses outside a user gesture and which wraps the canvas in one
+// more element each time. The canvas's size on the page is the style sheet's
+// (the whole page).
 void FitCanvas() {
-  GLFWwindow* window = hostwin::Handle();
-  if (!window) return;
+  if (!hostwin::Handle()) return;
   const int width = canvasPixelWidth();
   const int height = canvasPixelHeight();
   int current = 0, currentHeight = 0;
   hostwin::GetSize(&current, &currentHeight);
-  if (width > 0 && height > 0 && (width != current || height != currentHeight)) {
-    glfwSetWindowSize(window, width, height);
+  if (width > 0 && height > 0 && (width != current || height != currentHeight) &&
+      emscripten_set_canvas_element_size(kCanvas, width, height) == EMSCRIPTEN_RESULT_SUCCESS) {
+    hostwin::NoteResized(width, height);
   }
 }
 

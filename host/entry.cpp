@@ -34,12 +34,10 @@ const char kUncaughtException[] = "Vellum Runtime Error : Uncaught Vellum Except
 
 void openWindow() {
   if (!hostwin::Init()) fail(kGlfwInitFailed);
-  hostwin::DesktopMode desktop = hostwin::GetDesktopMode();
   hostwin::SetClass(kWindowInstance, kWindowClass);
-  if (!hostwin::Open(kWindowWidth, kWindowHeight)) fail(kGlfwOpenWindowFailed);
+  // Centred; smaller where the screen is (its title bar always on screen).
+  if (!hostwin::OpenOnDesktop(kWindowWidth, kWindowHeight)) fail(kGlfwOpenWindowFailed);
   hostwin::SetWindowIconFromData();
-  hostwin::SetPos(desktop.x + (desktop.width - kWindowWidth) / 2,
-                  desktop.y + (desktop.height - kWindowHeight) / 2);
   hostwin::SetTitle(kWindowTitle);
 }
 

@@ -24,9 +24,11 @@ constexpr mode_t kDesktopUmask = 022;
 void RunAnimationFrame() { app->RunPass(); }
 
 // Animation frames stop in a hidden page, so suspension cannot wait for the
-// next pass: it happens as the page is hidden.
+// next one: a pass runs as the page is hidden. The pass suspends only a
+// created application; before creation it calls nothing of the game, whose
+// suspend would save the constructor's empty tables over the stored scores.
 void onPageVisibility(bool hidden) {
-  if (hidden) app->InvokeOnSuspend();
+  if (hidden) app->RunPass();
 }
 
 }  // namespace
@@ -43,15 +45,15 @@ int gxtkApp::Run() {
 }
 
 void gxtkApp::RunPass() {
-  browser::FitCanvas();
-  if (!created) {  // the application is created once the canvas has a size
-    if (browser::Hidden() || !graphics->Validate()) return;
-    created = true;
-    Start();
+  if (browser::Hidden()) {  // a game not yet created is not called at all
+    if (created) InvokeOnSuspend();
     return;
   }
-  if (browser::Hidden()) {
-    InvokeOnSuspend();
+  browser::FitCanvas();
+  if (!created) {  // the application is created once the canvas has a size
+    if (!graphics->Validate()) return;
+    created = true;
+    Start();
     return;
   }
   if (suspended) {

@@ -2,6 +2,7 @@
 
 #include <GLFW/glfw3.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -88,7 +89,38 @@ DesktopMode GetDesktopMode() {
     mode.width = video->width;
     mode.height = video->height;
   }
+#ifndef __EMSCRIPTEN__  // the browser's window library knows no work area
+  glfwGetMonitorWorkarea(monitor, &mode.workX, &mode.workY, &mode.workWidth, &mode.workHeight);
+#endif
+  if (mode.workWidth <= 0 || mode.workHeight <= 0) {
+    mode.workX = mode.x;
+    mode.workY = mode.y;
+    mode.workWidth = mode.width;
+    mode.workHeight = mode.height;
+  }
   return mode;
+}
+
+namespace {
+
+// `value` moved into [low, high]; `low` wins where the range is empty, so that
+// the frame's top left corner (the title bar) stays on screen.
+int Within(int value, int low, int high) { return std::max(low, std::min(value, high)); }
+
+}  // namespace
+
+Placement PlaceOnDesktop(const DesktopMode& desktop, const FrameSize& frame, int width, int height) {
+  if (desktop.workWidth <= 0 || desktop.workHeight <= 0) return {desktop.x, desktop.y, width, height};
+  Placement place;
+  const int roomWidth = desktop.workWidth - frame.left - frame.right;
+  const int roomHeight = desktop.workHeight - frame.top - frame.bottom;
+  place.width = std::max(1, std::min(width, roomWidth));
+  place.height = std::max(1, std::min(height, roomHeight));
+  place.x = Within(desktop.x + (desktop.width - place.width) / 2, desktop.workX + frame.left,
+                   desktop.workX + desktop.workWidth - frame.right - place.width);
+  place.y = Within(desktop.y + (desktop.height - place.height) / 2, desktop.workY + frame.top,
+                   desktop.workY + desktop.workHeight - frame.bottom - place.height);
+  return place;
 }
 
 void SetClass(const char* instance, const char* className) {
@@ -96,9 +128,14 @@ void SetClass(const char* instance, const char* className) {
   windowClass = className;
 }
 
-bool Open(int width, int height) {
+namespace {
+
+// The window, hidden when asked, with its callbacks; no window (false) when
+// GLFW refuses.
+bool CreateWindow(int width, int height, bool visible) {
   glfwDefaultWindowHints();
   glfwWindowHint(GLFW_RESIZABLE, GLFW_TRUE);
+  glfwWindowHint(GLFW_VISIBLE, visible ? GLFW_TRUE : GLFW_FALSE);
 #ifdef GLFW_X11_CLASS_NAME  // a window library without X11 (the browser's) has no class
   // Without these GLFW names the X11 class after the window title.
   if (windowInstance) glfwWindowHintString(GLFW_X11_INSTANCE_NAME, windowInstance);
@@ -114,11 +151,48 @@ bool Open(int width, int height) {
   glfwSetWindowSizeCallback(window, onGlfwWindowSize);
   glfwSetCursorPosCallback(window, onGlfwCursorPos);
   glfwSetWindowRefreshCallback(window, onGlfwRefresh);
+  return true;
+}
+
+// The sizes and pointer the events keep current, read once from the server.
+void ReadWindowState() {
   glfwGetFramebufferSize(window, &framebufferWidth, &framebufferHeight);
   glfwGetWindowSize(window, &windowWidth, &windowHeight);
   glfwGetCursorPos(window, &cursorX, &cursorY);
+}
+
+}  // namespace
+
+bool Open(int width, int height) {
+  if (!CreateWindow(width, height, /*visible=*/true)) return false;
+  ReadWindowState();
   return true;
 }
+
+#ifdef __EMSCRIPTEN__
+// In the browser the window is the page's canvas, whose size follows the page
+// (host/browser.cpp): there is no desktop to place it on.
+bool OpenOnDesktop(int width, int height) { return Open(width, height); }
+#else
+// The frame is known only once the window exists: it is opened hidden at the
+// size that fits without a frame, then fitted again with the frame the window
+// manager announces (GLFW asks for it before the window is shown).
+bool OpenOnDesktop(int width, int height) {
+  const DesktopMode desktop = GetDesktopMode();
+  const Placement bare = PlaceOnDesktop(desktop, FrameSize{}, width, height);
+  if (!CreateWindow(bare.width, bare.height, /*visible=*/false)) return false;
+  FrameSize frame;
+  glfwGetWindowFrameSize(window, &frame.left, &frame.top, &frame.right, &frame.bottom);
+  const Placement framed = PlaceOnDesktop(desktop, frame, width, height);
+  if (framed.width != bare.width || framed.height != bare.height) {
+    glfwSetWindowSize(window, framed.width, framed.height);
+  }
+  glfwSetWindowPos(window, framed.x, framed.y);
+  glfwShowWindow(window);
+  ReadWindowState();
+  return true;
+}
+#endif
 
 void SetIcon(const IconImage* images, int count) {
   if (!window || count <= 0) return;
@@ -186,6 +260,13 @@ void SetCharCallback(CharCallback callback) { charCallback = callback; }
 void SetMouseButtonCallback(MouseButtonCallback callback) { mouseButtonCallback = callback; }
 void SetSizeCallback(SizeCallback callback) { sizeCallback = callback; }
 void SetRefreshCallback(RefreshCallback callback) { refreshCallback = callback; }
+
+#ifdef __EMSCRIPTEN__
+void NoteResized(int width, int height) {
+  onGlfwWindowSize(window, width, height);
+  onGlfwFramebufferSize(window, width, height);
+}
+#endif
 
 GLFWwindow* Handle() { return window; }
 

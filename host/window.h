@@ -17,11 +17,33 @@ struct GLFWwindow;
 namespace hostwin {
 
 // The primary monitor's current mode and where that monitor sits on the
-// desktop, in screen coordinates.
+// desktop, in screen coordinates, with its work area: the part of it that
+// panels and docks leave to windows (the whole monitor where the desktop does
+// not say).
 struct DesktopMode {
   int x = 0, y = 0;
   int width = 0, height = 0;
+  int workX = 0, workY = 0;
+  int workWidth = 0, workHeight = 0;
 };
+
+// The window manager's frame around a window's content (title bar and
+// borders), in screen coordinates; all zero without a window manager.
+struct FrameSize {
+  int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// Where a window's content goes and its size, in screen coordinates.
+struct Placement {
+  int x = 0, y = 0;
+  int width = 0, height = 0;
+};
+
+// A window of width x height centred on the monitor, shrunk where it and its
+// frame do not fit in the work area, and moved into the work area so that the
+// whole frame, title bar included, is on screen. Without a known work area the
+// window keeps its size at the monitor's corner.
+Placement PlaceOnDesktop(const DesktopMode& desktop, const FrameSize& frame, int width, int height);
 
 using KeyCallback = void (*)(int key, int action);
 using CharCallback = void (*)(int chr, int action);
@@ -42,6 +64,10 @@ void SetClass(const char* instance, const char* className);
 // A resizable, windowed-mode window of the given size with default colour,
 // depth and stencil bits. Shown at once, like the classic open call.
 bool Open(int width, int height);
+// Open for the program's own window: at most width x height, placed on the
+// primary monitor by PlaceOnDesktop with the frame the window manager gives
+// it, and shown once placed, so that it never appears off screen first.
+bool OpenOnDesktop(int width, int height);
 
 // One picture of the window's icon: width x height RGBA pixels, 8 bits each,
 // rows from the top.
@@ -93,6 +119,10 @@ void SetCharCallback(CharCallback callback);
 void SetMouseButtonCallback(MouseButtonCallback callback);
 void SetSizeCallback(SizeCallback callback);
 void SetRefreshCallback(RefreshCallback callback);
+// Browser only: the window (the page's canvas) was resized outside the window
+// library (host/browser.cpp). The sizes reported from now on follow, and the
+// size callback hears of it, as after a resize event.
+void NoteResized(int width, int height);
 
 // The GLFW window, for the devices' direct queries and for tests; null
 // while no window is open.

@@ -48,6 +48,15 @@ constexpr const char* kOutOfMemory = "Out of memory: the collector could not all
 constexpr const char* kLostObject = "Collector error: a new object left the list of new objects";
 constexpr const char* kFreeListError = "ERROR:p=%p gc_free_bytes=%i\n";
 
+// Ends the program with the out-of-memory message: the one end of every
+// allocation the collector makes, its own blocks and its records alike.
+[[noreturn]] void outOfMemory(long long bytes) {
+  std::fflush(stdout);
+  std::printf(kOutOfMemory, static_cast<int>(bytes > 0x7fffffff ? 0x7fffffff : bytes));
+  std::fflush(stdout);
+  std::exit(-1);
+}
+
 // --- list primitives -------------------------------------------------------
 
 // gc_unlink() for `p`, the first object of `list`: its predecessor is the sentinel.
@@ -94,7 +103,30 @@ constexpr size_t kAhead = 32;      // objects fetched ahead of the one finalised
 constexpr size_t kMarkAhead = 16;  // white objects fetched ahead of a full trace
 constexpr size_t kSpareRecords = 4;  // finished records kept for their storage
 
-using Record = std::vector<gc_object*>;
+// The records' storage, straight from the C library: a record that cannot
+// grow ends the program with the out-of-memory message, where the standard
+// allocator would throw std::bad_alloc out through the application and abort.
+// It is called only when a record grows, so an append costs what a vector's
+// always costs.
+template <class T>
+struct Storage {
+  using value_type = T;
+  Storage() = default;
+  template <class U>
+  Storage(const Storage<U>&) {}  // the containers rebind it to their own element types
+  T* allocate(size_t n) {
+    void* block = std::malloc(n * sizeof(T));
+    if (!block) outOfMemory(static_cast<long long>(n * sizeof(T)));
+    return static_cast<T*>(block);
+  }
+  void deallocate(T* p, size_t) { std::free(p); }
+};
+template <class T, class U>
+bool operator==(const Storage<T>&, const Storage<U>&) { return true; }
+template <class T, class U>
+bool operator!=(const Storage<T>&, const Storage<U>&) { return false; }
+
+using Record = std::vector<gc_object*, Storage<gc_object*>>;
 
 Record unmarked;  // appends to gc_unmarked_list, in order
 Record marked;    // appends to gc_marked_list, in order
@@ -104,14 +136,14 @@ Record marked;    // appends to gc_marked_list, in order
 // kAhead null entries, so that neither the test at the cursor nor the fetch
 // ahead of it needs a bound: a null entry matches no object, and fetching
 // null is harmless.
-std::deque<Record> freed;
+std::deque<Record, Storage<Record>> freed;
 gc_object* const kNoEntries[kAhead + 1] = {};
 gc_object* const* cursor = kNoEntries;  // the free list's head in freed.front(), or past it
 gc_object* const* cursorEnd = kNoEntries;  // the first null entry
 // Finished records, cleared: their storage serves the next cycles, so that
 // the records of a large heap are not grown again (copied, and fresh pages
 // faulted in) at every cycle, nor copied at a sweep.
-std::vector<Record> spare;
+std::vector<Record, Storage<Record>> spare;
 size_t traced = 0;  // objects a full trace has taken this cycle
 
 Record takeSpare() {
@@ -212,13 +244,6 @@ void turnBlack(gc_object* p) {
 }
 
 // --- blocks ------------------------------------------------------------------
-
-[[noreturn]] void outOfMemory(long long bytes) {
-  std::fflush(stdout);
-  std::printf(kOutOfMemory, static_cast<int>(bytes > 0x7fffffff ? 0x7fffffff : bytes));
-  std::fflush(stdout);
-  std::exit(-1);
-}
 
 // Every block holds at least a header, whatever size the caller accounts for.
 size_t blockBytes(int size) {

@@ -2,12 +2,16 @@
 // portrait, square, very tall): on the title menu the title word, and on the
 // play screen the texts, must not be cut by a window edge. Each shape runs
 // the program on a display of its own, large enough for the tallest window.
-// The pictures stay in the build's test output, for people to look at.
+// The pictures stay in the build's test output, for people to look at. A
+// screen smaller than the window gets a window that fits it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "tests/support/korvane_process.h"
 #include "tests/support/private_display.h"
@@ -134,5 +138,73 @@ INSTANTIATE_TEST_SUITE_P(Shapes, ScreenEdges,
                          ::testing::Values(Shape{640, 480}, Shape{480, 640}, Shape{800, 600}, Shape{1280, 720},
                                            Shape{1280, 960}, Shape{630, 630}, Shape{640, 1300}),
                          [](const ::testing::TestParamInfo<Shape>& info) { return "Window" + Name(info.param); });
+
+// --- a screen smaller than the window ---------------------------------------
+
+struct Box {
+  int x = 0, y = 0, width = 0, height = 0;
+};
+
+// The window's content in root coordinates, as xwininfo reports it
+// (xdotool's getwindowgeometry counts the frame's offset twice under a window
+// manager).
+Box Geometry(const std::string& window) {
+  Box box;
+  std::istringstream report(e2e::Capture("xwininfo -id " + window));
+  for (std::string line; std::getline(report, line);) {
+    std::sscanf(line.c_str(), " Absolute upper-left X: %d", &box.x);
+    std::sscanf(line.c_str(), " Absolute upper-left Y: %d", &box.y);
+    std::sscanf(line.c_str(), " Width: %d", &box.width);
+    std::sscanf(line.c_str(), " Height: %d", &box.height);
+  }
+  return box;
+}
+
+// The window manager's frame: left, right, top, bottom; zeros without one.
+std::vector<int> FrameExtents(const std::string& window) {
+  std::vector<int> extents(4, 0);
+  const std::string report = e2e::Capture("xprop -id " + window + " _NET_FRAME_EXTENTS 2>/dev/null");
+  const size_t equals = report.find('=');
+  if (equals != std::string::npos) {
+    std::sscanf(report.c_str() + equals, "= %d, %d, %d, %d", &extents[0], &extents[1], &extents[2], &extents[3]);
+  }
+  return extents;
+}
+
+// A 320x200 screen once had the 640x480 window centred at (-160, -140), its
+// title bar out of reach. The window now shrinks to the screen, frame and
+// all, with or without a window manager.
+TEST(SmallScreen, WindowShrinksToTheScreenWithItsTitleBarOnIt) {
+  if (!fs::is_directory(KORVANE_BUILD_DATA_DIR)) GTEST_SKIP() << "the build has no generated data folder";
+  if (!e2e::HaveDisplayTools()) GTEST_SKIP() << "xdotool or ImageMagick's import is missing";
+  constexpr int kWidth = 320, kHeight = 200;
+  for (bool managed : {false, true}) {
+    SCOPED_TRACE(managed ? "with a window manager" : "without a window manager");
+    PrivateDisplay display(managed, /*withOpenGL=*/true, "320x200x24");
+    ASSERT_TRUE(display.ready()) << "no private display";
+    KorvaneProcess game;
+    game.LinkData();
+    e2e::LaunchOptions options;
+    options.environment = {"ALSOFT_DRIVERS=null"};
+    ASSERT_TRUE(game.StartAndWaitForWindow(options)) << game.Errors();
+    e2e::Sleep(500);  // past any late move or resize
+    const Box box = Geometry(game.Window());
+    const std::vector<int> frame = FrameExtents(game.Window());
+    const int left = frame[0], right = frame[1], top = frame[2], bottom = frame[3];
+    EXPECT_GE(box.x - left, 0);
+    EXPECT_GE(box.y - top, 0) << "the title bar is above the screen";
+    EXPECT_LE(box.x + box.width + right, kWidth);
+    EXPECT_LE(box.y + box.height + bottom, kHeight);
+    EXPECT_EQ(box.width, kWidth - left - right);
+    EXPECT_EQ(box.height, kHeight - top - bottom);
+    if (managed) {
+      EXPECT_GT(top, 0) << "no frame: the window manager did not take the window";
+    } else {
+      EXPECT_EQ(box.x, 0);
+      EXPECT_EQ(box.y, 0);
+    }
+    EXPECT_TRUE(game.Running()) << game.Errors();
+  }
+}
 
 }  // namespace

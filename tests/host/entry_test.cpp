@@ -1,6 +1,7 @@
 // Start-up and shut-down of the real program entry, run as a child process
 // (the entry probe) under chosen environments: the messages it prints and the
-// exit codes it ends with.
+// exit codes it ends with; and where the window goes on desktops of every
+// size.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -11,10 +12,12 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "host/window.h"
 #include "tests/support/private_display.h"
 
 namespace {
@@ -127,6 +130,55 @@ TEST(EntryTest, RawErrorSignalEndsTheProgramWithoutAFurtherMessage) {
   ProbeResult result = RunProbe("signal", {"ALSOFT_DRIVERS=null"});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.out, "created\n");
+}
+
+// --- the window's place -------------------------------------------------------
+
+}  // namespace
+
+namespace hostwin {
+
+bool operator==(const Placement& a, const Placement& b) {
+  return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+}
+
+std::ostream& operator<<(std::ostream& out, const Placement& p) {
+  return out << p.width << "x" << p.height << " at " << p.x << "," << p.y;
+}
+
+}  // namespace hostwin
+
+namespace {
+
+using hostwin::DesktopMode;
+using hostwin::Placement;
+
+DesktopMode Monitor(int x, int y, int width, int height) { return {x, y, width, height, x, y, width, height}; }
+
+TEST(WindowPlace, AWindowThatFitsIsCentredOnTheMonitorFrameOrNot) {
+  EXPECT_EQ(hostwin::PlaceOnDesktop(Monitor(0, 0, 1280, 1024), {}, 640, 480), (Placement{320, 272, 640, 480}));
+  EXPECT_EQ(hostwin::PlaceOnDesktop(Monitor(0, 0, 1280, 1024), {1, 24, 1, 1}, 640, 480),
+            (Placement{320, 272, 640, 480}));
+  // A second monitor to the right of the first.
+  EXPECT_EQ(hostwin::PlaceOnDesktop(Monitor(1280, 0, 1024, 768), {}, 640, 480), (Placement{1472, 144, 640, 480}));
+}
+
+// A 320x200 screen once put the window at (-160, -140), its title bar out of
+// reach.
+TEST(WindowPlace, AWindowLargerThanTheScreenShrinksAndKeepsItsTitleBarOnScreen) {
+  EXPECT_EQ(hostwin::PlaceOnDesktop(Monitor(0, 0, 320, 200), {}, 640, 480), (Placement{0, 0, 320, 200}));
+  EXPECT_EQ(hostwin::PlaceOnDesktop(Monitor(0, 0, 320, 200), {2, 24, 2, 2}, 640, 480), (Placement{2, 24, 316, 174}));
+  // A panel takes the top 30 pixels: the frame goes below it.
+  DesktopMode paneled = Monitor(0, 0, 640, 480);
+  paneled.workY = 30;
+  paneled.workHeight = 450;
+  EXPECT_EQ(hostwin::PlaceOnDesktop(paneled, {0, 20, 0, 0}, 640, 480), (Placement{0, 50, 640, 430}));
+  // A frame larger than the screen still leaves a window of one pixel.
+  EXPECT_EQ(hostwin::PlaceOnDesktop(Monitor(0, 0, 10, 10), {4, 20, 4, 4}, 640, 480), (Placement{4, 20, 2, 1}));
+}
+
+TEST(WindowPlace, WithoutAKnownMonitorTheWindowKeepsItsSize) {
+  EXPECT_EQ(hostwin::PlaceOnDesktop(DesktopMode{}, {}, 640, 480), (Placement{0, 0, 640, 480}));
 }
 
 }  // namespace

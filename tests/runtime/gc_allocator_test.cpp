@@ -5,9 +5,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -336,6 +339,15 @@ std::pair<int, std::string> run_child(void (*body)()) {
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status), text};
 }
 
+// The process's address space in bytes (VmSize), or 0.
+rlim_t AddressSpaceBytes() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmSize:", 0) == 0) return static_cast<rlim_t>(std::stoull(line.substr(7))) * 1024;
+  }
+  return 0;
+}
+
 TEST(OutOfMemory, OversizedArrayStopsWithAMessage) {
   auto [code, out] = run_child([] { Array<int> huge(INT_MAX / 2); });
   EXPECT_EQ(code, 255);
@@ -357,6 +369,37 @@ TEST(OutOfMemory, SystemAllocatorFailureStopsWithAMessage) {
   });
   EXPECT_EQ(code, 255);
   EXPECT_EQ(out.rfind("Out of memory", 0), 0u) << out;
+}
+
+// The collector's order records grow with the heap; a record that could not
+// grow once threw std::bad_alloc out through main, an abort without the
+// message. Objects made and collected fill the block cache, so that new
+// objects cost no memory and only the record of new objects grows; large
+// blocks get mappings of their own, so that the address space limit meets
+// the record's growth and nothing else.
+void GrowOnlyTheRecordPastTheAddressSpace() {
+  constexpr int kObjects = 1 << 18;       // a record of 2 MiB at the end
+  constexpr int kMappedFrom = 64 << 10;   // blocks from this size on get a mapping of their own
+  constexpr rlim_t kHeadroom = 1 << 20;   // address space left: less than the record needs
+  std::fflush(stdout);
+  dup2(STDERR_FILENO, STDOUT_FILENO);     // the message, where the death test reads
+  gc_root_marker = nullptr;               // nothing survives the sweep below
+  for (int i = 0; i < kObjects; ++i) new Object;
+  gc_force_sweep = 1;
+  gc_collect();
+  mallopt(M_MMAP_THRESHOLD, kMappedFrom);
+  const rlim_t limit = AddressSpaceBytes() + kHeadroom;
+  const rlimit address = {limit, limit};
+  setrlimit(RLIMIT_AS, &address);
+  for (int i = 0; i < kObjects; ++i) new Object;
+}
+
+// In a fresh process (the death test's re-run), where the records start empty.
+TEST(OutOfMemory, OrderRecordThatCannotGrowStopsWithAMessage) {
+  if (kAddressSanitizer) GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(GrowOnlyTheRecordPastTheAddressSpace(), ::testing::ExitedWithCode(255),
+              "^Out of memory: the collector could not allocate [0-9]{7,} bytes\n");
 }
 
 }  // namespace

@@ -3,7 +3,8 @@
 // judged, Escape opens and closes the pause panel, quitting shows the
 // game-over overlay and the menu, and after a reload the saved state is read
 // back from the browser's storage. Also: a portrait window, a browser that
-// refuses storage, the loading bar while the data arrive, and a hidden tab.
+// refuses storage, the loading bar while the data arrive, a hidden tab, a
+// page hidden before its first frame and a page the size of the screen.
 // With the desktop build given, the title menu's still frame is compared
 // between the desktop and the browser. Screenshots stay in the output folder;
 // the figures (bytes and time before the menu, frame time and draw calls in
@@ -371,6 +372,126 @@ async function loadingBarSession(browser, url) {
   }
 }
 
+// A saved state line with best scores 500, 600 and 700 at the top of the
+// three tables (settings first, then each table's best and last rows and its
+// check sum).
+function savedLine() {
+  const values = [0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 64, 64, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1469, 5, 0, 0, 0, 0, 0, 0, 0, 5];
+  const best = [500, 600, 700], last = [500, 0, 300];
+  for (let t = 0; t < 3; t++) {
+    for (let i = 0; i < 10; i++) values.push(i === 0 ? best[t] : 0, i === 0 ? last[t] : 0);
+    values.push(4 * best[t] + (t + 3) * last[t]);
+  }
+  return values.map((v) => `${v}|`).join('');
+}
+
+// The state file's copy in the page's storage, as text; null when there is none.
+function storedState() {
+  return new Promise((resolve, reject) => {
+    const request = indexedDB.open('korvane', 1);
+    request.onupgradeneeded = () => request.result.createObjectStore('files');
+    request.onerror = () => reject(request.error);
+    request.onsuccess = () => {
+      const get = request.result.transaction('files', 'readonly').objectStore('files').get('.vellumstate');
+      get.onsuccess = () => {
+        request.result.close();
+        resolve(get.result ? new TextDecoder().decode(get.result) : null);
+      };
+      get.onerror = () => reject(get.error);
+    };
+  });
+}
+
+function storeState(line) {
+  return new Promise((resolve, reject) => {
+    const request = indexedDB.open('korvane', 1);
+    request.onupgradeneeded = () => request.result.createObjectStore('files');
+    request.onerror = () => reject(request.error);
+    request.onsuccess = () => {
+      const transaction = request.result.transaction('files', 'readwrite');
+      transaction.objectStore('files').put(new TextEncoder().encode(line), '.vellumstate');
+      transaction.oncomplete = () => { request.result.close(); resolve(); };
+      transaction.onerror = () => reject(transaction.error);
+    };
+  });
+}
+
+// The page reports itself hidden from its first line on, until the test
+// shows it; visibility changes are dispatched by the test.
+function startHidden() {
+  window.korvaneHidden = true;
+  Object.defineProperty(document, 'hidden', { get: () => window.korvaneHidden, configurable: true });
+  Object.defineProperty(document, 'visibilityState',
+                        { get: () => (window.korvaneHidden ? 'hidden' : 'visible'), configurable: true });
+}
+
+// A page hidden before its first animation frame (a tab opened in the
+// background) once ran the game's suspend before the game was created, and
+// that suspend saved the constructor's zeros over the stored scores. Now the
+// scores stay, and the game reads them once the page shows.
+async function hiddenBeforeFirstFrameSession(browser, url) {
+  const context = await browser.createBrowserContext();
+  try {
+    const line = savedLine();
+    const setup = await context.newPage();
+    await setup.goto(`${url}korvane-page.js`);  // any page of the site's origin
+    await setup.evaluate(storeState, line);
+    await setup.close();
+
+    const tab = new GameTab(context, url, shots, { width: 640, height: 480, deviceScaleFactor: 1 });
+    await tab.open((page) => page.evaluateOnNewDocument(startHidden));
+    const page = tab.page;
+    assert(await pollPage(page, () => typeof Module !== 'undefined' && Module.calledRun === true, (ran) => ran),
+           'the program did not start');
+    for (let i = 0; i < 3; i++) {
+      await page.evaluate(() => document.dispatchEvent(new Event('visibilitychange')));
+      await sleep(300);
+    }
+    assert.strictEqual(await page.evaluate(storedState), line, 'the stored scores were overwritten while hidden');
+
+    await page.evaluate(() => {
+      window.korvaneHidden = false;
+      document.dispatchEvent(new Event('visibilitychange'));
+    });
+    assert(await tab.waitFor('browser-shown-late-menu', isMenu), 'no title menu once the page showed');
+    assert(tab.lines.includes('Highscore 2 Loaded'), `the stored scores were not read:\n${tab.lines.join('\n')}`);
+    assert.strictEqual(await page.evaluate(storedState), line, 'the stored scores changed');
+    await page.close();
+  } finally {
+    await context.close();
+  }
+}
+
+// With the page the size of the screen (a browser's full-screen mode), each
+// resize of the canvas once became a refused full-screen request that wrapped
+// the canvas in one more element, frame after frame. The canvas now follows
+// the page at every size and the page keeps its elements.
+async function fullScreenSession(browser, url) {
+  const tab = new GameTab(browser, url, shots, { width: 640, height: 480, deviceScaleFactor: 1 });
+  await tab.open();
+  const page = tab.page;
+  assert(await tab.waitFor('browser-full-screen-start', isMenu), 'no title menu');
+  const elements = () => document.getElementsByTagName('*').length;
+  const before = await page.evaluate(elements);
+  const cdp = await page.createCDPSession();
+  for (const [width, height] of [[800, 600], [1024, 768], [900, 700], [640, 480]]) {
+    await cdp.send('Emulation.setDeviceMetricsOverride',
+                   { width, height, deviceScaleFactor: 1, mobile: false, screenWidth: width, screenHeight: height });
+    const canvas = await pollPage(page, () => {
+      const c = document.getElementById('canvas');
+      return { width: c.width, height: c.height, screen: [screen.width, screen.height] };
+    }, (c) => c.width === width && c.height === height, 10000);
+    assert(canvas, `the canvas did not follow a page the size of the screen, ${width}x${height}`);
+    await sleep(500);  // frames at the new size
+    assert.strictEqual(await page.evaluate(elements), before, `elements added at ${width}x${height}`);
+  }
+  // The game still draws, seen through the test's own viewport again.
+  await cdp.send('Emulation.clearDeviceMetricsOverride');
+  await page.setViewport({ width: 640, height: 480, deviceScaleFactor: 1 });
+  assert(await tab.waitFor('browser-full-screen-after', isMenu), 'no title menu after the resizes');
+  await page.close();
+}
+
 // The figures of both builds, side by side.
 function printFigures(browserFigures, desktopFigures) {
   const rows = [
@@ -404,7 +525,10 @@ function printFigures(browserFigures, desktopFigures) {
                     ['resized to 1280x960', () => resizeSession(browser, url)],
                     ['storage refused', () => refusedStorageSession(browser, url)],
                     ['loading bar on a slow network', () => loadingBarSession(browser, url)],
-                    ['hidden page suspends and resumes', () => hiddenTabSession(browser, url)]];
+                    ['hidden page suspends and resumes', () => hiddenTabSession(browser, url)],
+                    ['hidden before the first frame keeps the stored scores',
+                     () => hiddenBeforeFirstFrameSession(browser, url)],
+                    ['page the size of the screen keeps its elements', () => fullScreenSession(browser, url)]];
   if (desktopBuild) {
     sessions.push(['desktop build (figures, still menu)', () => desktopSession(desktopFigures, stills)],
                   ['same still menu as the desktop', () => sameFrameSession(browser, url, stills)]);
