@@ -142,6 +142,9 @@ bool CreateWindow(int width, int height, bool visible) {
   if (windowClass) glfwWindowHintString(GLFW_X11_CLASS_NAME, windowClass);
 #endif
   window = glfwCreateWindow(width, height, "", nullptr, nullptr);
+  // The hints stay with the library: windows opened later by anyone else in
+  // the process (tests open a second window) must not come out hidden.
+  glfwDefaultWindowHints();
   if (!window) return false;
   glfwMakeContextCurrent(window);
   glfwSetKeyCallback(window, onGlfwKey);

@@ -31,35 +31,27 @@ bool toFileName(const String& text, std::vector<unsigned char>* name) {
   return true;
 }
 
-// Where a location root's folder is. Once found, its full path is kept for as
-// long as the working folder stays the same folder, so that a working folder
-// deleted or emptied under the running program (the player's folder removed,
-// the link to the data with it) does not cut the program off from data that
-// is still there. A program that moves to another working folder looks
-// afresh; until the folder is found, its path relative to the working folder.
-struct FoundRoot {
-  std::filesystem::path folder;  // empty until found
-  dev_t device = 0;              // the working folder it was found from
-  ino_t inode = 0;
-};
+// Where a location root's folder is: its path in the working folder, as
+// long as it is there. Its full path is remembered each time, so that when
+// the working folder itself is deleted under the running program (the
+// player's folder removed, the link to the data with it) the data that is
+// still there is still found.
+bool workingFolderDeleted() {
+  struct stat here;
+  return stat(".", &here) != 0 || here.st_nlink == 0;
+}
 
 String rootFolder(const LocationRoot& root) {
-  static std::vector<FoundRoot> found(std::size(kRoots));
-  FoundRoot& known = found[static_cast<size_t>(&root - kRoots)];
-  struct stat here;
-  if (stat(".", &here) != 0) here = {};
-  if (known.folder.empty() || known.device != here.st_dev || known.inode != here.st_ino) {
-    std::error_code error;
-    known.folder = std::filesystem::canonical(root.folder, error);
-    if (error) {
-      known.folder.clear();
-      return String(root.folder);
-    }
-    known.device = here.st_dev;
-    known.inode = here.st_ino;
+  static std::vector<std::string> lastFound(std::size(kRoots));
+  std::string& known = lastFound[static_cast<size_t>(&root - kRoots)];
+  std::error_code error;
+  const std::filesystem::path canonical = std::filesystem::canonical(root.folder, error);
+  if (!error) {
+    known = canonical.string() + "/";
+    return String(root.folder);
   }
-  const std::string path = known.folder.string() + "/";
-  return String::Load(reinterpret_cast<const unsigned char*>(path.data()), static_cast<int>(path.size()));
+  if (known.empty() || !workingFolderDeleted()) return String(root.folder);
+  return String::Load(reinterpret_cast<const unsigned char*>(known.data()), static_cast<int>(known.size()));
 }
 
 // The folder path for `path`, or false for a location root that names no

@@ -2,9 +2,9 @@
 //
 // Paths beginning with "vellum://" name a location root: "vellum://data/",
 // "vellum://internal/" and "vellum://external/" stand for the folders data,
-// internal and external in the current working directory (once found, kept
-// by their full path while the working folder stays the same, so that a
-// working folder deleted under the program does not take the data with it).
+// internal and external in the current working directory (or, once the
+// working directory has been deleted under the program, where they were last
+// found, so that deleting the player's folder does not take the data with it).
 // Any other
 // "vellum://" root names no file at all and is refused without touching the
 // file system. Other paths are used as they are. Path text is passed to the
