@@ -3,6 +3,8 @@
 // difficulty buttons that also start a game, and the credits button; the
 // credits box drawn over it; and the recording of a finished game's score in
 // the two score rows (mode 2), which then saves the state.
+#include <algorithm>
+
 #include "game/input_actions.h"
 #include "game/my_app.h"
 #include "game/score_tables.h"
@@ -43,6 +45,7 @@ constexpr int kScoreWidth = 11;  // characters of a right-aligned score
 // The notice that scores are not being saved: small, on a dark band.
 constexpr float kNoticeTextSize = 1;
 constexpr float kNoticePadding = 3;
+constexpr float kNoticeWrapBelow = 0.75f;  // shrunk further than this, the notice takes two lines
 
 // Credits box lines: offset below the first line, and text.
 struct CreditLine {
@@ -224,10 +227,15 @@ void runMenuKeys(vl_Korvane_MyApp& g) {
   }
 }
 
+// The credits button sits in the bottom right corner at half size.
+constexpr float kCreditsSize = 0.5f;
+Point creditsButtonPlace(float s) { return {vl_Korvane_jscrw - 70, vl_Korvane_jscrh - 40 - 4 * s}; }
+
 void runCreditsButton(vl_Korvane_MyApp& g, float s) {
   g.m_ResetDraw();
-  g.m_SetSize(0.5f, kUnset);
-  if (g.m_Button(kCreditsLogo, vl_Korvane_jscrw - 70, vl_Korvane_jscrh - 40 - 4 * s, 0) != 0 &&
+  g.m_SetSize(kCreditsSize, kUnset);
+  const Point at = creditsButtonPlace(s);
+  if (g.m_Button(kCreditsLogo, at.x, at.y, 0) != 0 &&
       g.clickLatch == 0 && !boxOpen(g)) {
     g.clickLatch = 1;
     g.m_PlaySFX(kSfxCredits, 1, 1, 0);
@@ -235,19 +243,44 @@ void runCreditsButton(vl_Korvane_MyApp& g, float s) {
   }
 }
 
-// While the last save failed, one line at the bottom left says so (the host
-// printed the file and the reason); it goes once a save succeeds.
-void drawSaveNotice(vl_Korvane_MyApp& g) {
+// The notice's text at the largest size, up to kNoticeTextSize, at which it
+// fits between the left edge and the credits button: one line, or two where
+// one would have to shrink too far (a portrait window).
+String fitSaveNotice(vl_Korvane_MyApp& g, float room, float x, float y) {
+  const String start(texts::kScoresNotSavedStart), end(texts::kScoresNotSavedEnd);
+  const String oneLine = start + String(" ") + end;
+  const String twoLines = start + String(texts::kLineBreak) + end;
+  g.m_SetSize(kNoticeTextSize, kUnset);
+  const Box box = TextBox(g, x, y, oneLine, 0, 1);
+  const float fit = room / (box.right - box.left);
+  if (fit >= 1 || room <= 0) return oneLine;
+  if (fit >= kNoticeWrapBelow) {
+    g.m_SetSize(kNoticeTextSize * fit, kUnset);
+    return oneLine;
+  }
+  const Box wrapped = TextBox(g, x, y, twoLines, 0, 1);
+  g.m_SetSize(kNoticeTextSize * std::min(1.0f, room / (wrapped.right - wrapped.left)), kUnset);
+  return twoLines;
+}
+
+// While the last save failed, the bottom left corner says so (the host
+// printed the file and the reason); the notice goes once a save succeeds. It
+// shares the bottom edge with the credits button.
+void drawSaveNotice(vl_Korvane_MyApp& g, float s) {
   if (g.saveFailed == 0 || boxOpen(g)) return;
   g.m_ResetDraw();
-  g.m_SetSize(kNoticeTextSize, kUnset);
-  const String notice(texts::kScoresNotSaved);
   const float x = kScreenMargin + kNoticePadding;
   const float y = vl_Korvane_jscrh - kScreenMargin - kNoticePadding;
-  Box box = TextBox(g, x, y, notice, 0, 1);
+  const float creditsLeft =
+      creditsButtonPlace(s).x - kCreditsSize * g.hdDrawScale * static_cast<float>(g.imageInfo[3 * kCreditsLogo]) / 2;
+  const String notice = fitSaveNotice(g, creditsLeft - kScreenMargin - x, x, y);
+  const Box box = TextBox(g, x, y, notice, 0, 1);
+  const float size = g.drawSizeX;
+  g.m_SetSize(1, kUnset);
   g.m_SetCol(0, 0, 0, 0.6f);
   g.m_Rect(box.left - kNoticePadding, box.top - kNoticePadding, box.right - box.left + 2 * kNoticePadding,
            box.bottom - box.top + 2 * kNoticePadding);
+  g.m_SetSize(size, kUnset);
   g.m_SetCol(255, 120, 100, 1);
   WriteTextInside(g, x, y, notice, 0, 1);
   g.m_ResetDraw();
@@ -265,7 +298,7 @@ int vl_Korvane_MyApp::m_Menu() {
   runDifficultyButtons(*this, s);
   runMenuKeys(*this);
   runCreditsButton(*this, s);
-  drawSaveNotice(*this);
+  drawSaveNotice(*this, s);
   return 0;
 }
 

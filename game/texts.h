@@ -36,8 +36,10 @@ inline constexpr const char* kLastScores = "Last ";
 inline constexpr const char* kLastScoresOne = "Last";
 inline constexpr const char* kLineBreak = "\\n";
 
-// Title menu: the notice shown while the last save failed.
-inline constexpr const char* kScoresNotSaved = "Scores are not being saved";
+// Title menu: the notice shown while the last save failed, in two parts (on
+// two lines where the screen is narrow).
+inline constexpr const char* kScoresNotSavedStart = "Scores are not";
+inline constexpr const char* kScoresNotSavedEnd = "being saved";
 
 // Credits box, line by line.
 inline constexpr const char* kCreditsBy = "A Game By";
