@@ -394,7 +394,11 @@ function printFigures(browserFigures, desktopFigures) {
 }
 
 (async () => {
-  const { server, url } = await serve(site);
+  const served = await serve(site);
+  const server = served.server;
+  // The game's diagnostic lines, which these sessions read, reach the console
+  // only with "?debug" in the address.
+  const url = `${served.url}?debug`;
   const browser = await launchBrowser();
   const figures = {};
   const desktopFigures = desktopBuild ? {} : null;
