@@ -20,6 +20,8 @@ EM_JS(void, noteLoopResume, (double seconds), {
   Module.korvane.loop.resumes++;
   Module.korvane.loop.resumeLeadMs = seconds * 1000;
 });
+EM_JS(int, gestureSeen, (), { return Module.korvane.gestureSeen() ? 1 : 0; });
+EM_JS(void, noteNoAudio, (), { Module.korvane.noAudio(); });
 // clang-format on
 
 void (*visibilityListener)(bool) = nullptr;
@@ -57,6 +59,10 @@ void KeepState() { keepStateFile(); }
 void CountUpdates(int updates) { countLoopUpdates(updates); }
 
 void NoteResume(double secondsToNextUpdate) { noteLoopResume(secondsToNextUpdate); }
+
+bool GestureSeen() { return gestureSeen() != 0; }
+
+void NoteNoAudio() { noteNoAudio(); }
 
 void WatchVisibility(void (*onChange)(bool hidden)) {
   visibilityListener = onChange;

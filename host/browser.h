@@ -36,6 +36,14 @@ void KeepState();
 void CountUpdates(int updates);
 void NoteResume(double secondsToNextUpdate);
 
+// Whether the player has clicked, pressed a key or touched the page: only
+// then may the page start sound.
+bool GestureSeen();
+
+// Tells the player, once, that the game is silent: the browser cannot play
+// sound (no Web Audio).
+void NoteNoAudio();
+
 // Calls `onChange(hidden)` whenever the page is hidden or shown again.
 void WatchVisibility(void (*onChange)(bool hidden));
 

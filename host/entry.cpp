@@ -40,8 +40,11 @@ void openWindow() {
   hostwin::SetTitle(kWindowTitle);
 }
 
+}  // namespace
+
 // Audio failures are reported and otherwise ignored: the program runs silent.
-void openAudio() {
+bool OpenAudio() {
+  bool open = false;
   alcDevice = alcOpenDevice(nullptr);
   if (!alcDevice) {
     std::puts(kAlcOpenDeviceFailed);
@@ -49,15 +52,18 @@ void openAudio() {
     std::puts(kAlcCreateContextFailed);
   } else if (!alcMakeContextCurrent(alcContext)) {
     std::puts(kAlcMakeContextCurrentFailed);
+  } else {
+    open = true;
   }
   std::fflush(stdout);
+  return open;
 }
-
-}  // namespace
 
 void StartHost() {
   openWindow();
-  openAudio();
+#ifndef __EMSCRIPTEN__
+  OpenAudio();
+#endif
 }
 
 void ReportUncaughtException() { Print(String(kUncaughtException)); }
