@@ -22,6 +22,9 @@ EM_JS(void, noteLoopResume, (double seconds), {
 });
 EM_JS(int, gestureSeen, (), { return Module.korvane.gestureSeen() ? 1 : 0; });
 EM_JS(void, noteNoAudio, (), { Module.korvane.noAudio(); });
+EM_JS(int, reducedMotionAsked, (), {
+  return window.matchMedia && window.matchMedia('(prefers-reduced-motion: reduce)').matches ? 1 : 0;
+});
 // clang-format on
 
 void (*visibilityListener)(bool) = nullptr;
@@ -63,6 +66,8 @@ void NoteResume(double secondsToNextUpdate) { noteLoopResume(secondsToNextUpdate
 bool GestureSeen() { return gestureSeen() != 0; }
 
 void NoteNoAudio() { noteNoAudio(); }
+
+bool PrefersReducedMotion() { return reducedMotionAsked() != 0; }
 
 void WatchVisibility(void (*onChange)(bool hidden)) {
   visibilityListener = onChange;

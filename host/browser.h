@@ -44,6 +44,9 @@ bool GestureSeen();
 // sound (no Web Audio).
 void NoteNoAudio();
 
+// Whether the player asked for less motion (prefers-reduced-motion: reduce).
+bool PrefersReducedMotion();
+
 // Calls `onChange(hidden)` whenever the page is hidden or shown again.
 void WatchVisibility(void (*onChange)(bool hidden));
 
