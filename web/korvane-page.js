@@ -19,6 +19,7 @@ var Module = (function () {
   var STORAGE_WAIT_MS = 5000;            // a storage that does not answer counts as refused
   var NOT_SAVED = 'Scores are not saved: this browser refuses to store them.';
   var NO_SOUND = 'Sound is off: this browser cannot play it (no Web Audio).';
+  var NO_SOUND_MS = 10000;
   var NEW_BUILD = 'A new version of Korvane has arrived: reload the page to play it.';
   var NO_WEBGL = 'Korvane cannot start: this browser does not let the page draw with WebGL. ' +
       'Try turning on hardware acceleration (graphics acceleration) in the browser\'s settings, ' +
@@ -97,15 +98,22 @@ var Module = (function () {
   }
 
   // --- notices -----------------------------------------------------------
-  // Each notice shows once, one line each, for as long as the page is open.
+  // Each notice shows once, one line each: for as long as the page is open,
+  // or for `lastingMs` when given (it covers the bottom of the game).
   var shownNotices = {};
-  function showNotice(text) {
+  function showNotice(text, lastingMs) {
     if (shownNotices[text]) return;
     shownNotices[text] = true;
     var line = document.createElement('div');
     line.textContent = text;
     notice.appendChild(line);
     notice.hidden = false;
+    if (lastingMs) {
+      setTimeout(function () {
+        notice.removeChild(line);
+        notice.hidden = !notice.firstChild;
+      }, lastingMs);
+    }
   }
 
   function print(text) {
@@ -300,7 +308,7 @@ var Module = (function () {
   var module = {
     canvas: canvas,
     korvane: { canvasPixels: canvasPixels, levelReady: levelReady, keepState: keepState,
-               gestureSeen: gestureSeen, noAudio: function () { showNotice(NO_SOUND); },
+               gestureSeen: gestureSeen, noAudio: function () { showNotice(NO_SOUND, NO_SOUND_MS); },
                storage: storage, levels: levels, offline: offline,
                // Counted by the web host for tests and diagnostics.
                loop: { updates: 0, resumes: 0, resumeLeadMs: null } },
