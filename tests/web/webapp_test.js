@@ -17,6 +17,7 @@ const os = require('os');
 const path = require('path');
 const assert = require('assert');
 const { execFileSync } = require('child_process');
+const { PredefinedNetworkConditions } = require('puppeteer-core');
 const { serve, launchBrowser, GameTab, distance, sleep, WAIT_MS } = require('./browser_session');
 
 const site = path.resolve(process.argv[2] || '../../build-web/site');
@@ -29,6 +30,7 @@ const BROWSER_AUTOPLAY = '--autoplay-policy=document-user-activation-required';
 const LANDSCAPE = { width: 640, height: 480, deviceScaleFactor: 1 };
 const PHONES = [[390, 844], [360, 800], [844, 390], [800, 360]];
 const PHONE_PIXEL_RATIO = 3;
+const PHONE_NETWORK = 'Fast 4G';
 // Logged (with ?debug) as the title menu's music starts: the menu is on screen.
 const MENU_LINE = /^Music File : /;
 const QUIET_MS = 2000;       // watched for warnings before any gesture
@@ -84,12 +86,15 @@ async function startGame(tab, name) {
          'the hard button did not start a game');
 }
 
-// A visit of a page that has been opened before (`tab` not yet open): its
-// time to the title menu and the bytes it took from the network.
-async function visit(context, url, viewport, name) {
+// A visit of the page: its time to the title menu and the bytes it took from
+// the network. `network` names one of Chromium's emulated networks.
+async function visit(context, url, viewport, name, network) {
   const tab = new GameTab(context, url, shots, viewport);
   let counter = null;
-  await tab.open((page) => { counter = countNetworkBytes(page); });
+  await tab.open(async (page) => {
+    counter = countNetworkBytes(page);
+    if (network) await page.emulateNetworkConditions(PredefinedNetworkConditions[network]);
+  });
   assert(await tab.waitForLine(MENU_LINE), `${name}: the title menu did not start`);
   const menuMs = Date.now() - tab.started;
   await tab.take(name);
@@ -373,16 +378,22 @@ async function reducedMotionSession(browser, url) {
   }
 }
 
-// The bytes a phone takes before the menu on its first visit, at each shape.
+// At each phone shape on a phone's network: the bytes before the menu and
+// the time to it on the first visit, and on a repeat visit from the kept files.
 async function phoneFiguresSession(browser, figures) {
   const { server, url } = await serve(site);
   try {
     for (const [width, height] of PHONES) {
       const context = await browser.createBrowserContext();
       const viewport = { width, height, deviceScaleFactor: PHONE_PIXEL_RATIO, isMobile: true, hasTouch: true };
-      const first = await visit(context, `${url}?debug`, viewport, `webapp-phone-${width}x${height}`);
-      figures.phones.push({ width, height, bytes: first.counter.bytes, menuMs: first.menuMs,
-                            level: await first.tab.page.evaluate(() => Object.keys(Module.korvane.levels.ready)[0]) });
+      const name = `webapp-phone-${width}x${height}`;
+      const first = await visit(context, `${url}?debug`, viewport, name, PHONE_NETWORK);
+      const level = await first.tab.page.evaluate(() => Object.keys(Module.korvane.levels.ready)[0]);
+      await waitUntilKept(first.tab.page);
+      await first.tab.page.close();
+      const again = await visit(context, `${url}?debug`, viewport, `${name}-again`, PHONE_NETWORK);
+      figures.phones.push({ width, height, level, bytes: first.counter.bytes, menuMs: first.menuMs,
+                            repeatBytes: again.counter.bytes, repeatMenuMs: again.menuMs });
       await context.close();
     }
   } finally {
@@ -399,8 +410,9 @@ function printFigures(figures) {
                 `repeat visit from the service worker ${s(figures.repeatMenuMs)} s, ${mb(figures.repeatBytes)} MB`);
   }
   for (const phone of figures.phones) {
-    console.log(`  phone ${phone.width}x${phone.height} at ${PHONE_PIXEL_RATIO}x (images of level ${phone.level}): ` +
-                `${mb(phone.bytes)} MB before the menu, ${s(phone.menuMs)} s`);
+    console.log(`  phone ${phone.width}x${phone.height} at ${PHONE_PIXEL_RATIO}x on "${PHONE_NETWORK}" (images of level ` +
+                `${phone.level}): first visit ${mb(phone.bytes)} MB before the menu, ${s(phone.menuMs)} s; repeat ` +
+                `visit ${mb(phone.repeatBytes)} MB, ${s(phone.repeatMenuMs)} s`);
   }
 }
 
