@@ -1,6 +1,7 @@
 // The browser around the web host: the page's canvas, its visibility, the
-// data packages of the three image resolutions, and the saved state's copy in
-// the browser's own storage (IndexedDB).
+// data packages of the three image resolutions, the saved state's copy in
+// the browser's own storage (IndexedDB), the player's first gesture (sound
+// may start only after it) and the reduced-motion setting.
 //
 // The canvas fills the page; its drawing buffer follows the page size times
 // the device pixel ratio, so every size the host reports is in device pixels
@@ -8,8 +9,8 @@
 // data of one resolution level at a time is fetched; the page loads the level
 // its first size needs before the program starts, others on demand.
 //
-// Built only with Emscripten; its JavaScript half is host/browser.js (linked
-// in as a pre-script). Main thread only.
+// Built only with Emscripten; its JavaScript half is the page's
+// web/korvane-page.js (Module.korvane). Main thread only.
 #pragma once
 
 namespace browser {
