@@ -24,6 +24,7 @@ var Module = (function () {
   var NO_WEBGL = 'Korvane cannot start: this browser does not let the page draw with WebGL. ' +
       'Try turning on hardware acceleration (graphics acceleration) in the browser\'s settings, ' +
       'updating the browser or the graphics driver, or opening the page in another browser.';
+  var STOPPED = 'Korvane has stopped after an error. Reload the page to play again.';
   // The program's diagnostic lines reach the console only when asked for
   // with "?debug" in the address; its error reports always do.
   var DEBUG = /[?&]debug(=|&|$)/.test(location.search);
@@ -87,7 +88,7 @@ var Module = (function () {
 
   function showProgress() {
     var names = Object.keys(packageBytes);
-    if (names.length < START_PACKAGES) return;
+    if (names.length < START_PACKAGES || statusBox.classList.contains('message')) return;
     var downloads = Module.dataFileDownloads || {};
     var loaded = 0, total = 0;
     names.forEach(function (name) { total += packageBytes[name]; });
@@ -140,6 +141,16 @@ var Module = (function () {
     statusText.textContent = text;
     statusBox.querySelector('.track').hidden = true;
     statusBox.classList.add('message');
+    statusBox.hidden = false;
+  }
+
+  // The runtime's way out when the program ends (exit) or fails (an
+  // uncaught error), which must still unwind the program by throwing. It
+  // ends only when it cannot go on: before it has a WebGL context
+  // (Module.ctx), because the browser refused one.
+  function quit(code, unwind) {
+    if (code !== 0) refuseToStart(Module.ctx ? STOPPED : NO_WEBGL);
+    throw unwind;
   }
 
   // --- first gesture -----------------------------------------------------
@@ -321,6 +332,7 @@ var Module = (function () {
     setStatus: showProgress,
     monitorRunDependencies: monitorRunDependencies,
     onRuntimeInitialized: function () { statusBox.hidden = true; },
+    quit: quit,
   };
   if (!webglAvailable()) {
     refuseToStart(NO_WEBGL);

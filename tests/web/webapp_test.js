@@ -233,6 +233,26 @@ async function noWebglSession(url) {
   }
 }
 
+// WebGL there, but the game's own canvas is refused a context (as a browser
+// that blocks WebGL for this page's needs does): the program cannot open its
+// window and the page says what to try.
+async function refusedContextSession(browser, url) {
+  const tab = new GameTab(browser, url, shots, LANDSCAPE);
+  await tab.open((page) => page.evaluateOnNewDocument(() => {
+    const getContext = HTMLCanvasElement.prototype.getContext;
+    HTMLCanvasElement.prototype.getContext = function (...args) {
+      return this.id === 'canvas' ? null : getContext.apply(this, args);
+    };
+  }));
+  const text = await pollPage(tab.page, () => {
+    const status = document.getElementById('status');
+    return status.hidden ? '' : status.textContent;
+  }, (t) => /WebGL/.test(t || ''));
+  await tab.take('webapp-refused-context');
+  assert(text && /Try /.test(text), 'the page did not say that WebGL is refused');
+  await tab.page.close();
+}
+
 // Without Web Audio: after the first gesture the page says once that the
 // game is silent, and a game starts.
 async function noAudioSession(browser, url) {
@@ -423,6 +443,7 @@ function printFigures(figures) {
   const sessions = [['installable, offline reload plays', () => offlineSession(browser, figures)],
                     ['a new build replaces the kept one whole', () => newBuildSession(browser)],
                     ['no WebGL: the page says so', () => noWebglSession(url)],
+                    ['no WebGL context for the game: the page says so', () => refusedContextSession(browser, url)],
                     ['no Web Audio: silent, said once', () => noAudioSession(browser, url)],
                     ['nothing logged before the first gesture', () => quietStartSession(browser, url)],
                     ['full storage keeps the earlier save', () => fullStorageSession(browser, url)],
