@@ -73,6 +73,7 @@ int vl_app_SetUpdateRate(int hertz) {
 }
 
 int vl_app_Millisecs() { return vl_app_device->MilliSecs(); }
+int vl_app_ReducedMotion() { return vl_app_device->ReducedMotion() ? 1 : 0; }
 String vl_app_LoadState() { return vl_app_device->LoadState(); }
 int vl_app_SaveState(String state) { return vl_app_device->SaveState(state); }
 int vl_app_UpdateState(const StateMerge& merge) { return vl_app_device->UpdateState(merge); }

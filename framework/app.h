@@ -62,6 +62,9 @@ extern vl_app_AppDevice* vl_app_device;
 
 int vl_app_SetUpdateRate(int hertz);
 int vl_app_Millisecs();
+// 1 when the player asked the system for less motion (in the browser:
+// prefers-reduced-motion), else 0; always 0 on the desktop.
+int vl_app_ReducedMotion();
 String vl_app_LoadState();
 int vl_app_SaveState(String state);
 // Saves what `merge` makes of the state on disk, with no other copy of the

@@ -290,7 +290,12 @@ void drawSaveNotice(vl_Korvane_MyApp& g, float s) {
 
 int vl_Korvane_MyApp::m_Menu() {
   m_CLSMe(level);
-  if (menuSlide < 0) menuSlide = static_cast<int>(static_cast<float>(menuSlide) + 0.25f);
+  // Everything on the menu, the title art's circling gems and sparkles among
+  // it, slides in; a player who asked the system for less motion gets the
+  // menu at rest at once.
+  if (menuSlide < 0) {
+    menuSlide = vl_app_ReducedMotion() != 0 ? 0 : static_cast<int>(static_cast<float>(menuSlide) + 0.25f);
+  }
   const float s = static_cast<float>(menuSlide);
   drawTitleArt(*this, s);
   runSoundSwitch(*this, s);

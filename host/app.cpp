@@ -91,6 +91,14 @@ int gxtkApp::SetUpdateRate(int hertz) {
 
 int gxtkApp::MilliSecs() { return static_cast<int>(hostwin::Time() * kMillisecondsPerSecond); }
 
+bool gxtkApp::ReducedMotion() {
+#ifdef __EMSCRIPTEN__
+  return browser::PrefersReducedMotion();
+#else
+  return false;
+#endif
+}
+
 int gxtkApp::Loading() { return 0; }
 int gxtkApp::OnCreate() { return 0; }
 int gxtkApp::OnSuspend() { return 0; }

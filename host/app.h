@@ -54,6 +54,9 @@ class gxtkApp : public gxtkObject {
   virtual String LoadString(String path);
   virtual int SetUpdateRate(int hertz);
   virtual int MilliSecs();
+  // Whether the player asked the system for less motion (the browser's
+  // prefers-reduced-motion); the desktop has no such setting: false.
+  bool ReducedMotion();
   virtual int Loading();
   virtual int OnCreate();
   virtual int OnSuspend();

@@ -2,6 +2,7 @@
 
 #include <AL/al.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "host/sound_decoder.h"
@@ -11,6 +12,9 @@
 std::vector<unsigned int> gxtkAudio::discarded;
 
 namespace {
+
+// Samples holding a decoded sound until the output opens.
+std::vector<gxtkSample*> waitingSamples;
 
 ALint sourceState(ALuint source) {
   ALint state = 0;
@@ -33,6 +37,13 @@ struct FileCloser {
   FILE* file;
   ~FileCloser() { std::fclose(file); }
 };
+
+ALuint makeBuffer(const DecodedSound& sound) {
+  ALuint name = 0;
+  alGenBuffers(1, &name);
+  alBufferData(name, bufferFormat(sound), sound.data(), sound.byteCount(), sound.rate);
+  return name;
+}
 
 bool loadSound(const String& path, DecodedSound& sound) {
   String ext = SoundFileExtension(path);
@@ -58,7 +69,10 @@ String SoundFileExtension(String path) {
 
 gxtkSample::gxtkSample() : buffer(0) {}
 gxtkSample::gxtkSample(unsigned int name) : buffer(name) {}
-gxtkSample::~gxtkSample() { Discard(); }
+gxtkSample::~gxtkSample() {
+  if (waiting) waitingSamples.erase(std::find(waitingSamples.begin(), waitingSamples.end(), this));
+  Discard();
+}
 
 void gxtkSample::SetBuffer(unsigned int name) { buffer = name; }
 
@@ -84,10 +98,12 @@ gxtkAudio::gxtkAudio() { alDistanceModel(AL_NONE); }
 gxtkSample* gxtkAudio::LoadSample__UNSAFE__(gxtkSample* sample, String path) {
   DecodedSound sound;
   if (!loadSound(path, sound)) return nullptr;
-  ALuint name = 0;
-  alGenBuffers(1, &name);
-  alBufferData(name, bufferFormat(sound), sound.data(), sound.byteCount(), sound.rate);
-  sample->SetBuffer(name);
+  if (awaitingOutput) {
+    sample->waiting = std::make_unique<DecodedSound>(std::move(sound));
+    waitingSamples.push_back(sample);
+  } else {
+    sample->SetBuffer(makeBuffer(sound));
+  }
   gc_force_sweep = 1;  // a large decoded sound may have made other samples garbage
   return sample;
 }
@@ -149,16 +165,19 @@ int gxtkAudio::ChannelState(int channel) {
 }
 
 int gxtkAudio::SetVolume(int channel, float volume) {
+  channels[channel].volume = volume;
   alSourcef(channels[channel].AL_Source(), AL_GAIN, volume);
   return 0;
 }
 
 int gxtkAudio::SetPan(int channel, float pan) {
+  channels[channel].pan = pan;
   alSource3f(channels[channel].AL_Source(), AL_POSITION, pan, 0, 0);
   return 0;
 }
 
 int gxtkAudio::SetRate(int channel, float rate) {
+  channels[channel].rate = rate;
   alSourcef(channels[channel].AL_Source(), AL_PITCH, rate);
   return 0;
 }
@@ -193,6 +212,47 @@ void gxtkAudio::OnResume() {
   for (gxtkChannel& chan : channels) {
     if (chan.state == 1 && sourceState(chan.source) == AL_PAUSED) alSourcePlay(chan.source);
   }
+}
+
+void gxtkAudio::AwaitOutput() { awaitingOutput = true; }
+
+// The kept sounds become buffers; every channel that was used gets a source
+// with its settings. A looping sound started while waiting plays from its
+// start; a short one's moment has passed.
+void gxtkAudio::OutputOpened() {
+  awaitingOutput = false;
+  alDistanceModel(AL_NONE);
+  for (gxtkSample* sample : waitingSamples) {
+    sample->SetBuffer(makeBuffer(*sample->waiting));
+    sample->waiting.reset();
+  }
+  waitingSamples.clear();
+  for (gxtkChannel& chan : channels) {
+    const bool used = chan.state != 0 || chan.volume != 1 || chan.pan != 0 || chan.rate != 1;
+    if (!used) continue;
+    ApplySettings(chan);
+    if (chan.state == 0) continue;
+    if (chan.flags == 0) {
+      chan.state = 0;
+      continue;
+    }
+    alSourcei(chan.source, AL_BUFFER, ALint(chan.sample->buffer));
+    alSourcei(chan.source, AL_LOOPING, 1);
+    if (chan.state == 1) alSourcePlay(chan.source);
+  }
+}
+
+void gxtkAudio::OutputFailed() {
+  awaitingOutput = false;
+  for (gxtkSample* sample : waitingSamples) sample->waiting.reset();
+  waitingSamples.clear();
+}
+
+void gxtkAudio::ApplySettings(gxtkChannel& chan) {
+  const ALuint source = chan.AL_Source();
+  alSourcef(source, AL_GAIN, chan.volume);
+  alSource3f(source, AL_POSITION, chan.pan, 0, 0);
+  alSourcef(source, AL_PITCH, chan.rate);
 }
 
 // Deletes the buffers of collected samples. A buffer still attached to a

@@ -10,20 +10,32 @@
 // on the discarded list, which is flushed before every PlaySample and
 // LoadSample. While a channel plays, mark() keeps its sample alive.
 //
+// In the browser the output opens only after the player's first click, key or
+// touch (a page may not start sound before): until then the device waits for
+// it, keeping each loaded sound decoded and playing nothing, while channels
+// keep their settings and what was started on them. Once the output opens,
+// the kept sounds become buffers and looping sounds that should be playing
+// start; if it cannot open, the kept sounds are let go and the game is silent.
+//
 // Sounds are WAV (integer PCM) or Ogg Vorbis, chosen by the path's extension
 // and opened through fopenFile. Depends on runtime/ (collector, strings),
 // host/sound_decoder.h and OpenAL; main thread only. Callers pass channel
 // numbers 0-32; the device does not check them.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "host/object.h"
 #include "runtime/string.h"
 
+struct DecodedSound;
+
 class gxtkSample : public gxtkObject {
  public:
   unsigned int buffer;  // OpenAL buffer name, 0 when the sample holds none
+  // The decoded sound while the device waits for its output, else null.
+  std::unique_ptr<DecodedSound> waiting;
 
   gxtkSample();
   explicit gxtkSample(unsigned int buffer);
@@ -38,6 +50,10 @@ struct gxtkChannel {
   gxtkSample* sample = nullptr;
   int flags = 0;
   int state = 0;
+  // As last set, so that they can be given to a source made later.
+  float volume = 1;
+  float pan = 0;
+  float rate = 1;
 
   unsigned int AL_Source();
 };
@@ -75,8 +91,17 @@ class gxtkAudio : public gxtkObject {
   void OnSuspend();
   void OnResume();
 
+  // The output opens later (see above): from now until OutputOpened or
+  // OutputFailed the device waits for it.
+  void AwaitOutput();
+  void OutputOpened();
+  void OutputFailed();
+
  private:
+  bool awaitingOutput = false;
+
   void FlushDiscarded();
+  void ApplySettings(gxtkChannel& chan);
 };
 
 // The lower-cased text after the path's last ".", or the empty text when

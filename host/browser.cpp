@@ -1,5 +1,5 @@
 // The C++ side of the browser glue (see browser.h); the page-facing half,
-// which owns the storage and the data packages, is host/browser.js.
+// which owns the storage and the data packages, is web/korvane-page.js.
 #include "host/browser.h"
 
 #include <emscripten/emscripten.h>
@@ -20,6 +20,11 @@ EM_JS(void, countLoopUpdates, (int updates), { Module.korvane.loop.updates += up
 EM_JS(void, noteLoopResume, (double seconds), {
   Module.korvane.loop.resumes++;
   Module.korvane.loop.resumeLeadMs = seconds * 1000;
+});
+EM_JS(int, gestureSeen, (), { return Module.korvane.gestureSeen() ? 1 : 0; });
+EM_JS(void, noteNoAudio, (), { Module.korvane.noAudio(); });
+EM_JS(int, reducedMotionAsked, (), {
+  return window.matchMedia && window.matchMedia('(prefers-reduced-motion: reduce)').matches ? 1 : 0;
 });
 // clang-format on
 
@@ -63,6 +68,12 @@ void KeepState() { keepStateFile(); }
 void CountUpdates(int updates) { countLoopUpdates(updates); }
 
 void NoteResume(double secondsToNextUpdate) { noteLoopResume(secondsToNextUpdate); }
+
+bool GestureSeen() { return gestureSeen() != 0; }
+
+void NoteNoAudio() { noteNoAudio(); }
+
+bool PrefersReducedMotion() { return reducedMotionAsked() != 0; }
 
 void WatchVisibility(void (*onChange)(bool hidden)) {
   visibilityListener = onChange;

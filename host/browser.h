@@ -1,6 +1,7 @@
 // The browser around the web host: the page's canvas, its visibility, the
-// data packages of the three image resolutions, and the saved state's copy in
-// the browser's own storage (IndexedDB).
+// data packages of the three image resolutions, the saved state's copy in
+// the browser's own storage (IndexedDB), the player's first gesture (sound
+// may start only after it) and the reduced-motion setting.
 //
 // The canvas fills the page; its drawing buffer follows the page size times
 // the device pixel ratio, so every size the host reports is in device pixels
@@ -8,8 +9,8 @@
 // data of one resolution level at a time is fetched; the page loads the level
 // its first size needs before the program starts, others on demand.
 //
-// Built only with Emscripten; its JavaScript half is host/browser.js (linked
-// in as a pre-script). Main thread only.
+// Built only with Emscripten; its JavaScript half is the page's
+// web/korvane-page.js (Module.korvane). Main thread only.
 #pragma once
 
 namespace browser {
@@ -35,6 +36,17 @@ void KeepState();
 // ahead the next update was scheduled.
 void CountUpdates(int updates);
 void NoteResume(double secondsToNextUpdate);
+
+// Whether the player has clicked, pressed a key or touched the page: only
+// then may the page start sound.
+bool GestureSeen();
+
+// Tells the player, once, that the game is silent: the browser cannot play
+// sound (no Web Audio).
+void NoteNoAudio();
+
+// Whether the player asked for less motion (prefers-reduced-motion: reduce).
+bool PrefersReducedMotion();
 
 // Calls `onChange(hidden)` whenever the page is hidden or shown again.
 void WatchVisibility(void (*onChange)(bool hidden));

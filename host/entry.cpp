@@ -41,8 +41,11 @@ void openWindow() {
   hostwin::SetTitle(kWindowTitle);
 }
 
+}  // namespace
+
 // Audio failures are reported and otherwise ignored: the program runs silent.
-void openAudio() {
+bool OpenAudio() {
+  bool open = false;
   alcDevice = alcOpenDevice(nullptr);
   if (!alcDevice) {
     std::puts(kAlcOpenDeviceFailed);
@@ -50,18 +53,21 @@ void openAudio() {
     std::puts(kAlcCreateContextFailed);
   } else if (!alcMakeContextCurrent(alcContext)) {
     std::puts(kAlcMakeContextCurrentFailed);
+  } else {
+    open = true;
   }
   std::fflush(stdout);
+  return open;
 }
-
-}  // namespace
 
 void StartHost() {
 #ifndef __EMSCRIPTEN__
   exitsignals::Block();  // before the window and audio libraries start threads
 #endif
   openWindow();
-  openAudio();
+#ifndef __EMSCRIPTEN__
+  OpenAudio();
+#endif
 }
 
 void ReportUncaughtException() { Print(String(kUncaughtException)); }

@@ -15,8 +15,12 @@
 int vl_std_main(int argc, const char* argv[]);
 
 // Opens the 640x480 window centred on the primary monitor, titled "Korvane",
-// then OpenAL's default device and a context on it.
+// then (on the desktop) OpenAL's default device and a context on it.
 void StartHost();
+// Opens OpenAL's default device and a context on it, printing what failed;
+// whether sound can play. The browser host calls it after the player's
+// first click, key or touch: a page may not start sound before.
+bool OpenAudio();
 // Prints the report of a language exception that nothing caught.
 void ReportUncaughtException();
 // Closes OpenAL and the window library; then, when a signal asked the

@@ -7,7 +7,9 @@
 #include <sys/stat.h>
 
 #include "host/app.h"
+#include "host/audio_device.h"
 #include "host/browser.h"
+#include "host/entry.h"
 #include "host/graphics_device.h"
 #include "host/window.h"
 
@@ -31,6 +33,20 @@ void onPageVisibility(bool hidden) {
   if (hidden) app->RunPass();
 }
 
+// A page may start sound only after the player's first click, key or touch:
+// the audio output opens at the first pass after it (see audio_device.h).
+bool audioTried = false;
+void openAudioAfterGesture() {
+  if (audioTried || !browser::GestureSeen()) return;
+  audioTried = true;
+  if (OpenAudio()) {
+    app->audio->OutputOpened();
+  } else {
+    app->audio->OutputFailed();
+    browser::NoteNoAudio();
+  }
+}
+
 }  // namespace
 
 // Hands the loop to the browser; returns only once the browser runs it (the
@@ -39,12 +55,14 @@ void onPageVisibility(bool hidden) {
 int gxtkApp::Run() {
   umask(kDesktopUmask);
   InstallCallbacks();
+  audio->AwaitOutput();
   browser::WatchVisibility(onPageVisibility);
   emscripten_set_main_loop(RunAnimationFrame, kAnimationFrames, true);
   return 0;
 }
 
 void gxtkApp::RunPass() {
+  openAudioAfterGesture();
   if (browser::Hidden()) {  // a game not yet created is not called at all
     if (created) InvokeOnSuspend();
     return;

@@ -10,7 +10,8 @@
 #   silent  the game built without music (KORVANE_MUSIC=OFF): its unit and
 #           window tests
 #   browser the game built with Emscripten, played in headless Chromium, its
-#           title menu compared with the desktop build's
+#           title menu compared with the desktop build's; then the page as an
+#           installable web app (offline play, what the browser lacks)
 # Each part is a function below; the parts run in parallel, at most
 # KORVANE_TEST_PARTS at a time (default: the number of cores), each writing its
 # log to build-logs/PART.log. The summary at the end gives each part's result
@@ -128,8 +129,9 @@ part_silent() {
 # tests/web/play_test.js, with puppeteer-core as pinned by its lock file; the
 # desktop korvane from the same sources (build-web/native, beside the asset
 # generator) on a private display, for the same still frame and its figures,
-# measured through tests/web/gl_meter.c. Screenshots go to
-# build-web/test-output.
+# measured through tests/web/gl_meter.c. Then tests/web/webapp_test.js: the
+# page installed, played offline, updated, and in browsers that lack WebGL,
+# Web Audio or room to store. Screenshots go to build-web/test-output.
 part_browser() {
   local native="$root/build-web/native"
   "$root/tools/web.sh" --build-only || return 1
@@ -137,7 +139,10 @@ part_browser() {
   cc -shared -fPIC -O2 -Wall -Wextra -Werror -o "$native/gl_meter.so" "$root/tests/web/gl_meter.c" -ldl || return 1
   (cd "$root/tests/web" && npm ci --no-audit --no-fund --loglevel=error) || return 1
   start_private_xvfb || return 1
-  node "$root/tests/web/play_test.js" "$root/build-web/site" "$root/build-web/test-output" "$native"
+  local status=0
+  node "$root/tests/web/play_test.js" "$root/build-web/site" "$root/build-web/test-output" "$native" || status=1
+  node "$root/tests/web/webapp_test.js" "$root/build-web/site" "$root/build-web/test-output" || status=1
+  return $status
 }
 
 all_parts=(main asan stress fuzz silent browser)

@@ -4,8 +4,9 @@
 #   bash tools/web.sh               build, then serve until interrupted
 #   bash tools/web.sh --build-only  build only
 # Installs missing Debian packages first (emscripten among them); safe to run
-# again. The asset generator is built natively (build-web/native) to write the
-# data, which the Emscripten build (build-web/wasm) packs beside the program.
+# again. The asset generator and the icon cutter are built natively
+# (build-web/native) to write the data and the icons, which the Emscripten
+# build (build-web/wasm) packs and copies beside the program.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 out="$root/build-web"
@@ -26,10 +27,11 @@ export NODE_PATH="${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs"
 jobs=$(nproc)
 
 cmake -S "$root" -B "$out/native" -DKORVANE_TESTS=OFF >/dev/null
-cmake --build "$out/native" --target korvane_data -j"$jobs"
+cmake --build "$out/native" --target korvane_data korvane_icons -j"$jobs"
 
 emcmake cmake -S "$root" -B "$out/wasm" -DCMAKE_BUILD_TYPE=Release \
-  -DKORVANE_WERROR=ON -DKORVANE_WEB_DATA="$out/native/data" -DKORVANE_WEB_SITE="$out/site" >/dev/null
+  -DKORVANE_WERROR=ON -DKORVANE_WEB_DATA="$out/native/data" -DKORVANE_WEB_ICONS="$out/native/icons" \
+  -DKORVANE_WEB_SITE="$out/site" >/dev/null
 cmake --build "$out/wasm" -j"$jobs"
 
 echo "web: page in $out/site"

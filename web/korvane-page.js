@@ -1,7 +1,9 @@
 // The page around the browser build of Korvane: chooses which data packages
 // to fetch, shows their progress, keeps the saved state in IndexedDB, lets
 // touches act as the pointer, and answers the web host's questions
-// (host/browser.cpp calls Module.korvane).
+// (host/browser.cpp calls Module.korvane). It says in words what the browser
+// lacks (WebGL, Web Audio, storage), and hands the files to a service worker
+// (service-worker.js) that keeps them for play without the network.
 'use strict';
 
 var Module = (function () {
@@ -16,6 +18,17 @@ var Module = (function () {
   var DB_STORE = 'files';
   var STORAGE_WAIT_MS = 5000;            // a storage that does not answer counts as refused
   var NOT_SAVED = 'Scores are not saved: this browser refuses to store them.';
+  var NO_SOUND = 'Sound is off: this browser cannot play it (no Web Audio).';
+  var NO_SOUND_MS = 10000;
+  var NEW_BUILD = 'A new version of Korvane has arrived: reload the page to play it.';
+  var NO_WEBGL = 'Korvane cannot start: this browser does not let the page draw with WebGL. ' +
+      'Try turning on hardware acceleration (graphics acceleration) in the browser\'s settings, ' +
+      'updating the browser or the graphics driver, or opening the page in another browser.';
+  var STOPPED = 'Korvane has stopped after an error. Reload the page to play again.';
+  // The program's diagnostic lines reach the console only when asked for
+  // with "?debug" in the address; its error reports always do.
+  var DEBUG = /[?&]debug(=|&|$)/.test(location.search);
+  var ERROR_REPORT = /^Vellum Runtime Error/;
 
   // The game's resolution levels: images for a drawing buffer wider or taller
   // than 630 device pixels come at twice the size, above 1230 at four times.
@@ -56,6 +69,7 @@ var Module = (function () {
     if (left === 0 && levels.pending) {
       levels.ready[levels.pending] = true;
       levels.pending = 0;
+      keepLevels();
     }
   }
 
@@ -74,7 +88,7 @@ var Module = (function () {
 
   function showProgress() {
     var names = Object.keys(packageBytes);
-    if (names.length < START_PACKAGES) return;
+    if (names.length < START_PACKAGES || statusBox.classList.contains('message')) return;
     var downloads = Module.dataFileDownloads || {};
     var loaded = 0, total = 0;
     names.forEach(function (name) { total += packageBytes[name]; });
@@ -82,6 +96,74 @@ var Module = (function () {
     statusText.textContent = 'Loading ' + Math.floor(loaded / 1024) + ' of ' +
         Math.floor(total / 1024) + ' KiB';
     statusBar.style.width = (100 * loaded / total) + '%';
+  }
+
+  // --- notices -----------------------------------------------------------
+  // Each notice shows once, one line each: for as long as the page is open,
+  // or for `lastingMs` when given (it covers the bottom of the game).
+  var shownNotices = {};
+  function showNotice(text, lastingMs) {
+    if (shownNotices[text]) return;
+    shownNotices[text] = true;
+    var line = document.createElement('div');
+    line.textContent = text;
+    notice.appendChild(line);
+    notice.hidden = false;
+    if (lastingMs) {
+      setTimeout(function () {
+        notice.removeChild(line);
+        notice.hidden = !notice.firstChild;
+      }, lastingMs);
+    }
+  }
+
+  function print(text) {
+    if (DEBUG) console.log(text);
+    else if (ERROR_REPORT.test(text)) console.error(text);
+  }
+
+  function printErr(text) {
+    if (DEBUG) console.warn(text);
+  }
+
+  // A throwaway canvas answers whether WebGL is there without fixing the
+  // game canvas's context before the program asks for its own.
+  function webglAvailable() {
+    try {
+      var probe = document.createElement('canvas');
+      return !!(window.WebGLRenderingContext && (probe.getContext('webgl') || probe.getContext('experimental-webgl')));
+    } catch (error) {
+      return false;
+    }
+  }
+
+  function refuseToStart(text) {
+    statusText.textContent = text;
+    statusBox.querySelector('.track').hidden = true;
+    statusBox.classList.add('message');
+    statusBox.hidden = false;
+  }
+
+  // The runtime's way out when the program ends (exit) or fails (an
+  // uncaught error), which must still unwind the program by throwing. It
+  // ends only when it cannot go on: before it has a WebGL context
+  // (Module.ctx), because the browser refused one.
+  function quit(code, unwind) {
+    if (code !== 0) refuseToStart(Module.ctx ? STOPPED : NO_WEBGL);
+    throw unwind;
+  }
+
+  // --- first gesture -----------------------------------------------------
+  // The audio output opens once the player has clicked, pressed a key or
+  // touched the page; before that a page may not start sound, and trying
+  // makes the browser warn.
+  var gestured = false;
+  ['keydown', 'mousedown', 'pointerdown', 'touchend'].forEach(function (type) {
+    window.addEventListener(type, function () { gestured = true; }, { capture: true, once: true });
+  });
+  function gestureSeen() {
+    var activation = navigator.userActivation;
+    return activation ? activation.hasBeenActive : gestured;
   }
 
   // --- saved state -------------------------------------------------------
@@ -96,9 +178,12 @@ var Module = (function () {
     storage.db = null;
     if (storage.refused) return;
     storage.refused = true;
-    console.log('korvane: no storage (' + reason + ')');
-    notice.textContent = NOT_SAVED;
-    notice.hidden = false;
+    print('korvane: no storage (' + reason + ')');
+    showNotice(NOT_SAVED);
+  }
+
+  function errorName(source) {
+    return source && source.error ? source.error.name : 'aborted';
   }
 
   function openStorage() {
@@ -113,9 +198,11 @@ var Module = (function () {
 
   function readSavedState(db) {
     return new Promise(function (resolve, reject) {
-      var request = db.transaction(DB_STORE, 'readonly').objectStore(DB_STORE).get(STATE_NAME);
+      var transaction = db.transaction(DB_STORE, 'readonly');
+      var request = transaction.objectStore(DB_STORE).get(STATE_NAME);
       request.onsuccess = function () { resolve(request.result); };
       request.onerror = function () { reject(request.error); };
+      transaction.onabort = function () { reject(errorName(transaction)); };
     });
   }
 
@@ -135,7 +222,9 @@ var Module = (function () {
     });
   }
 
-  // After every save: the state file's bytes go to IndexedDB.
+  // After every save: the state file's bytes go to IndexedDB. A write that
+  // fails (an error, or an abort such as a full quota's QuotaExceededError)
+  // changes nothing stored: the state saved before stays as it was.
   function keepState() {
     if (!storage.db) return;
     try {
@@ -143,7 +232,8 @@ var Module = (function () {
       var transaction = storage.db.transaction(DB_STORE, 'readwrite');
       transaction.objectStore(DB_STORE).put(bytes, STATE_NAME);
       transaction.oncomplete = function () { storage.saves++; };
-      transaction.onerror = function () { refuseStorage(transaction.error && transaction.error.name); };
+      transaction.onerror = function () { refuseStorage(errorName(transaction)); };
+      transaction.onabort = function () { refuseStorage(errorName(transaction)); };
     } catch (error) {
       refuseStorage(error.message || String(error));
     }
@@ -173,6 +263,54 @@ var Module = (function () {
     canvas.addEventListener(type, onTouch, { capture: true, passive: false });
   });
 
+  // --- offline -----------------------------------------------------------
+  // The service worker keeps this build's files, named by their content, so
+  // that a later visit plays without the network. A newer build it found
+  // during an earlier visit takes over before anything of this one runs:
+  // the page reloads once, and every file then comes from the one build.
+  var offline = { worker: null };
+
+  function levelFiles() {
+    var files = [];
+    Object.keys(levels.ready).forEach(function (level) {
+      files.push('data-' + level + '.js', 'data-' + level + '.data');
+    });
+    return files;
+  }
+
+  function keepLevels() {
+    if (offline.worker) offline.worker.postMessage({ keep: levelFiles() });
+  }
+
+  function registerWorker() {
+    navigator.serviceWorker.register('service-worker.js').then(function () {
+      return navigator.serviceWorker.ready;
+    }).then(function (registration) {
+      offline.worker = registration.active;
+      keepLevels();
+    }).catch(function (error) {
+      print('korvane: no offline play (' + error + ')');
+    });
+  }
+
+  // Calls start() unless a waiting newer build takes over first.
+  function startWithWorker(start) {
+    if (!('serviceWorker' in navigator)) return start();
+    navigator.serviceWorker.addEventListener('message', function (event) {
+      if (event.data && event.data.newBuild) showNotice(NEW_BUILD);
+    });
+    navigator.serviceWorker.getRegistration().then(function (registration) {
+      if (registration && registration.waiting && navigator.serviceWorker.controller) {
+        navigator.serviceWorker.addEventListener('controllerchange', function () { location.reload(); });
+        registration.waiting.postMessage('take over');
+        return;
+      }
+      start();
+      if (document.readyState === 'complete') registerWorker();
+      else window.addEventListener('load', registerWorker);
+    }, start);
+  }
+
   // --- start -------------------------------------------------------------
   var first = canvasPixels();
   var firstLevel = levelFor(first.width, first.height);
@@ -181,21 +319,29 @@ var Module = (function () {
   var module = {
     canvas: canvas,
     korvane: { canvasPixels: canvasPixels, levelReady: levelReady, keepState: keepState,
-               storage: storage, levels: levels,
+               gestureSeen: gestureSeen, noAudio: function () { showNotice(NO_SOUND, NO_SOUND_MS); },
+               storage: storage, levels: levels, offline: offline,
                // Counted by the web host for tests and diagnostics.
                loop: { updates: 0, resumes: 0, resumeLeadMs: null } },
     getPreloadedPackage: announcePackage,
     preRun: [restoreState],
     // The runtime's stop protocol reads standard input; a page has none.
     stdin: function () { return null; },
-    print: function (text) { console.log(text); },
-    printErr: function (text) { console.warn(text); },
+    print: print,
+    printErr: printErr,
     setStatus: showProgress,
     monitorRunDependencies: monitorRunDependencies,
     onRuntimeInitialized: function () { statusBox.hidden = true; },
+    quit: quit,
   };
-  addScript('data-common.js');
-  addScript('data-' + firstLevel + '.js');
-  addScript('korvane.js');
+  if (!webglAvailable()) {
+    refuseToStart(NO_WEBGL);
+    return module;
+  }
+  startWithWorker(function () {
+    addScript('data-common.js');
+    addScript('data-' + firstLevel + '.js');
+    addScript('korvane.js');
+  });
   return module;
 })();

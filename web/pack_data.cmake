@@ -3,8 +3,10 @@
 # Packs the data folder into data-common.{data,js} (sounds, and images that
 # come in one size) and data-1, data-2 and data-4 (the images of each
 # resolution level: "name.png", "name-hd.png", "name-hd2.png"), so that the
-# page fetches only the level its canvas needs. Files land under /data.
+# page fetches only the level its canvas needs. Files land under /data. The
+# desktop window's icons stay out: the page has its own.
 file(GLOB_RECURSE files RELATIVE ${DATA} ${DATA}/*)
+list(FILTER files EXCLUDE REGEX "^icons/")
 list(SORT files)
 set(common "")
 set(level1 "")

@@ -1,6 +1,8 @@
 // The audio device on OpenAL Soft's null output: channel states as the game
-// sees them, suspension, loading through the extension, and the deferred
-// deletion of buffers of collected samples.
+// sees them, suspension, loading through the extension, the deferred
+// deletion of buffers of collected samples, and an output that opens only
+// after the device has been used (as in the browser, after the first gesture).
+#include <AL/alc.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -255,6 +257,66 @@ TEST_F(AudioDevice, DiscardedBufferStillPlayingIsKeptForALaterFlush) {
   audio->PlaySample(other, 12, 0);
   EXPECT_FALSE(onDiscardedList(name));
   EXPECT_FALSE(alIsBuffer(name));
+}
+
+// The device used before its output opens, as the browser host does until
+// the player's first gesture: no OpenAL context is current meanwhile.
+class WaitingOutput {
+ public:
+  explicit WaitingOutput(gxtkAudio* audio) : context(alcGetCurrentContext()) {
+    audio->AwaitOutput();
+    alcMakeContextCurrent(nullptr);
+  }
+  void Open() { alcMakeContextCurrent(context); }
+  ~WaitingOutput() { Open(); }
+
+ private:
+  ALCcontext* context;
+};
+
+TEST_F(AudioDevice, OutputOpenedLaterGetsTheKeptSoundsAndStartsOnlyLoops) {
+  WaitingOutput output(audio);
+  gxtkSample* loop = load("short.wav");
+  gxtkSample* once = load("long.wav");
+  ASSERT_NE(loop, nullptr);
+  EXPECT_EQ(loop->buffer, 0u);
+  EXPECT_NE(loop->waiting, nullptr) << "the decoded sound is kept until the output opens";
+  audio->SetVolume(6, 0.5f);
+  audio->SetRate(6, 2);
+  audio->PlaySample(loop, 6, 1);
+  audio->PlaySample(once, 7, 0);
+
+  output.Open();
+  audio->OutputOpened();
+  EXPECT_NE(loop->buffer, 0u);
+  EXPECT_EQ(loop->waiting, nullptr);
+  EXPECT_EQ(audio->ChannelState(6), 1);
+  const ALuint source = audio->channels[6].source;
+  EXPECT_EQ(SourceState(source), AL_PLAYING) << "a looping sound started while waiting plays";
+  float gain = 0, pitch = 0;
+  alGetSourcef(source, AL_GAIN, &gain);
+  alGetSourcef(source, AL_PITCH, &pitch);
+  EXPECT_FLOAT_EQ(gain, 0.5f);
+  EXPECT_FLOAT_EQ(pitch, 2);
+  EXPECT_EQ(audio->ChannelState(7), 0) << "a short sound's moment has passed";
+  audio->StopChannel(6);
+  audio->SetRate(6, 1);
+  audio->SetVolume(6, 1);
+
+  gxtkSample* later = load("short.wav");
+  EXPECT_NE(later->buffer, 0u) << "once open, sounds become buffers at once";
+}
+
+TEST_F(AudioDevice, OutputThatFailsLetsTheKeptSoundsGo) {
+  WaitingOutput output(audio);
+  gxtkSample* sample = load("long.wav");
+  ASSERT_NE(sample, nullptr);
+  audio->OutputFailed();
+  EXPECT_EQ(sample->waiting, nullptr);
+  EXPECT_EQ(sample->buffer, 0u);
+  audio->PlaySample(sample, 8, 1);
+  EXPECT_EQ(audio->channels[8].sample, sample) << "the game plays on, silently";
+  audio->StopChannel(8);
 }
 
 }  // namespace

@@ -34,12 +34,16 @@ function serve(folder) {
   });
 }
 
-function launchBrowser() {
+// `extraArgs` add switches or replace the default value of one.
+function launchBrowser(extraArgs = []) {
+  const switchName = (arg) => arg.split('=')[0];
+  const replaced = extraArgs.map(switchName);
+  const args = ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
+                '--autoplay-policy=user-gesture-required'].filter((arg) => !replaced.includes(switchName(arg)));
   return puppeteer.launch({
     executablePath: process.env.KORVANE_CHROMIUM || '/usr/bin/chromium',
     headless: true,
-    args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
-           '--autoplay-policy=user-gesture-required'],
+    args: args.concat(extraArgs),
   });
 }
 
