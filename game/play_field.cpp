@@ -15,6 +15,7 @@
 
 #include "framework/app.h"
 #include "framework/random.h"
+#include "game/board_cursor.h"
 #include "game/my_app.h"
 #include "game/screen_fit.h"
 #include "game/texts.h"
@@ -189,14 +190,24 @@ bool isNeighbourOfLast(const vl_Korvane_MyApp& g, int c, int r) {
   return (r == g.lastRow && std::abs(c - g.lastCol) == 1) || (c == g.lastCol && std::abs(r - g.lastRow) == 1);
 }
 
-// Takes the gem under a held pointer into the path: the first gem of a path
-// is any gem, every later one a direct neighbour of the last of the same kind.
+// A pointer or touch held down, or the board cursor's button held.
+bool pathHeld(const vl_Korvane_MyApp& g) { return g.mouseDown > 0 || g.cursorHeld != 0; }
+
+// Whether a held pointer lies on the gem drawn at (x, y), with a press that
+// began on the board.
+bool pointerOnGem(vl_Korvane_MyApp& g, const Board& b, float x, float y) {
+  if (g.mouseDown <= 0) return false;
+  const float touch = kPathTouchSize * b.cellScale;
+  return g.m_MouseIn_Radius(x, y, touch, touch) != 0 && g.clickLatch == 0;
+}
+
+// Takes the gem under a held pointer or the holding board cursor into the
+// path: the first gem of a path is any gem, every later one a direct
+// neighbour of the last of the same kind.
 void takeIntoPath(vl_Korvane_MyApp& g, const Board& b, int c, int r, float x, float y) {
   float* cell = &g.cells[cellIndex(c, r)];
-  if (g.mouseDown <= 0) return;
-  const float touch = kPathTouchSize * b.cellScale;
-  if (g.m_MouseIn_Radius(x, y, touch, touch) == 0) return;
-  if (cell[kCellMarked] == 1 || cell[kCellInPath] == 1 || g.clickLatch != 0 || g.canSelect != 1) return;
+  if (!pointerOnGem(g, b, x, y) && !CursorHoldsCell(g, c, r)) return;
+  if (cell[kCellMarked] == 1 || cell[kCellInPath] == 1 || g.canSelect != 1) return;
   const int kind = static_cast<int>(cell[kCellKind]);
   const bool accepted = g.lastCol == -1 || (isNeighbourOfLast(g, c, r) && kind == g.pathKind);
   if (!accepted) return;
@@ -311,10 +322,10 @@ void drawComboBar(vl_Korvane_MyApp& g) {
   g.m_Rect(kBarLeft, kComboBarTop, static_cast<float>(static_cast<int>(width)), kBarHeight);
 }
 
-// The combo timer runs down by one per update while the pointer is up, and by
+// The combo timer runs down by one per update while no path is held, and by
 // a share per path in the combo while it is above the drain limit.
 void runComboTimer(vl_Korvane_MyApp& g) {
-  if (g.mouseDown <= 0) g.comboTimer -= 1;
+  if (!pathHeld(g)) g.comboTimer -= 1;
   if (g.comboTimer > kComboDrainAbove) g.comboTimer -= kComboDrainPerPath * static_cast<float>(g.combo);
 }
 
@@ -390,6 +401,12 @@ void runEndOfRound(vl_Korvane_MyApp& g) {
   }
 }
 
+void drawCursor(vl_Korvane_MyApp& g, const Board& b) {
+  float x, y;
+  cellPlace(g, b, g.cursorCol, g.cursorRow, x, y);
+  DrawBoardCursor(g, x, y, b.pitch);
+}
+
 void easeShownScore(vl_Korvane_MyApp& g) {
   const int gap = g.shownScore - g.score;
   g.shownScore -= gap / kScoreEasing;
@@ -424,6 +441,8 @@ int vl_Korvane_MyApp::m_LoadGame() {
   gridRows = kGridRows;
   level = 0;
   roundScore = 0;
+  cursorCol = gridCols / 2;  // the board cursor starts in the middle
+  cursorRow = gridRows / 2;
   // A panel left open by the last game (or by a suspend during its overlay)
   // does not carry over into this one.
   pauseActive = 0;
@@ -461,6 +480,7 @@ int vl_Korvane_MyApp::m_NewRound() {
   timeLeft = kRoundTime;
   roundState = 0;
   clickLatch = 1;  // a press still held from before does not start a path
+  RestartBoardCursor(*this);  // nor does a key
   moving = 1;
   wasMoving = 1;
   return 0;
@@ -478,6 +498,7 @@ int vl_Korvane_MyApp::m_Game() {
   settling = 0;
   if (wasMoving == 1) canSelect = 0;
   if (roundState > 0 && combo == 0 && comboTimer < 1) canSelect = 0;
+  RunBoardCursor(*this);
 
   bool selected = false;
   for (int c = 0; c < gridCols; ++c) {
@@ -485,7 +506,8 @@ int vl_Korvane_MyApp::m_Game() {
       if (runCell(*this, board, c, r)) selected = true;
     }
   }
-  if (mouseDown <= 0) {
+  drawCursor(*this, board);
+  if (!pathHeld(*this)) {
     lastCol = -1;
     lastRow = -1;
     pathKind = -1;
