@@ -99,6 +99,12 @@ constexpr float kComboBarTop = 28;
 constexpr float kBarHeight = 24;
 constexpr float kBarAlpha = 0.85f;
 constexpr int kTimeColourCap = 255;
+constexpr float kRoundLineY = 24;
+// Half the height of a gem's picture, in cell pitches: the picture does not
+// fill its cell, and the top rows of a character cell are blank, so a text
+// cell reaching less far into the last row's cells covers no gem.
+constexpr float kGemInk = 0.35f;
+constexpr float kTextGap = 4;  // virtual pixels between a text and what it keeps clear of
 
 int cellIndex(int c, int r) { return kCellStride * (c + kStoreColumns * r); }
 
@@ -413,17 +419,62 @@ void easeShownScore(vl_Korvane_MyApp& g) {
   if (std::abs(g.shownScore - g.score) <= kScoreSnap) g.shownScore = g.score;
 }
 
-void drawTexts(vl_Korvane_MyApp& g) {
+// Where a text that keeps clear of something must stand: at its place when
+// it is clear of the left limit, else moved right of it, shrunk to the room
+// between the limit and the right margin when that is too narrow. The size is
+// left set for the text; returns the centre x (the text is centred on it).
+float placeClearOnTheRight(vl_Korvane_MyApp& g, float x, float y, const String& text, float alignY, float leftLimit) {
+  const Box box = TextBox(g, x, y, text, 1, alignY);
+  if (box.left >= leftLimit) return x;
+  const float width = box.right - box.left;
+  const float room = vl_Korvane_jscrw - kScreenMargin - leftLimit;
+  float size = kTextSize;
+  if (width > room) size = kTextSize * room / width;
+  g.m_SetSize(size, kUnset);
+  return leftLimit + width * size / kTextSize / 2;
+}
+
+// The round line at the top centre, clear of the pause button in the corner.
+void drawRoundLine(vl_Korvane_MyApp& g) {
+  const String line =
+      g.m_rstr(g.roundScore, 5, String("0")) + String(" : ") + g.m_rstr(g.roundTarget, 5, String("0"));
+  const float clear = kPauseButtonCentre + HalfImageWidth(g, kIconSheet, 1) + kTextGap;
+  const float x = placeClearOnTheRight(g, vl_Korvane_jscrw / 2, kRoundLineY, line, 1.4f, clear);
+  WriteTextInside(g, x, kRoundLineY, line, 1, 1.4f);
+  g.m_SetSize(kTextSize, kUnset);
+}
+
+// The total against the bottom right corner; where that would cover the
+// board's last gems (a wide, low screen) it shrinks into the room right of
+// the board.
+void drawTotal(vl_Korvane_MyApp& g, const Board& b) {
   const float w = vl_Korvane_jscrw;
   const float h = vl_Korvane_jscrh;
+  const String total = g.m_rstr(g.shownScore, 11, String("0"));
+  const float lastColumn = g.boardX + b.pitch * static_cast<float>(g.gridCols - 1);
+  const float lastRow = g.boardY + b.pitch * static_cast<float>(g.gridRows - 1);
+  const float boardRight = lastColumn + b.pitch / 2;
+  Box box = TextBox(g, w, h - 4, total, 2, 1.8f);
+  float dx = 0, dy = 0;
+  ShiftInside(box, dx, dy);
+  const bool overGems = box.top + dy < lastRow + kGemInk * b.pitch && box.left + dx < boardRight;
+  if (g.landscape == 1 && overGems) {
+    const float room = w - kScreenMargin - boardRight - kTextGap;
+    const float width = box.right - box.left;
+    if (room > 0 && width > room) g.m_SetSize(kTextSize * room / width, kUnset);
+  }
+  WriteTextInside(g, w, h - 4, total, 2, 1.8f);
+  g.m_SetSize(kTextSize, kUnset);
+}
+
+void drawTexts(vl_Korvane_MyApp& g, const Board& b) {
+  const float w = vl_Korvane_jscrw;
   g.m_SetCol(255, 255, 255, 1);
   g.m_SetSize(kTextSize, kUnset);
   // Each text keeps its place where the screen has room; the total, set
   // against the bottom right corner, moves in by the margin.
-  WriteTextInside(g, w / 2, 24,
-                  g.m_rstr(g.roundScore, 5, String("0")) + String(" : ") + g.m_rstr(g.roundTarget, 5, String("0")), 1,
-                  1.4f);
-  WriteTextInside(g, w, h - 4, g.m_rstr(g.shownScore, 11, String("0")), 2, 1.8f);
+  drawRoundLine(g);
+  drawTotal(g, b);
   if (g.markedCount > 0) {
     WriteTextInside(g, w / 2, 48, String(" ") + String(g.combo) + String(" x ") + String(g.markedCount), 0.8f, 1.4f);
   }
@@ -527,7 +578,7 @@ int vl_Korvane_MyApp::m_Game() {
   m_ResetDraw();
   runEndOfRound(*this);
   easeShownScore(*this);
-  drawTexts(*this);
+  drawTexts(*this, board);
   return 0;
 }
 
