@@ -26,6 +26,7 @@ constexpr float kFrameInset = 0.04f;     // of the pitch
 constexpr float kFrameThickness = 0.08f;  // of the pitch
 constexpr float kFrameMinThickness = 2;   // virtual pixels
 constexpr float kRimAlpha = 0.6f;
+constexpr int kBoardLeaving = 2;  // roundState while the board slides off the screen
 
 struct Rgb {
   float r, g, b;
@@ -119,6 +120,7 @@ void RestartBoardCursor(vl_Korvane_MyApp& g) {
 
 void DrawBoardCursor(vl_Korvane_MyApp& g, float x, float y, float pitch) {
   if (g.cursorShown == 0 || g.pauseActive != 0 || g.gameOverFlag != 0) return;
+  if (g.roundState == kBoardLeaving) return;  // no frame over an empty screen
   const float inset = kFrameInset * pitch;
   const float size = pitch - 2 * inset;
   float thickness = kFrameThickness * pitch;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "framework/input.h"
 #include "game/my_app.h"
@@ -155,6 +156,10 @@ TEST_F(BoardCursor, HiddenUntilAKeyThenMovedByArrowsAndLettersWithRepeatAndStopp
   Up(kRight);
   for (int i = 0; i < 4; ++i) Tap(kDown);
   EXPECT_EQ(g->cursorRow, 5);
+  g->roundState = 2;  // the board slides off: no frame over the empty screen
+  g->m_Game();
+  EXPECT_FALSE(FrameCentre(&x, &y));
+  g->roundState = 0;
   for (int i = 0; i < 12; ++i) Tap(kLeft);
   for (int i = 0; i < 8; ++i) Tap(kUp);
   EXPECT_EQ(g->cursorCol, 0);
@@ -317,6 +322,40 @@ TEST_F(BoardCursor, PointerHidesItAndNoHoldCarriesOverFromBeforeARoundOrThroughT
   g->pauseState = -1;
   g->m_Game();
   ASSERT_TRUE(FrameCentre(&x, &y));
+}
+
+// Random presses and releases of every cursor control over whole games in
+// three screen shapes, with the window turned now and then: the cursor stays
+// on the grid, paths are marked, and the board stays a board.
+TEST_F(BoardCursor, SoakOfRandomKeysKeepsTheCursorOnTheBoard) {
+  const float shapes[][2] = {{640, 480}, {360, 480}, {640, 288}};
+  const int keys[] = {kLeft, kUp, kRight, kDown, kW, kA, kS, kD, kSpace, kEnter, kZ, kPadButton0};
+  std::srand(4321);
+  int marked = 0;
+  for (const auto& shape : shapes) {
+    Start(shape[0], shape[1]);
+    for (int update = 0; update < 3000 && g->gameOverFlag == 0; ++update) {
+      const int key = keys[std::rand() % 12];
+      if (std::rand() % 3 == 0) {
+        Up(key);
+      } else {
+        Down(key);
+      }
+      if (update % 700 == 699) g->landscape = 1 - g->landscape;  // the window turned
+      if (update % 500 == 499) g->timeLeft = 0;                   // reach the ends of rounds
+      const int comboBefore = g->combo;
+      g->m_Game();
+      if (g->combo > comboBefore) ++marked;
+      ASSERT_GE(g->cursorCol, 0);
+      ASSERT_LT(g->cursorCol, g->gridCols);
+      ASSERT_GE(g->cursorRow, 0);
+      ASSERT_LT(g->cursorRow, g->gridRows);
+      ASSERT_LE(g->pathLength, g->gridCols * g->gridRows);
+      ASSERT_EQ(g->drawLen % korvane::kRecordFloats, 0);
+    }
+    for (int key : keys) Up(key);
+  }
+  EXPECT_GT(marked, 0) << "random keys should mark a path now and then";
 }
 
 }  // namespace
