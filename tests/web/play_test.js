@@ -3,7 +3,9 @@
 // judged, Escape opens and closes the pause panel, quitting shows the
 // game-over overlay and the menu, and after a reload the saved state is read
 // back from the browser's storage. Also: a portrait window, a browser that
-// refuses storage, the loading bar while the data arrive, and a hidden tab.
+// refuses storage, the loading bar while the data arrive, a hidden tab, four
+// phone shapes played by touch and a game played with the keyboard alone
+// (phone_keys_sessions.js).
 // With the desktop build given, the title menu's still frame is compared
 // between the desktop and the browser. Screenshots stay in the output folder;
 // the figures (bytes and time before the menu, frame time and draw calls in
@@ -20,6 +22,7 @@ const assert = require('assert');
 const { serve, launchBrowser, GameTab, distance, mean, count, sleep, WAIT_MS } = require('./browser_session');
 const { DesktopGame } = require('./desktop_session');
 const { waitForStill, compareShots, differencePicture } = require('./still_frame');
+const { phoneSession, keyboardSession } = require('./phone_keys_sessions');
 
 const site = path.resolve(process.argv[2] || '../../build-web/site');
 const shots = path.resolve(process.argv[3] || '../../build-web/test-output');
@@ -404,7 +407,9 @@ function printFigures(browserFigures, desktopFigures) {
                     ['resized to 1280x960', () => resizeSession(browser, url)],
                     ['storage refused', () => refusedStorageSession(browser, url)],
                     ['loading bar on a slow network', () => loadingBarSession(browser, url)],
-                    ['hidden page suspends and resumes', () => hiddenTabSession(browser, url)]];
+                    ['hidden page suspends and resumes', () => hiddenTabSession(browser, url)],
+                    ['phone shapes, touch', () => phoneSession(browser, url, shots)],
+                    ['keyboard-only game', () => keyboardSession(browser, url, shots)]];
   if (desktopBuild) {
     sessions.push(['desktop build (figures, still menu)', () => desktopSession(desktopFigures, stills)],
                   ['same still menu as the desktop', () => sameFrameSession(browser, url, stills)]);
