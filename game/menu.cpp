@@ -4,6 +4,7 @@
 // credits box drawn over it; and the recording of a finished game's score in
 // the two score rows (mode 2), which then saves the state.
 #include <algorithm>
+#include <cmath>
 
 #include "game/input_actions.h"
 #include "game/my_app.h"
@@ -42,6 +43,11 @@ constexpr float kBestTop = 60;
 constexpr float kPanelSlide = 4;  // the panel moves 4 pixels per step of the slide
 constexpr float kScoreTextSize = 1.5f;
 constexpr int kScoreWidth = 11;  // characters of a right-aligned score
+constexpr float kLastBelowMiddle = 20;  // the last-score list starts this far below the middle
+constexpr float kColumnGap = 4;         // between the lists and the buttons or the title word
+constexpr float kButtonSize = 1.5f;     // the difficulty buttons
+constexpr float kCreditsSize = 0.5f;    // the credits button
+constexpr float kCreditsAbove = 40;     // its centre above the bottom edge, once slid in
 // The notice that scores are not being saved: small, on a dark band.
 constexpr float kNoticeTextSize = 1;
 constexpr float kNoticePadding = 3;
@@ -56,6 +62,17 @@ constexpr CreditLine kCreditLines[] = {
     {0, texts::kCreditsBy},      {20, texts::kCreditsAuthor},   {40, texts::kCreditsAuthorSite},
     {80, texts::kCreditsUsing},  {100, texts::kCreditsLanguage}, {120, texts::kCreditsLanguageSite},
 };
+
+constexpr float kCreditsInner = 0.76f;  // the box's inner part, of the screen's width
+constexpr float kCreditsTextSize = 1.5f;
+
+// The credits' size, smaller where their longest line would not fit the box.
+float creditsTextSize(const vl_Korvane_MyApp& g, float room) {
+  int longest = 0;
+  for (const CreditLine& line : kCreditLines) longest = std::max(longest, String(line.text).Length());
+  const float width = static_cast<float>(g.imageInfo[3 * g.fontSlot] * longest) * kCreditsTextSize;
+  return width > room ? kCreditsTextSize * room / width : kCreditsTextSize;
+}
 
 bool boxOpen(const vl_Korvane_MyApp& g) { return g.creditsOpen != 0 || g.badgesOpen != 0; }
 
@@ -80,7 +97,66 @@ String scoreList(vl_Korvane_MyApp& g, const char* header, const char* singleHead
   return text;
 }
 
-void drawTitleArt(vl_Korvane_MyApp& g, float s) {
+// Where the score lists stand: the panel's left edge, the texts' left edge,
+// their size, the top of the best-score list and the rows of each list.
+struct ScoreColumn {
+  float panelLeft, panelWidth, x, size, bestTop;
+  int bestRows, lastRows;
+};
+
+// The title word's place and size: at its place where the screen is wide
+// enough, shrunk and moved in where it is not (a portrait window).
+void logoPlace(const vl_Korvane_MyApp& g, float s, float& x, float& y, float& size) {
+  x = 0.4f * vl_Korvane_jscrw;
+  y = 0.2f * vl_Korvane_jscrh + 12 * s;
+  size = 1.5f;
+  FitImageAcross(g, kLogo, x, size);
+}
+
+int rowsFitting(float top, float bottom, float lineHeight) {
+  int rows = lineHeight > 0 ? static_cast<int>((bottom - top) / lineHeight) - 1 : kRowLength;
+  return rows < 1 ? 1 : (rows > kRowLength ? kRowLength : rows);
+}
+
+// The panel on the right edge; on a screen too narrow for it beside the
+// difficulty buttons (a phone held upright) the lists move right of the
+// buttons and below the title word, at a size that fits the room, with as
+// many rows as fit above the next list and the credits button.
+ScoreColumn scoreColumn(vl_Korvane_MyApp& g, float s) {
+  const float w = vl_Korvane_jscrw;
+  const float h = vl_Korvane_jscrh;
+  const float panelLeft = w - kPanelWidth - kPanelSlide * s;
+  const float buttonsRight = 0.3f * w + 8 * s + HalfImageWidth(g, kButtons, kButtonSize);
+  g.m_SetSize(kScoreTextSize, kUnset);
+  const int rows = visibleRows(g);
+  if (g.landscape == 1 || panelLeft + kPanelTextInset >= buttonsRight + kColumnGap) {
+    return {panelLeft, kPanelWidth, panelLeft + kPanelTextInset, kScoreTextSize, kBestTop, rows, rows};
+  }
+  // The texts' cells start at the column's left edge (m_Text centres the
+  // first character on its x).
+  const float left = buttonsRight + kColumnGap;
+  const float advance = static_cast<float>(g.imageInfo[3 * g.fontSlot]);
+  const float size = std::fmin(kScoreTextSize, (w - kScreenMargin - left) / (advance * kScoreWidth));
+  const float x = left + advance * size / 2;
+  const float lineHeight = static_cast<float>(g.imageInfo[3 * g.fontSlot + 1]) * size;
+  float logoX, logoY, logoSize;
+  logoPlace(g, s, logoX, logoY, logoSize);
+  const float logoHalf = 0.5f * logoSize * g.hdDrawScale * static_cast<float>(g.imageInfo[3 * kLogo + 1]);
+  const float bestTop = logoY + logoHalf + kColumnGap;
+  const float creditsHalf = 0.5f * kCreditsSize * g.hdDrawScale * static_cast<float>(g.imageInfo[3 * kCreditsLogo + 1]);
+  const float creditsTop = h - kCreditsAbove - 4 * s - creditsHalf;
+  const float lastTop = h / 2 + kLastBelowMiddle;
+  const float panelLeftHere = left - kColumnGap;
+  return {panelLeftHere,
+          w - kPanelSlide * s - panelLeftHere,
+          x,
+          size,
+          bestTop,
+          rowsFitting(bestTop, lastTop - kColumnGap, lineHeight),
+          rowsFitting(lastTop, creditsTop - kColumnGap, lineHeight)};
+}
+
+void drawTitleArt(vl_Korvane_MyApp& g, float s, const ScoreColumn& column) {
   const float w = vl_Korvane_jscrw;
   const float h = vl_Korvane_jscrh;
   g.m_ResetDraw();
@@ -92,15 +168,12 @@ void drawTitleArt(vl_Korvane_MyApp& g, float s) {
   g.m_DrawImg(kMenuArt, 0.4f * w + 20 * s, h / 2, 2);
   g.m_SetSize(3, kUnset);
   g.m_DrawImg(kMenuArt, w / 2, h / 2 - 24 * s, 1);
-  // The title word keeps its size and place where the screen is wide enough
-  // and shrinks and moves in where it is not (a portrait window).
-  float logoX = 0.4f * w;
-  float logoSize = 1.5f;
-  FitImageAcross(g, kLogo, logoX, logoSize);
+  float logoX, logoY, logoSize;
+  logoPlace(g, s, logoX, logoY, logoSize);
   g.m_SetSize(logoSize, kUnset);
-  g.m_DrawImg(kLogo, logoX, 0.2f * h + 12 * s, 0);
+  g.m_DrawImg(kLogo, logoX, logoY, 0);
   g.m_SetCol(0, 0, 0, 0.4f);
-  g.m_Rect(w - kPanelWidth - kPanelSlide * s, 0, kPanelWidth, h);
+  g.m_Rect(column.panelLeft, 0, column.panelWidth, h);
 }
 
 // The switch works even under an open credits box.
@@ -137,22 +210,19 @@ void runSoundSwitch(vl_Korvane_MyApp& g, float s) {
   }
 }
 
-void drawScorePanel(vl_Korvane_MyApp& g, float s) {
-  const float w = vl_Korvane_jscrw;
+void drawScorePanel(vl_Korvane_MyApp& g, const ScoreColumn& column) {
   const float h = vl_Korvane_jscrh;
-  const float x = w - kPanelWidth - kPanelSlide * s + kPanelTextInset;
   const int base = kRowLength * (g.difficulty - 1);
 
   g.m_SetCol(255, 200, 100, 1);
-  g.m_SetSize(kScoreTextSize, kUnset);
-  int rows = visibleRows(g);
-  String best = scoreList(g, texts::kTopScores, texts::kTopScoresOne, base, rows);
-  if (!boxOpen(g)) g.m_Text(x, kBestTop, best, 0, 0);
+  g.m_SetSize(column.size, kUnset);
+  String best = scoreList(g, texts::kTopScores, texts::kTopScoresOne, base, column.bestRows);
+  if (!boxOpen(g)) g.m_Text(column.x, column.bestTop, best, 0, 0);
 
   g.m_SetCol(200, 255, 100, 1);
-  g.m_SetSize(kScoreTextSize, kUnset);
-  String last = scoreList(g, texts::kLastScores, texts::kLastScoresOne, kLastRowsBase + base, rows);
-  if (!boxOpen(g)) g.m_Text(x, h / 2 + 20, last, 0, 0);
+  g.m_SetSize(column.size, kUnset);
+  String last = scoreList(g, texts::kLastScores, texts::kLastScoresOne, kLastRowsBase + base, column.lastRows);
+  if (!boxOpen(g)) g.m_Text(column.x, h / 2 + kLastBelowMiddle, last, 0, 0);
 }
 
 struct Point {
@@ -179,7 +249,7 @@ Point difficultyButtonPlace(const vl_Korvane_MyApp& g, int n, float s) {
 // Each button starts a game at its difficulty; the selected one wears a mark.
 void runDifficultyButtons(vl_Korvane_MyApp& g, float s) {
   g.m_ResetDraw();
-  g.m_SetSize(1.5f, kUnset);
+  g.m_SetSize(kButtonSize, kUnset);
   g.m_Alpha(1);
   for (int n = 1; n <= 3; ++n) {
     const Point p = difficultyButtonPlace(g, n, s);
@@ -228,8 +298,7 @@ void runMenuKeys(vl_Korvane_MyApp& g) {
 }
 
 // The credits button sits in the bottom right corner at half size.
-constexpr float kCreditsSize = 0.5f;
-Point creditsButtonPlace(float s) { return {vl_Korvane_jscrw - 70, vl_Korvane_jscrh - 40 - 4 * s}; }
+Point creditsButtonPlace(float s) { return {vl_Korvane_jscrw - 70, vl_Korvane_jscrh - kCreditsAbove - 4 * s}; }
 
 void runCreditsButton(vl_Korvane_MyApp& g, float s) {
   g.m_ResetDraw();
@@ -297,9 +366,10 @@ int vl_Korvane_MyApp::m_Menu() {
     menuSlide = vl_app_ReducedMotion() != 0 ? 0 : static_cast<int>(static_cast<float>(menuSlide) + 0.25f);
   }
   const float s = static_cast<float>(menuSlide);
-  drawTitleArt(*this, s);
+  const ScoreColumn column = scoreColumn(*this, s);
+  drawTitleArt(*this, s, column);
   runSoundSwitch(*this, s);
-  drawScorePanel(*this, s);
+  drawScorePanel(*this, column);
   runDifficultyButtons(*this, s);
   runMenuKeys(*this);
   runCreditsButton(*this, s);
@@ -314,9 +384,9 @@ int vl_Korvane_MyApp::m_CreditBox() {
   m_SetCol(255, 125, 0, 0.8f);
   m_Rect(0.1f * w, 0.2f * h, 0.8f * w, 0.6f * h);
   m_SetCol(100, 0, 0, 0.8f);
-  m_Rect(0.12f * w, 0.22f * h, 0.76f * w, 0.56f * h);
+  m_Rect(0.12f * w, 0.22f * h, kCreditsInner * w, 0.56f * h);
   m_SetCol(255, 255, 255, 1);
-  m_SetSize(1.5f, kUnset);
+  m_SetSize(creditsTextSize(*this, kCreditsInner * w), kUnset);
   for (const CreditLine& line : kCreditLines) m_Text(w / 2, 0.24f * h + line.offset, String(line.text), 1, 0);
   // Any click closes the box and is used up by it.
   if (mouseDown > 0 && clickLatch == 0) {

@@ -161,6 +161,14 @@ class vl_Korvane_MyApp : public vl_app_App {
   int shownScore = 0;
   int settling = 0;
 
+  // --- board cursor (keys and game pad) ---
+  int cursorShown = 0;   // 1 once a controller key was used, until the pointer moves
+  int cursorCol = 0;     // the cell it stands on, in grid terms
+  int cursorRow = 0;
+  int cursorHeld = 0;    // 1 while the first button holds the cell under it
+  int cursorKeys = 0;    // the controls down in the last update, one bit each
+  int cursorRepeat = 0;  // updates until a held direction moves it again
+
   // --- title menu ---
   int insertPos = 0;
 

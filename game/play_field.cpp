@@ -15,6 +15,7 @@
 
 #include "framework/app.h"
 #include "framework/random.h"
+#include "game/board_cursor.h"
 #include "game/my_app.h"
 #include "game/screen_fit.h"
 #include "game/texts.h"
@@ -98,6 +99,12 @@ constexpr float kComboBarTop = 28;
 constexpr float kBarHeight = 24;
 constexpr float kBarAlpha = 0.85f;
 constexpr int kTimeColourCap = 255;
+constexpr float kRoundLineY = 24;
+// Half the height of a gem's picture, in cell pitches: the picture does not
+// fill its cell, and the top rows of a character cell are blank, so a text
+// cell reaching less far into the last row's cells covers no gem.
+constexpr float kGemInk = 0.35f;
+constexpr float kTextGap = 4;  // virtual pixels between a text and what it keeps clear of
 
 int cellIndex(int c, int r) { return kCellStride * (c + kStoreColumns * r); }
 
@@ -189,14 +196,24 @@ bool isNeighbourOfLast(const vl_Korvane_MyApp& g, int c, int r) {
   return (r == g.lastRow && std::abs(c - g.lastCol) == 1) || (c == g.lastCol && std::abs(r - g.lastRow) == 1);
 }
 
-// Takes the gem under a held pointer into the path: the first gem of a path
-// is any gem, every later one a direct neighbour of the last of the same kind.
+// A pointer or touch held down, or the board cursor's button held.
+bool pathHeld(const vl_Korvane_MyApp& g) { return g.mouseDown > 0 || g.cursorHeld != 0; }
+
+// Whether a held pointer lies on the gem drawn at (x, y), with a press that
+// began on the board.
+bool pointerOnGem(vl_Korvane_MyApp& g, const Board& b, float x, float y) {
+  if (g.mouseDown <= 0) return false;
+  const float touch = kPathTouchSize * b.cellScale;
+  return g.m_MouseIn_Radius(x, y, touch, touch) != 0 && g.clickLatch == 0;
+}
+
+// Takes the gem under a held pointer or the holding board cursor into the
+// path: the first gem of a path is any gem, every later one a direct
+// neighbour of the last of the same kind.
 void takeIntoPath(vl_Korvane_MyApp& g, const Board& b, int c, int r, float x, float y) {
   float* cell = &g.cells[cellIndex(c, r)];
-  if (g.mouseDown <= 0) return;
-  const float touch = kPathTouchSize * b.cellScale;
-  if (g.m_MouseIn_Radius(x, y, touch, touch) == 0) return;
-  if (cell[kCellMarked] == 1 || cell[kCellInPath] == 1 || g.clickLatch != 0 || g.canSelect != 1) return;
+  if (!pointerOnGem(g, b, x, y) && !CursorHoldsCell(g, c, r)) return;
+  if (cell[kCellMarked] == 1 || cell[kCellInPath] == 1 || g.canSelect != 1) return;
   const int kind = static_cast<int>(cell[kCellKind]);
   const bool accepted = g.lastCol == -1 || (isNeighbourOfLast(g, c, r) && kind == g.pathKind);
   if (!accepted) return;
@@ -311,10 +328,10 @@ void drawComboBar(vl_Korvane_MyApp& g) {
   g.m_Rect(kBarLeft, kComboBarTop, static_cast<float>(static_cast<int>(width)), kBarHeight);
 }
 
-// The combo timer runs down by one per update while the pointer is up, and by
+// The combo timer runs down by one per update while no path is held, and by
 // a share per path in the combo while it is above the drain limit.
 void runComboTimer(vl_Korvane_MyApp& g) {
-  if (g.mouseDown <= 0) g.comboTimer -= 1;
+  if (!pathHeld(g)) g.comboTimer -= 1;
   if (g.comboTimer > kComboDrainAbove) g.comboTimer -= kComboDrainPerPath * static_cast<float>(g.combo);
 }
 
@@ -390,23 +407,74 @@ void runEndOfRound(vl_Korvane_MyApp& g) {
   }
 }
 
+void drawCursor(vl_Korvane_MyApp& g, const Board& b) {
+  float x, y;
+  cellPlace(g, b, g.cursorCol, g.cursorRow, x, y);
+  DrawBoardCursor(g, x, y, b.pitch);
+}
+
 void easeShownScore(vl_Korvane_MyApp& g) {
   const int gap = g.shownScore - g.score;
   g.shownScore -= gap / kScoreEasing;
   if (std::abs(g.shownScore - g.score) <= kScoreSnap) g.shownScore = g.score;
 }
 
-void drawTexts(vl_Korvane_MyApp& g) {
+// Where a text that keeps clear of something must stand: at its place when
+// it is clear of the left limit, else moved right of it, shrunk to the room
+// between the limit and the right margin when that is too narrow. The size is
+// left set for the text; returns the centre x (the text is centred on it).
+float placeClearOnTheRight(vl_Korvane_MyApp& g, float x, float y, const String& text, float alignY, float leftLimit) {
+  const Box box = TextBox(g, x, y, text, 1, alignY);
+  if (box.left >= leftLimit) return x;
+  const float width = box.right - box.left;
+  const float room = vl_Korvane_jscrw - kScreenMargin - leftLimit;
+  float size = kTextSize;
+  if (width > room) size = kTextSize * room / width;
+  g.m_SetSize(size, kUnset);
+  return leftLimit + width * size / kTextSize / 2;
+}
+
+// The round line at the top centre, clear of the pause button in the corner.
+void drawRoundLine(vl_Korvane_MyApp& g) {
+  const String line =
+      g.m_rstr(g.roundScore, 5, String("0")) + String(" : ") + g.m_rstr(g.roundTarget, 5, String("0"));
+  const float clear = kPauseButtonCentre + HalfImageWidth(g, kIconSheet, 1) + kTextGap;
+  const float x = placeClearOnTheRight(g, vl_Korvane_jscrw / 2, kRoundLineY, line, 1.4f, clear);
+  WriteTextInside(g, x, kRoundLineY, line, 1, 1.4f);
+  g.m_SetSize(kTextSize, kUnset);
+}
+
+// The total against the bottom right corner; where that would cover the
+// board's last gems (a wide, low screen) it shrinks into the room right of
+// the board.
+void drawTotal(vl_Korvane_MyApp& g, const Board& b) {
   const float w = vl_Korvane_jscrw;
   const float h = vl_Korvane_jscrh;
+  const String total = g.m_rstr(g.shownScore, 11, String("0"));
+  const float lastColumn = g.boardX + b.pitch * static_cast<float>(g.gridCols - 1);
+  const float lastRow = g.boardY + b.pitch * static_cast<float>(g.gridRows - 1);
+  const float boardRight = lastColumn + b.pitch / 2;
+  Box box = TextBox(g, w, h - 4, total, 2, 1.8f);
+  float dx = 0, dy = 0;
+  ShiftInside(box, dx, dy);
+  const bool overGems = box.top + dy < lastRow + kGemInk * b.pitch && box.left + dx < boardRight;
+  if (g.landscape == 1 && overGems) {
+    const float room = w - kScreenMargin - boardRight - kTextGap;
+    const float width = box.right - box.left;
+    if (room > 0 && width > room) g.m_SetSize(kTextSize * room / width, kUnset);
+  }
+  WriteTextInside(g, w, h - 4, total, 2, 1.8f);
+  g.m_SetSize(kTextSize, kUnset);
+}
+
+void drawTexts(vl_Korvane_MyApp& g, const Board& b) {
+  const float w = vl_Korvane_jscrw;
   g.m_SetCol(255, 255, 255, 1);
   g.m_SetSize(kTextSize, kUnset);
   // Each text keeps its place where the screen has room; the total, set
   // against the bottom right corner, moves in by the margin.
-  WriteTextInside(g, w / 2, 24,
-                  g.m_rstr(g.roundScore, 5, String("0")) + String(" : ") + g.m_rstr(g.roundTarget, 5, String("0")), 1,
-                  1.4f);
-  WriteTextInside(g, w, h - 4, g.m_rstr(g.shownScore, 11, String("0")), 2, 1.8f);
+  drawRoundLine(g);
+  drawTotal(g, b);
   if (g.markedCount > 0) {
     WriteTextInside(g, w / 2, 48, String(" ") + String(g.combo) + String(" x ") + String(g.markedCount), 0.8f, 1.4f);
   }
@@ -424,6 +492,8 @@ int vl_Korvane_MyApp::m_LoadGame() {
   gridRows = kGridRows;
   level = 0;
   roundScore = 0;
+  cursorCol = gridCols / 2;  // the board cursor starts in the middle
+  cursorRow = gridRows / 2;
   // A panel left open by the last game (or by a suspend during its overlay)
   // does not carry over into this one.
   pauseActive = 0;
@@ -461,6 +531,7 @@ int vl_Korvane_MyApp::m_NewRound() {
   timeLeft = kRoundTime;
   roundState = 0;
   clickLatch = 1;  // a press still held from before does not start a path
+  RestartBoardCursor(*this);  // nor does a key
   moving = 1;
   wasMoving = 1;
   return 0;
@@ -478,6 +549,7 @@ int vl_Korvane_MyApp::m_Game() {
   settling = 0;
   if (wasMoving == 1) canSelect = 0;
   if (roundState > 0 && combo == 0 && comboTimer < 1) canSelect = 0;
+  RunBoardCursor(*this);
 
   bool selected = false;
   for (int c = 0; c < gridCols; ++c) {
@@ -485,7 +557,8 @@ int vl_Korvane_MyApp::m_Game() {
       if (runCell(*this, board, c, r)) selected = true;
     }
   }
-  if (mouseDown <= 0) {
+  drawCursor(*this, board);
+  if (!pathHeld(*this)) {
     lastCol = -1;
     lastRow = -1;
     pathKind = -1;
@@ -505,7 +578,7 @@ int vl_Korvane_MyApp::m_Game() {
   m_ResetDraw();
   runEndOfRound(*this);
   easeShownScore(*this);
-  drawTexts(*this);
+  drawTexts(*this, board);
   return 0;
 }
 

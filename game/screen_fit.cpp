@@ -69,6 +69,10 @@ Box WriteTextInside(vl_Korvane_MyApp& g, float x, float y, const String& text, f
   return {box.left + dx, box.top + dy, box.right + dx, box.bottom + dy};
 }
 
+float HalfImageWidth(const vl_Korvane_MyApp& g, int slot, float size) {
+  return 0.5f * size * g.hdDrawScale * static_cast<float>(g.imageInfo[3 * slot]);
+}
+
 void FitImageAcross(const vl_Korvane_MyApp& g, int slot, float& x, float& size) {
   const float frameWidth = g.hdDrawScale * static_cast<float>(g.imageInfo[3 * slot]);
   if (frameWidth <= 0) return;

@@ -32,6 +32,14 @@ Box TextBox(const vl_Korvane_MyApp& g, float x, float y, const String& text, flo
 // margin; a box too large for the room keeps its top-left edge inside.
 void ShiftInside(const Box& box, float& dx, float& dy);
 
+// The pause button of the play screen: the icon sheet's pause frame at its
+// natural size, centred this far from the top left corner.
+constexpr int kIconSheet = 97;
+constexpr float kPauseButtonCentre = 16;
+
+// Half the width of a frame of image `slot` at size `size`, in virtual pixels.
+float HalfImageWidth(const vl_Korvane_MyApp& g, int slot, float size);
+
 // m_Text at (x, y), moved just enough to keep the whole text inside the
 // screen; returns the box the text was written in.
 Box WriteTextInside(vl_Korvane_MyApp& g, float x, float y, const String& text, float alignX, float alignY);

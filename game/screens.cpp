@@ -20,7 +20,7 @@ constexpr int kSoundModes = 4;
 constexpr int kRowLength = 10;
 
 // The icon sheet and its frames.
-constexpr int kIcons = 97;
+constexpr int kIcons = kIconSheet;
 constexpr int kIconPause = 0;
 constexpr int kIconQuit = 1;
 constexpr int kIconResume = 3;
@@ -55,6 +55,15 @@ const char* const kPlaceTexts[] = {"",        texts::kPlace1, texts::kPlace2, te
                                    texts::kPlace4, texts::kPlace5, texts::kPlace6, texts::kPlace7,
                                    texts::kPlace8, texts::kPlace9, texts::kPlace10};
 
+// The portrait panel where the screen has room for it.
+constexpr float kPortraitBodyWidth = 256;
+constexpr float kPortraitStripWidth = 192;
+constexpr float kStripInset = 16;  // the strips' ends stand in from the body's
+constexpr float kPortraitButtonReach = 96;  // centre to the quit and sound buttons
+// The sound mode icon beside the sound button (with music).
+constexpr float kSoundModeOffset = 20;
+constexpr float kSoundModeSize = 1.5f;
+
 struct Point {
   float x, y;
 };
@@ -66,16 +75,23 @@ struct PanelLayout {
 };
 
 // The panel around its centre (W/2, y); portrait screens get a narrower,
-// taller panel.
+// taller panel. On a screen too narrow for it (a phone held upright) the
+// panel takes the screen's width and the quit and sound buttons move in, so
+// that they and the sound mode beside the sound button stay whole.
 PanelLayout panelLayout(const vl_Korvane_MyApp& g, float y) {
-  const float cx = vl_Korvane_jscrw / 2;
+  const float w = vl_Korvane_jscrw;
+  const float cx = w / 2;
   auto whole = [](float v) { return static_cast<float>(static_cast<int>(v)); };
   if (g.landscape == 1) {
     return {cx - 128, 256, y - 64, y + 56, cx - 140, y - 52, 280, 104,
             {whole(cx - 140), whole(y - 64)}, {whole(cx + 140), whole(y - 64)}};
   }
-  return {cx - 96, 192, y - 92, y + 84, cx - 128, y - 80, 256, 160,
-          {whole(cx - 96), whole(y - 96)}, {whole(cx + 96), whole(y - 96)}};
+  const float bodyWidth = std::fmin(kPortraitBodyWidth, w);
+  const float stripWidth = std::fmin(kPortraitStripWidth, bodyWidth - 2 * kStripInset);
+  const float modeReach = kSoundModeOffset + HalfImageWidth(g, kIcons, kSoundModeSize);
+  const float reach = std::fmin(kPortraitButtonReach, cx - kScreenMargin - modeReach);
+  return {cx - stripWidth / 2, stripWidth, y - 92, y + 84, cx - bodyWidth / 2, y - 80, bodyWidth, 160,
+          {whole(cx - reach), whole(y - 96)}, {whole(cx + reach), whole(y - 96)}};
 }
 
 void playClick(vl_Korvane_MyApp& g, float rate) { g.m_PlaySFX(kSfxClick, rate, kClickVolume, 0); }
@@ -199,9 +215,9 @@ void runSoundButton(vl_Korvane_MyApp& g, Point at) {
   }
   const int sound = g.settings[kSoundSetting];
   if (vl_Korvane_HasMusic == 1 && sound >= 1 && sound <= 3) {
-    g.m_SetSize(1.5f, kUnset);
+    g.m_SetSize(kSoundModeSize, kUnset);
     g.m_SetCol(180, 255, 255, 1);
-    g.m_DrawImg(kIcons, at.x + 20, at.y, static_cast<float>(sound + kIconMusicModeBase));
+    g.m_DrawImg(kIcons, at.x + kSoundModeOffset, at.y, static_cast<float>(sound + kIconMusicModeBase));
   }
   if (g.pauseChoice != kChoiceSound) return;
   drawHighlight(g, at);
@@ -218,11 +234,20 @@ void runSoundButton(vl_Korvane_MyApp& g, Point at) {
 }
 
 // "New Highscore" and the place text on a box sized to them. The notice
-// rises from the bottom with the overlay; across, it stays inside the screen.
+// rises from the bottom with the overlay; across, it stays inside the screen,
+// written smaller where the screen is narrower than the notice (a phone held
+// upright).
 void drawHighscoreNotice(vl_Korvane_MyApp& g, float y) {
   const String notice = String(texts::kNewHighscore) + g.m_MyNth();
   g.m_SetSize(kNoticeSize, kUnset);
   Box box = TextBox(g, vl_Korvane_jscrw / 2, y, notice, 0.5f, 2);
+  const float room = vl_Korvane_jscrw - 2 * kScreenMargin;
+  float size = kNoticeSize;
+  if (box.right - box.left > room) {
+    size = kNoticeSize * room / (box.right - box.left);
+    g.m_SetSize(size, kUnset);
+    box = TextBox(g, vl_Korvane_jscrw / 2, y, notice, 0.5f, 2);
+  }
   float dx = 0, dy = 0;
   ShiftInside(box, dx, dy);
   const float x = vl_Korvane_jscrw / 2 + dx;
@@ -232,7 +257,7 @@ void drawHighscoreNotice(vl_Korvane_MyApp& g, float y) {
   g.m_SetCol(0, 125, 255, 0.5f);
   g.m_Rect(box.left - kNoticePadding, box.top - kNoticePadding, box.right - box.left + 2 * kNoticePadding,
            box.bottom - box.top + 2 * kNoticePadding);
-  g.m_SetSize(kNoticeSize, kUnset);
+  g.m_SetSize(size, kUnset);
   g.m_SetCol(100, 255, 100, 1);
   g.m_Text(x, y, notice, 0.5f, 2);
 }
@@ -274,7 +299,7 @@ int vl_Korvane_MyApp::m_InGame() {
     keyLatch = 1;
     openPause(*this);
   }
-  if (m_Button(kIcons, 16, 16, kIconPause) != 0 && clickLatch == 0 && canOpen) {
+  if (m_Button(kIcons, kPauseButtonCentre, kPauseButtonCentre, kIconPause) != 0 && clickLatch == 0 && canOpen) {
     clickLatch = 1;
     openPause(*this);
   }

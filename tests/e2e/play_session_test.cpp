@@ -36,6 +36,7 @@ namespace layout = testsupport::layout;
 constexpr int kWaitMs = 30000;       // longest wait for anything to show (a busy machine)
 constexpr int kSlideInMs = 1000;     // the menu's buttons settle within 32 updates
 constexpr int kSameKindDistance = 40;  // colour distance between gems of one kind
+constexpr int kComboMs = 2500;       // a combo's 90 updates run out well within this
 
 class PlaySession : public ::testing::Test {
  protected:
@@ -71,12 +72,35 @@ class PlaySession : public ::testing::Test {
     return WaitFor(name, test);
   }
 
+  // Waits for round one's board to come to rest: its rows look the same in
+  // two screenshots running. The last screenshot goes to `board`.
+  bool WaitForBoardAtRest(const std::string& name, Shot& board) {
+    Shot previous;
+    return WaitFor(name, [&](const Shot& s) {
+      const int top = layout::kFirstCell.y - layout::kCellPitch / 2;
+      const int bottom = layout::kFirstCell.y + layout::kCellPitch * layout::kBoardRows;
+      const size_t from = static_cast<size_t>(top) * s.width * 3;
+      const size_t to = static_cast<size_t>(bottom) * s.width * 3;
+      const bool still = previous.rgb.size() == s.rgb.size() &&
+                         std::equal(s.rgb.begin() + from, s.rgb.begin() + to, previous.rgb.begin() + from);
+      previous = s;
+      board = s;
+      return IsRoundOneBackground(s.At(layout::kBackgroundCorner)) && still;
+    });
+  }
+
   KorvaneProcess game;
   fs::path shots;
 };
 
-// Three neighbouring cells whose gems look alike, or an empty list.
-std::vector<Point> FindThreeAlike(const Shot& shot) {
+// A cell of the landscape board: column, row.
+struct GridCell {
+  int c, r;
+};
+
+// Three neighbouring cells in a row or column whose gems look alike, skipping
+// the first `skip` such runs; an empty list when there are no more.
+std::vector<GridCell> FindThreeAlikeCells(const Shot& shot, int skip = 0) {
   using layout::Cell;
   using layout::kBoardColumns;
   using layout::kBoardRows;
@@ -89,15 +113,22 @@ std::vector<Point> FindThreeAlike(const Shot& shot) {
   };
   for (int r = 0; r < kBoardRows; ++r) {
     for (int c = 0; c + 2 < kBoardColumns; ++c) {
-      if (alike(c, r, c + 1, r) && alike(c + 1, r, c + 2, r)) return {Cell(c, r), Cell(c + 1, r), Cell(c + 2, r)};
+      if (alike(c, r, c + 1, r) && alike(c + 1, r, c + 2, r) && skip-- == 0) return {{c, r}, {c + 1, r}, {c + 2, r}};
     }
   }
   for (int c = 0; c < kBoardColumns; ++c) {
     for (int r = 0; r + 2 < kBoardRows; ++r) {
-      if (alike(c, r, c, r + 1) && alike(c, r + 1, c, r + 2)) return {Cell(c, r), Cell(c, r + 1), Cell(c, r + 2)};
+      if (alike(c, r, c, r + 1) && alike(c, r + 1, c, r + 2) && skip-- == 0) return {{c, r}, {c, r + 1}, {c, r + 2}};
     }
   }
   return {};
+}
+
+// The same run as window points.
+std::vector<Point> FindThreeAlike(const Shot& shot) {
+  std::vector<Point> points;
+  for (const GridCell& cell : FindThreeAlikeCells(shot)) points.push_back(layout::Cell(cell.c, cell.r));
+  return points;
 }
 
 TEST_F(PlaySession, StartPlayPauseResumeQuitGameOverMenuAndSavedState) {
@@ -164,6 +195,86 @@ TEST_F(PlaySession, StartPlayPauseResumeQuitGameOverMenuAndSavedState) {
   // The finished game is in the state file: 98 numbers, each followed by "|".
   const std::string state = e2e::ReadFile(game.StateFile());
   EXPECT_EQ(std::count(state.begin(), state.end(), '|'), 98) << state;
+}
+
+bool CursorFrameShows(const Shot& s, int c, int r, bool holding) {
+  const Colour frame = s.At(layout::CursorFrameTop(c, r));
+  return holding ? frame.r > 230 && frame.g > 200 && frame.g < 240 && frame.b < 80
+                 : frame.r > 240 && frame.g > 240 && frame.b > 240;
+}
+
+// Taps the arrow keys that take the cursor from one cell to another.
+void StepCursor(const KorvaneProcess& game, GridCell from, GridCell to) {
+  for (int c = from.c; c < to.c; ++c) game.Key("Right");
+  for (int c = from.c; c > to.c; --c) game.Key("Left");
+  for (int r = from.r; r < to.r; ++r) game.Key("Down");
+  for (int r = from.r; r > to.r; --r) game.Key("Up");
+}
+
+// A whole game with the keyboard alone: the menu's keys choose the easy
+// difficulty and start; on the board the arrows show and move the cursor,
+// Space held down draws paths of three alike (W/A/S/D steps along them) that
+// are judged as drags are; Escape pauses and resumes; then the round's clock
+// runs out, the game-over overlay shows and the menu comes back with the game
+// saved. The pointer never moves.
+TEST_F(PlaySession, WholeGameWithTheKeyboardAlone) {
+  ASSERT_NO_FATAL_FAILURE(Launch());
+  ASSERT_TRUE(WaitFor("keys-menu", testsupport::MenuShows)) << "the title menu did not appear";
+  e2e::Sleep(kSlideInMs);
+  game.Key("Left");  // normal to easy: three kinds of gem
+  game.Key("Return");
+  Shot board;
+  ASSERT_TRUE(WaitForBoardAtRest("keys-play", board)) << "the game did not start from the keys";
+
+  // The first key only shows the cursor, in the middle of the board.
+  GridCell at{layout::kCursorStartColumn, layout::kCursorStartRow};
+  game.Key("Right");
+  ASSERT_TRUE(WaitFor("keys-cursor", [&](const Shot& s) { return CursorFrameShows(s, at.c, at.r, false); }))
+      << "no cursor frame around the middle cell";
+
+  int paths = 0;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (attempt > 0) e2e::Sleep(kComboMs);  // the marked gems shatter and new ones fall in
+    ASSERT_TRUE(WaitForBoardAtRest("keys-board", board));
+    const std::vector<GridCell> run = FindThreeAlikeCells(board);
+    if (run.empty()) break;
+    StepCursor(game, at, run[0]);
+    game.KeyDown("space");
+    EXPECT_TRUE(WaitFor("keys-holding", [&](const Shot& s) { return CursorFrameShows(s, run[0].c, run[0].r, true); },
+                        kWaitMs / 3))
+        << "the frame does not show the held path";
+    const char* step = run[1].c > run[0].c ? "d" : "s";
+    game.Key(step);
+    game.Key(step);
+    game.KeyUp("space");
+    at = run[2];
+    ++paths;
+    const std::string found = "Found 3+ = 1,3,";
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] {
+          const std::string out = game.Output();
+          size_t n = 0;
+          for (size_t p = out.find(found); p != std::string::npos; p = out.find(found, p + 1)) ++n;
+          return n == static_cast<size_t>(paths);
+        },
+        std::chrono::milliseconds(kWaitMs / 3), std::chrono::milliseconds(50)))
+        << "path " << paths << " was not judged a success:\n" << game.Output();
+  }
+  EXPECT_GT(paths, 0) << "no run of three on the board";
+  Take("keys-paths");
+
+  game.Key("Escape");
+  ASSERT_TRUE(WaitFor("keys-pause", testsupport::PausePanelShows)) << "the pause panel did not open";
+  game.Key("Escape");
+  ASSERT_TRUE(WaitFor("keys-resumed", testsupport::PausePanelClosed)) << "the pause panel did not close";
+
+  // Round one's target is 10 at this difficulty; left alone the clock runs
+  // out (or, after a cleared round, the next one's does).
+  ASSERT_TRUE(WaitFor("keys-game-over", GameOverShows, 4 * kWaitMs)) << "the game did not end";
+  ASSERT_TRUE(WaitFor("keys-menu-after-game", [&](const Shot& s) {
+    return !IsRoundOneBackground(s.At(layout::kBackgroundCorner)) && fs::exists(game.StateFile()) &&
+           s.Mean(60, 216, 2).b > 90;
+  })) << "the menu did not come back";
 }
 
 TEST_F(PlaySession, LargeWindowShowsTheSameGameScaledUp) {

@@ -1,5 +1,5 @@
 // The real program photographed at the window shapes players use (landscape,
-// portrait, square, very tall): on the title menu the title word, and on the
+// portrait, square, very tall, phones): on the title menu the title word, and on the
 // play screen the texts, must not be cut by a window edge. Each shape runs
 // the program on a display of its own, large enough for the tallest window.
 // The pictures stay in the build's test output, for people to look at. A
@@ -136,7 +136,9 @@ TEST_P(ScreenEdges, TitleWordAndPlayTextsAreNotCutByTheWindowEdges) {
 
 INSTANTIATE_TEST_SUITE_P(Shapes, ScreenEdges,
                          ::testing::Values(Shape{640, 480}, Shape{480, 640}, Shape{800, 600}, Shape{1280, 720},
-                                           Shape{1280, 960}, Shape{630, 630}, Shape{640, 1300}),
+                                           Shape{1280, 960}, Shape{630, 630}, Shape{640, 1300},
+                                           // phones held upright and on their side
+                                           Shape{390, 844}, Shape{360, 800}, Shape{844, 390}, Shape{800, 360}),
                          [](const ::testing::TestParamInfo<Shape>& info) { return "Window" + Name(info.param); });
 
 // --- a screen smaller than the window ---------------------------------------

@@ -1,9 +1,10 @@
 // Every text and the title word inside the window, with a margin, on each
 // screen a player sees at the window shapes players use (landscape, portrait,
-// square, very tall), and the high-score notice inside its box. Read from the
-// display list of a real game in a real window: each text record is one
-// character cell (advance by line height at its size), the title word one
-// frame of its image.
+// square, very tall, phones), and the high-score notice inside its box; at the
+// phone shapes also nothing written over a control, the title word or a gem,
+// and the pause panel's buttons whole. Read from the display list of a real
+// game in a real window: each text record is one character cell (advance by
+// line height at its size), an image record one frame of its image.
 #include <gtest/gtest.h>
 #include <stb/stb_image.h>
 
@@ -27,7 +28,9 @@ constexpr int kVisibleAlpha = 8;    // of 255: fainter pixels of the title art d
 struct Shape {
   int width, height;
 };
-const Shape kShapes[] = {{640, 480}, {480, 640}, {800, 600}, {1280, 720}, {1280, 960}, {630, 630}, {640, 1300}};
+// Windows, then phones held upright and on their side.
+const Shape kShapes[] = {{640, 480}, {480, 640}, {800, 600}, {1280, 720}, {1280, 960}, {630, 630}, {640, 1300},
+                         {390, 844}, {360, 800}, {844, 390}, {800, 360}};
 
 struct Cell {
   float left, top, right, bottom;
@@ -142,6 +145,73 @@ TEST(ScreenLayout, TextsAndTitleStayInsideTheWindowAtEveryShape) {
           << ", " << box.top << ")-(" << box.right << ", " << box.bottom << ")";
     }
     for (int i = 0; i < 100 && g->mode != 1; ++i) Step();
+  }
+  ASSERT_TRUE(playtest::ReadyInMenu(640, 480));
+}
+
+}  // namespace
+
+namespace {
+
+bool Overlap(const Cell& a, const Cell& b) {
+  return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+// Text cells that overlap a record of the image slot, as "text vs image" lines.
+int TextOverImage(int slot) {
+  int n = 0;
+  for (const Cell& text : Boxes(Game()->fontSlot, true)) {
+    for (const Cell& image : Boxes(slot, false)) {
+      if (!Overlap(text, image)) continue;
+      ++n;
+      ADD_FAILURE() << "a text cell (" << text.left << ", " << text.top << ")-(" << text.right << ", " << text.bottom
+                    << ") over image " << slot << " (" << image.left << ", " << image.top << ")-(" << image.right
+                    << ", " << image.bottom << ")";
+    }
+  }
+  return n;
+}
+
+constexpr int kButtons = 95;
+constexpr int kIcons = 97;
+
+// At the phone shapes every control is whole and nothing is written over
+// another: the menu's score lists beside the buttons and below the title
+// word, the round line clear of the pause button, the total clear of the
+// board, and the pause panel's buttons inside the screen.
+TEST(ScreenLayout, PhoneShapesKeepControlsWholeAndApart) {
+  const Shape phones[] = {{390, 844}, {360, 800}, {844, 390}, {800, 360}};
+  for (const Shape& shape : phones) {
+    SCOPED_TRACE(std::to_string(shape.width) + "x" + std::to_string(shape.height));
+    if (!playtest::ReadyInMenu(shape.width, shape.height)) GTEST_SKIP() << "the build has no generated data folder";
+    vl_Korvane_MyApp* g = Game();
+    for (int i = 0; i < kSettleUpdates; ++i) Step();
+    EXPECT_EQ(TextOverImage(kButtons), 0) << "a score over a difficulty button";
+    EXPECT_EQ(TextOverImage(kLogo), 0) << "a score over the title word";
+
+    playtest::StartGame(2);
+    g->score = 2147483647;
+    g->shownScore = g->score;
+    g->roundScore = 99999;
+    for (int i = 0; i < 400 && (g->moving == 1 || g->wasMoving == 1); ++i) Step();  // the board falls in
+    Step();
+    EXPECT_EQ(TextOverImage(kIcons), 0) << "the round line over the pause button";
+    EXPECT_EQ(TextOverImage(1), 0) << "a text over a gem";
+
+    g->pauseActive = 1;
+    g->pauseState = 1;
+    for (int i = 0; i < kSettleUpdates; ++i) Step();
+    const float w = vl_Korvane_jscrw, h = vl_Korvane_jscrh;
+    for (const Cell& c : Boxes(kIcons, false)) {
+      EXPECT_TRUE(c.left >= 0 && c.top >= 0 && c.right <= w && c.bottom <= h)
+          << "a pause panel button at (" << c.left << ", " << c.top << ")-(" << c.right << ", " << c.bottom
+          << ") on a " << w << "x" << h << " screen";
+    }
+    g->pauseActive = 0;
+    g->pauseState = -1;
+    g->pauseSlide = -64;
+    g->gameOverFlag = 1;
+    for (int i = 0; i < 200 && g->mode != 1; ++i) Step();
   }
   ASSERT_TRUE(playtest::ReadyInMenu(640, 480));
 }

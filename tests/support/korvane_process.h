@@ -249,10 +249,13 @@ class KorvaneProcess {
     Shell("xdotool mouseup 1");
   }
   void Key(const std::string& name) const {
-    Shell("xdotool keydown --window " + window_ + " " + name);
+    KeyDown(name);
     Sleep(kHoldMs);
-    Shell("xdotool keyup --window " + window_ + " " + name);
+    KeyUp(name);
   }
+  // A key held down until KeyUp, for holds that span other input.
+  void KeyDown(const std::string& name) const { Shell("xdotool keydown --window " + window_ + " " + name); }
+  void KeyUp(const std::string& name) const { Shell("xdotool keyup --window " + window_ + " " + name); }
   void Resize(int width, int height) const {
     Shell("xdotool windowsize " + window_ + " " + std::to_string(width) + " " + std::to_string(height) +
           " 2>/dev/null");

@@ -50,6 +50,12 @@ constexpr Point Cell(int column, int row) {
   return {kFirstCell.x + kCellPitch * column, kFirstCell.y + kCellPitch * row};
 }
 
+// The board cursor starts on cell (5, 3); its frame's top edge runs 26
+// pixels above a cell's centre, where the rim's bright middle lies.
+constexpr int kCursorStartColumn = 5;
+constexpr int kCursorStartRow = 3;
+constexpr Point CursorFrameTop(int column, int row) { return {Cell(column, row).x, Cell(column, row).y - 26}; }
+
 // The board turned in a 480x640 window (virtual screen 360x480, scale 4/3):
 // 6 cells across and 10 down, 40 virtual pixels apart, the first centred at
 // virtual (80, 80).

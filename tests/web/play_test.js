@@ -4,7 +4,9 @@
 // game-over overlay and the menu, and after a reload the saved state is read
 // back from the browser's storage. Also: a portrait window, a browser that
 // refuses storage, the loading bar while the data arrive, a hidden tab, a
-// page hidden before its first frame and a page the size of the screen.
+// page hidden before its first frame, a page the size of the screen, four
+// phone shapes played by touch and a game played with the keyboard alone
+// (phone_keys_sessions.js).
 // With the desktop build given, the title menu's still frame is compared
 // between the desktop and the browser. Screenshots stay in the output folder;
 // the figures (bytes and time before the menu, frame time and draw calls in
@@ -21,6 +23,7 @@ const assert = require('assert');
 const { serve, launchBrowser, GameTab, distance, mean, count, sleep, WAIT_MS } = require('./browser_session');
 const { DesktopGame } = require('./desktop_session');
 const { waitForStill, compareShots, differencePicture } = require('./still_frame');
+const { phoneSession, keyboardSession } = require('./phone_keys_sessions');
 
 const site = path.resolve(process.argv[2] || '../../build-web/site');
 const shots = path.resolve(process.argv[3] || '../../build-web/test-output');
@@ -536,7 +539,9 @@ function printFigures(browserFigures, desktopFigures) {
                     ['hidden page suspends and resumes', () => hiddenTabSession(browser, url)],
                     ['hidden before the first frame keeps the stored scores',
                      () => hiddenBeforeFirstFrameSession(browser, url)],
-                    ['page the size of the screen keeps its elements', () => fullScreenSession(browser, url)]];
+                    ['page the size of the screen keeps its elements', () => fullScreenSession(browser, url)],
+                    ['phone shapes, touch', () => phoneSession(browser, url, shots)],
+                    ['keyboard-only game', () => keyboardSession(browser, url, shots)]];
   if (desktopBuild) {
     sessions.push(['desktop build (figures, still menu)', () => desktopSession(desktopFigures, stills)],
                   ['same still menu as the desktop', () => sameFrameSession(browser, url, stills)]);
