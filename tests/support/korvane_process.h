@@ -248,10 +248,12 @@ class KorvaneProcess {
     }
     Shell("xdotool mouseup 1");
   }
+  // One xdotool run presses, holds and lets go: two runs would add the time
+  // a busy machine takes to start the second to the hold, and a hold long
+  // enough makes the game repeat the key.
   void Key(const std::string& name) const {
-    KeyDown(name);
-    Sleep(kHoldMs);
-    KeyUp(name);
+    const std::string target = " --window " + window_ + " " + name;
+    Shell("xdotool keydown" + target + " sleep " + std::to_string(kHoldMs / 1000.0) + " keyup" + target);
   }
   // A key held down until KeyUp, for holds that span other input.
   void KeyDown(const std::string& name) const { Shell("xdotool keydown --window " + window_ + " " + name); }
