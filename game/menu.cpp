@@ -3,6 +3,7 @@
 // difficulty buttons that also start a game, and the credits button; the
 // credits box drawn over it; and the recording of a finished game's score in
 // the two score rows (mode 2), which then saves the state.
+#include "framework/replay.h"
 #include "game/input_actions.h"
 #include "game/my_app.h"
 #include "game/screen_fit.h"
@@ -288,6 +289,7 @@ int vl_Korvane_MyApp::m_LoadMenu() {
   for (int i = kRowLength - 1; i >= 1; --i) highScores[last + i] = highScores[last + i - 1];
   highScores[last] = score;
   m_Save();
+  vl_replay_GameEnds(difficulty, score, level);  // after the save: a lost replay never costs the score
   return 0;
 }
 

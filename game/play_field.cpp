@@ -15,6 +15,7 @@
 
 #include "framework/app.h"
 #include "framework/random.h"
+#include "framework/replay.h"
 #include "game/my_app.h"
 #include "game/screen_fit.h"
 #include "game/texts.h"
@@ -415,6 +416,7 @@ void drawTexts(vl_Korvane_MyApp& g) {
 }  // namespace
 
 int vl_Korvane_MyApp::m_LoadGame() {
+  vl_replay_GameBegins();
   score = 0;
   gameOverFlag = 0;
   gameOverTimer = 0;

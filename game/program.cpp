@@ -7,8 +7,10 @@
 #include "framework/graphics.h"
 #include "framework/input.h"
 #include "framework/random.h"
+#include "framework/replay.h"
 #include "framework/std_main.h"
 #include "game/my_app.h"
+#include "game/replay_state.h"
 
 float vl_Korvane_rawscrw = 0;
 float vl_Korvane_rawscrh = 0;
@@ -51,6 +53,7 @@ int vlInit() {
 }
 
 int vlMain() {
+  vl_replay_SetRules(korvane::kRulesVersion, korvane::HashGameState);
   (new vl_Korvane_MyApp())->g_new();
   return 0;
 }

@@ -9,6 +9,7 @@
 #include "host/graphics_device.h"
 #include "host/input_device.h"
 #include "host/key_codes.h"
+#include "host/replay_tap.h"
 #include "host/state_file.h"
 #include "host/window.h"
 #include "runtime/gc.h"
@@ -66,8 +67,9 @@ gxtkGraphics* gxtkApp::GraphicsDevice() { return graphics; }
 gxtkInput* gxtkApp::InputDevice() { return input; }
 gxtkAudio* gxtkApp::AudioDevice() { return audio; }
 String gxtkApp::AppTitle() { return String(kUntitled); }
-String gxtkApp::LoadState() { return LoadStateFile(); }
+String gxtkApp::LoadState() { return replay::AnswerState(LoadStateFile); }
 int gxtkApp::SaveState(String state) {
+  if (replay::Playing()) return kStateSaved;  // a replay never touches the saved scores
   const int result = SaveStateFile(state);
 #ifdef __EMSCRIPTEN__
   // The browser's file system lives in memory: the page keeps a copy.
@@ -86,7 +88,7 @@ int gxtkApp::SetUpdateRate(int hertz) {
   return 0;
 }
 
-int gxtkApp::MilliSecs() { return static_cast<int>(hostwin::Time() * kMillisecondsPerSecond); }
+int gxtkApp::MilliSecs() { return replay::AnswerClock(static_cast<int>(hostwin::Time() * kMillisecondsPerSecond)); }
 
 int gxtkApp::Loading() { return 0; }
 int gxtkApp::OnCreate() { return 0; }
@@ -98,6 +100,7 @@ int gxtkApp::OnLoading() { return 0; }
 
 void gxtkApp::InvokeOnCreate() {
   graphics->Validate();
+  replay::OnCreate();
   OnCreate();
   gc_collect();
 }
@@ -105,13 +108,16 @@ void gxtkApp::InvokeOnCreate() {
 void gxtkApp::InvokeOnUpdate() {
   if (suspended || updateRate == 0 || !graphics->Validate()) return;
   input->BeginUpdate();
+  replay::OnUpdate(*input, graphics->width, graphics->height);
   OnUpdate();
   input->EndUpdate();
+  replay::AfterUpdate();
   gc_collect();
 }
 
 void gxtkApp::InvokeOnRender() {
   if (suspended || !graphics->Validate()) return;
+  replay::OnRender(graphics->width, graphics->height);
   graphics->BeginRender();
   OnRender();
   graphics->EndRender();  // swaps only a frame that differs from the one on screen
@@ -121,6 +127,7 @@ void gxtkApp::InvokeOnRender() {
 void gxtkApp::InvokeOnSuspend() {
   if (suspended) return;
   suspended = true;
+  replay::OnSuspend();
   OnSuspend();
   audio->OnSuspend();
   // Stop the schedule but keep the rate (as set by OnSuspend) for the resume.
@@ -134,6 +141,7 @@ void gxtkApp::InvokeOnSuspend() {
 
 void gxtkApp::InvokeOnResume() {
   if (!suspended) return;
+  replay::OnResume();
   if (updateRate != 0) {
     int rate = updateRate;
     updateRate = 0;

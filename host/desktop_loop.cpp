@@ -3,9 +3,12 @@
 // running without timed updates (see host/app.h).
 #include "host/app.h"
 #include "host/graphics_device.h"
+#include "host/replay_tap.h"
+#include "host/replay_watch.h"
 #include "host/window.h"
 
 int gxtkApp::Run() {
+  if (replay::Playing()) return replay::Watch(*this);
   InstallCallbacks();
   if (!WaitForDrawableWindow()) return 0;
   Start();

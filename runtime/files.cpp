@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -12,8 +13,9 @@ struct LocationRoot {
 };
 
 const char kScheme[] = "vellum://";
-const LocationRoot kRoots[] = {
-    {"vellum://data/", "./data/"},
+std::string dataFolder = "./data/";
+LocationRoot kRoots[] = {
+    {"vellum://data/", dataFolder.c_str()},
     {"vellum://internal/", "./internal/"},
     {"vellum://external/", "./external/"},
 };
@@ -44,6 +46,11 @@ bool resolvePath(const String& path, String* resolved) {
 }
 
 }  // namespace
+
+void SetDataFolder(const std::string& folder) {
+  dataFolder = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+  kRoots[0].folder = dataFolder.c_str();
+}
 
 FILE* fopenFile(String path, String mode) {
   String resolved;

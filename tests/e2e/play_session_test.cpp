@@ -34,7 +34,6 @@ namespace layout = testsupport::layout;
 
 constexpr int kWaitMs = 30000;       // longest wait for anything to show (a busy machine)
 constexpr int kSlideInMs = 1000;     // the menu's buttons settle within 32 updates
-constexpr int kSameKindDistance = 40;  // colour distance between gems of one kind
 
 class PlaySession : public ::testing::Test {
  protected:
@@ -74,31 +73,6 @@ class PlaySession : public ::testing::Test {
   fs::path shots;
 };
 
-// Three neighbouring cells whose gems look alike, or an empty list.
-std::vector<Point> FindThreeAlike(const Shot& shot) {
-  using layout::Cell;
-  using layout::kBoardColumns;
-  using layout::kBoardRows;
-  Colour mean[kBoardColumns][kBoardRows];
-  for (int c = 0; c < kBoardColumns; ++c) {
-    for (int r = 0; r < kBoardRows; ++r) mean[c][r] = shot.Mean(Cell(c, r).x, Cell(c, r).y, 6);
-  }
-  auto alike = [&](int c0, int r0, int c1, int r1) {
-    return testsupport::Distance(mean[c0][r0], mean[c1][r1]) < kSameKindDistance;
-  };
-  for (int r = 0; r < kBoardRows; ++r) {
-    for (int c = 0; c + 2 < kBoardColumns; ++c) {
-      if (alike(c, r, c + 1, r) && alike(c + 1, r, c + 2, r)) return {Cell(c, r), Cell(c + 1, r), Cell(c + 2, r)};
-    }
-  }
-  for (int c = 0; c < kBoardColumns; ++c) {
-    for (int r = 0; r + 2 < kBoardRows; ++r) {
-      if (alike(c, r, c, r + 1) && alike(c, r + 1, c, r + 2)) return {Cell(c, r), Cell(c, r + 1), Cell(c, r + 2)};
-    }
-  }
-  return {};
-}
-
 bool GameOverShows(const Shot& s) {
   // The yellow bar across the left at 0.45 of the height, over a darkened board.
   const Colour bar = s.Mean(60, 216, 2);
@@ -134,7 +108,7 @@ TEST_F(PlaySession, StartPlayPauseResumeQuitGameOverMenuAndSavedState) {
     return IsRoundOneBackground(s.At(layout::kBackgroundCorner)) && still;
   })) << "the play field did not appear or did not come to rest";
 
-  const std::vector<Point> path = FindThreeAlike(board);
+  const std::vector<Point> path = testsupport::FindThreeAlike(board);
   if (path.empty()) {
     // No run on this board: judged all the same.
     game.Drag({layout::Cell(0, 0), layout::Cell(1, 0), layout::Cell(2, 0)});
