@@ -8,8 +8,8 @@
 //
 // The hash covers what decides how a game goes on and what it scores: the
 // mode and play fields, the board's cells, the score tables and settings,
-// the fragments, the display list and the shared random generator. It reads
-// float fields by their bits, so any difference shows.
+// the fragments, the display list's length and the shared random generator.
+// It reads float fields by their bits, so any difference shows.
 #pragma once
 
 #include <cstdint>

@@ -80,7 +80,7 @@ void recordSize(int width, int height) {
   recorder->out.Unsigned(static_cast<std::uint64_t>(height));
 }
 
-void recordInput(const gxtkInput& input) {
+void recordInput(gxtkInput& input) {
   InputCopy& copy = recorder->input;
   StreamWriter& out = recorder->out;
   for (int key = 1; key < kInputKeys; ++key) {
@@ -95,7 +95,8 @@ void recordInput(const gxtkInput& input) {
     out.Unsigned(static_cast<std::uint64_t>(input.charPut));
     for (int i = 0; i < input.charPut; ++i) out.Unsigned(static_cast<std::uint64_t>(input.charQueue[i]));
   }
-  const std::uint32_t mouse[2] = {bitsOf(input.mouseX), bitsOf(input.mouseY)};
+  // The pointer as the device answers it (a device may place it itself).
+  const std::uint32_t mouse[2] = {bitsOf(input.MouseX()), bitsOf(input.MouseY())};
   if (std::memcmp(mouse, copy.mouse, sizeof mouse) != 0) {
     std::memcpy(copy.mouse, mouse, sizeof mouse);
     out.Byte(kOpMouse);

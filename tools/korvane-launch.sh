@@ -6,12 +6,19 @@
 # state file and a "data" link to the game's data, so the saved scores survive
 # a rebuild, a reinstall or a deleted build folder.
 #
-# Usage: korvane [PROGRAM DATA_FOLDER]
+# Usage: korvane [--replay FILE] [PROGRAM DATA_FOLDER]
+# --replay FILE plays a recorded game (the player's games are kept in
+# replays/ in the player's folder) instead of starting a new session.
 # Without arguments it starts the installed game in the layout that
 # `cmake --install` and the Debian package make: this script is games/korvane,
 # the program lib/games/korvane/korvane and the data share/games/korvane.
 # tools/play.sh passes the build's program and data folder.
 set -euo pipefail
+replay=()
+if [ "${1:-}" = --replay ] && [ $# -ge 2 ]; then
+  replay=(--replay "$(readlink -f "$2")")  # named from where the command was given
+  shift 2
+fi
 here=$(cd "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")" && pwd)
 program=${1:-$here/../lib/games/korvane/korvane}
 data=${2:-$here/../share/games/korvane}
@@ -30,4 +37,4 @@ if [ -e "$home/data" ] && [ ! -L "$home/data" ]; then
 fi
 ln -sfn "$data" "$home/data"
 cd "$home"
-exec "$program"
+exec "$program" "${replay[@]}"

@@ -29,7 +29,8 @@ constexpr int kWaitMs = 30000;
 constexpr int kSlideInMs = 1000;
 constexpr int kTimedOutGameMs = 60000;
 constexpr int kPathAttempts = 4;
-constexpr int kRoundOneAttempts = 16;  // a round runs out after 900 still updates, then the overlay
+constexpr int kRoundOneAttempts = 16;
+constexpr int kQuitGoldenSeconds = 6;  // a round runs out after 900 still updates, then the overlay
 // .vellumstate: 26 settings tokens and 9 badge tokens, then per difficulty a
 // table of 10 (best, latest) pairs and its checksum.
 constexpr int kFirstTableToken = 35;
@@ -205,6 +206,56 @@ TEST_F(ReplayRecord, QuitGameReRunsToTheSavedTotal) {
   ASSERT_TRUE(WaitFor("pause", testsupport::PausePanelShows)) << "the pause panel did not open";
   game.Click(layout::kPauseQuitButton);
   ASSERT_NO_FATAL_FAILURE(ExpectRunnerAgrees("best-3.kvrp", 3, "quit"));
+}
+
+// korvane --replay FILE: the game plays in the window as recorded, ends by
+// itself at the replay's end or at Escape, and leaves no scores or replays.
+class ReplayWatch : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display (the test command provides one)";
+    if (!fs::is_directory(KORVANE_BUILD_DATA_DIR)) GTEST_SKIP() << "the build has no generated data folder";
+    if (!e2e::HaveDisplayTools()) GTEST_SKIP() << "xdotool or ImageMagick's import is missing";
+    game.LinkData();
+  }
+  void Watch(const std::string& golden) {
+    KorvaneProcess::Options options;
+    options.arguments = {"--replay", std::string(KORVANE_GOLDEN_DIR) + "/" + golden};
+    ASSERT_TRUE(game.StartAndWaitForWindow(options)) << game.Output() << game.Errors();
+  }
+  void ExpectNothingSaved() {
+    EXPECT_FALSE(fs::exists(game.StateFile())) << "watching saved scores";
+    EXPECT_FALSE(fs::exists(game.Folder() / "replays")) << "watching recorded a replay";
+  }
+  KorvaneProcess game;
+};
+
+TEST_F(ReplayWatch, PlaysToTheEndAtNormalSpeedAndSavesNothing) {
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_NO_FATAL_FAILURE(Watch("hard-landscape-quit.kvrp"));
+  ASSERT_TRUE(game.WaitForExit(kWaitMs)) << "the replay did not end";
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
+  EXPECT_EQ(game.ExitCode(), 0) << game.Errors();
+  EXPECT_GE(seconds.count(), kQuitGoldenSeconds) << "381 updates at 60 a second take over 6 seconds";
+  ExpectNothingSaved();
+}
+
+TEST_F(ReplayWatch, EscapeStopsWatching) {
+  ASSERT_NO_FATAL_FAILURE(Watch("easy-landscape-music.kvrp"));
+  e2e::Sleep(kSlideInMs);
+  game.Key("Escape");
+  ASSERT_TRUE(game.WaitForExit(kWaitMs / 3)) << "Escape did not stop the replay";
+  EXPECT_EQ(game.ExitCode(), 0) << game.Errors();
+  ExpectNothingSaved();
+}
+
+TEST_F(ReplayWatch, ABadFileIsRefusedBeforeAnyWindow) {
+  KorvaneProcess::Options options;
+  options.arguments = {"--replay", std::string(KORVANE_GOLDEN_DIR) + "/CMakeLists.txt"};
+  game.Start(options);
+  ASSERT_TRUE(game.WaitForExit(kWaitMs));
+  EXPECT_EQ(game.ExitCode(), 2);
+  EXPECT_NE(game.Errors().find("not a replay file"), std::string::npos) << game.Errors();
 }
 
 }  // namespace
