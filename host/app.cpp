@@ -3,7 +3,7 @@
 #include <iterator>
 
 #include "host/audio_device.h"
-#ifdef __EMSCRIPTEN__
+#if defined(__EMSCRIPTEN__) && !defined(KORVANE_HEADLESS)
 #include "host/browser.h"
 #endif
 #include "host/graphics_device.h"
@@ -71,7 +71,7 @@ String gxtkApp::LoadState() { return replay::AnswerState(LoadStateFile); }
 int gxtkApp::SaveState(String state) {
   if (replay::Playing()) return kStateSaved;  // a replay never touches the saved scores
   const int result = SaveStateFile(state);
-#ifdef __EMSCRIPTEN__
+#if defined(__EMSCRIPTEN__) && !defined(KORVANE_HEADLESS)
   // The browser's file system lives in memory: the page keeps a copy.
   if (result == kStateSaved) browser::KeepState();
 #endif

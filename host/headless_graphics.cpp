@@ -138,8 +138,8 @@ void gxtkSurface::SetData(unsigned char* pixels, int w, int h, int bytesPerPixel
   depth = bytesPerPixel;
 }
 
+// Nothing reads a surface's pixels back, so they stay as decoded.
 bool gxtkSurface::OnUnsafeLoadComplete() {
-  if (data) PremultiplyPixels(data, width, height, depth);
   uscale = 1.0f / static_cast<float>(width);
   vscale = 1.0f / static_cast<float>(height);
   return true;

@@ -80,6 +80,7 @@ struct StreamCheck {
   std::uint64_t pixelAnswers = 0;
   std::string error;
   std::vector<std::size_t>* starts = nullptr;  // when wanted, where each op starts
+  double pointer[2] = {0, 0};                  // as the ops so far placed it
 
   bool Fail(const std::string& what) {
     error = "bad stream at byte " + std::to_string(in.Position()) + ": " + what;
@@ -97,12 +98,23 @@ struct StreamCheck {
     if (value > limit || value < -limit) return Fail(std::string(what) + " out of range");
     return true;
   }
-  bool Floats(int count, float limit, const char* what) {
+  bool Floats(int count, float limit, const char* what, double* kept = nullptr) {
     for (int i = 0; i < count; ++i) {
       std::uint32_t bits = 0;
       if (!in.Word(&bits)) return Fail(std::string("truncated ") + what);
       const float value = floatOf(bits);
       if (!std::isfinite(value) || std::fabs(value) > limit) return Fail(std::string(what) + " out of range");
+      if (kept) kept[i] = value;
+    }
+    return true;
+  }
+  bool PointerStep() {
+    for (double& coordinate : pointer) {
+      std::int64_t step = 0;
+      if (!in.Signed(&step)) return Fail("truncated pointer step");
+      if (coordinate != std::floor(coordinate)) return Fail("a pointer step from a fraction of a pixel");
+      coordinate += static_cast<double>(step);
+      if (std::fabs(coordinate) > kMaxPointer) return Fail("pointer out of range");
     }
     return true;
   }
@@ -165,7 +177,8 @@ bool StreamCheck::One(std::uint8_t op) {
       return Ranged(pixelAnswers - 1, "earlier read-back");
     case kOpKey: return Key();
     case kOpChars: return Chars();
-    case kOpMouse: return Floats(2, kMaxPointer, "pointer");
+    case kOpMouse: return Floats(2, kMaxPointer, "pointer", pointer);
+    case kOpPointerStep: return PointerStep();
     case kOpJoy: return Floats(kJoyAxes, kMaxJoyAxis, "stick axis");
     case kOpCheck: {
       std::uint32_t hash = 0;

@@ -74,7 +74,11 @@ enum Op : std::uint8_t {
   kOpJoy,          // six stick axes as float bits
   kOpCheck,        // state hash after the update before it
   kOpEnd,
-  kOpLast = kOpEnd
+  // The pointer moved by whole pixels from a position of whole pixels: the
+  // steps along x and y follow as signed varints (the common case; kOpMouse
+  // carries any other position).
+  kOpPointerStep,
+  kOpLast = kOpPointerStep
 };
 
 // Limits on values within ops, checked by ReadReplay and by the recorder.

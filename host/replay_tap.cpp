@@ -1,5 +1,6 @@
 #include "host/replay_tap.h"
 
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -59,15 +60,46 @@ struct Recorder {
 };
 Recorder* recorder = nullptr;
 
-void recordStep(long step, std::uint8_t same, std::uint8_t next, std::uint8_t far) {
-  if (step == 0) {
-    recorder->out.Byte(same);
-  } else if (step == 1 && next != far) {
-    recorder->out.Byte(next);
+// A clock reading: steps of 0-127 ms are the op byte itself.
+void recordClock(long step) {
+  if (step >= 0 && step <= kOpClockNear) {
+    recorder->out.Byte(static_cast<std::uint8_t>(step));
   } else {
-    recorder->out.Byte(far);
+    recorder->out.Byte(kOpClockFar);
     recorder->out.Signed(step);
   }
+}
+
+void recordDrawn(long step) {
+  if (step == 0 || step == 1) {
+    recorder->out.Byte(step == 0 ? kOpDrawnSame : kOpDrawnNext);
+  } else {
+    recorder->out.Byte(kOpDrawnFar);
+    recorder->out.Signed(step);
+  }
+}
+
+bool wholePixels(const float* position) {
+  constexpr float kExact = 1 << 24;  // floats hold every whole number below this
+  for (int i = 0; i < 2; ++i) {
+    if (position[i] != std::floor(position[i]) || std::fabs(position[i]) >= kExact) return false;
+  }
+  return true;
+}
+
+// The pointer, as whole-pixel steps when it moved between whole pixels.
+void recordPointer(const float* position, InputCopy& copy) {
+  float previous[2];
+  for (int i = 0; i < 2; ++i) previous[i] = floatOf(copy.mouse[i]);
+  StreamWriter& out = recorder->out;
+  if (wholePixels(previous) && wholePixels(position)) {
+    out.Byte(kOpPointerStep);
+    for (int i = 0; i < 2; ++i) out.Signed(static_cast<std::int64_t>(position[i]) - static_cast<std::int64_t>(previous[i]));
+  } else {
+    out.Byte(kOpMouse);
+    for (int i = 0; i < 2; ++i) out.Word(bitsOf(position[i]));
+  }
+  for (int i = 0; i < 2; ++i) copy.mouse[i] = bitsOf(position[i]);
 }
 
 void recordSize(int width, int height) {
@@ -96,12 +128,8 @@ void recordInput(gxtkInput& input) {
     for (int i = 0; i < input.charPut; ++i) out.Unsigned(static_cast<std::uint64_t>(input.charQueue[i]));
   }
   // The pointer as the device answers it (a device may place it itself).
-  const std::uint32_t mouse[2] = {bitsOf(input.MouseX()), bitsOf(input.MouseY())};
-  if (std::memcmp(mouse, copy.mouse, sizeof mouse) != 0) {
-    std::memcpy(copy.mouse, mouse, sizeof mouse);
-    out.Byte(kOpMouse);
-    for (std::uint32_t bits : mouse) out.Word(bits);
-  }
+  const float pointer[2] = {input.MouseX(), input.MouseY()};
+  if (bitsOf(pointer[0]) != copy.mouse[0] || bitsOf(pointer[1]) != copy.mouse[1]) recordPointer(pointer, copy);
   std::uint32_t joy[kJoyAxes];
   for (int i = 0; i < kJoyAxes; ++i) joy[i] = bitsOf(input.joyAxes[i]);
   if (std::memcmp(joy, copy.joy, sizeof joy) != 0) {
@@ -207,8 +235,9 @@ std::string opName(std::uint8_t op) {
                                        "a frame count", "a frame count", "a window size", "a suspend",
                                        "a resume", "the start", "the saved state", "a read-back",
                                        "a read-back", "a key", "typed characters", "the pointer",
-                                       "the stick", "a state hash", "the end"};
+                                       "the stick", "a state hash", "the end", "the pointer"};
   if (op <= kOpClockNear) return "a clock reading";
+  if (op > kOpLast) return "an unknown op";
   return kNames[op - kOpClockFar];
 }
 
@@ -243,6 +272,9 @@ bool playInputOp(std::uint8_t op) {
     case kOpChars: playChars(); return true;
     case kOpMouse:
       for (std::uint32_t& bits : copy.mouse) bits = nextWord();
+      return true;
+    case kOpPointerStep:
+      for (std::uint32_t& bits : copy.mouse) bits = bitsOf(floatOf(bits) + static_cast<float>(nextSigned()));
       return true;
     case kOpJoy:
       for (std::uint32_t& bits : copy.joy) bits = nextWord();
@@ -314,7 +346,7 @@ Step NextStep() {
 
 int AnswerClock(int liveMs) {
   if (mode == Mode::kRecording) {
-    recordStep(static_cast<long>(liveMs) - recorder->clock, 0, 1, kOpClockFar);
+    recordClock(static_cast<long>(liveMs) - recorder->clock);
     recorder->clock = liveMs;
     return liveMs;
   }
@@ -332,7 +364,7 @@ int AnswerClock(int liveMs) {
 
 long AnswerFramesDrawn(long live) {
   if (mode == Mode::kRecording) {
-    recordStep(live - recorder->drawn, kOpDrawnSame, kOpDrawnNext, kOpDrawnFar);
+    recordDrawn(live - recorder->drawn);
     recorder->drawn = live;
     return live;
   }

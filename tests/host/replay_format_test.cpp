@@ -65,6 +65,12 @@ StreamWriter sampleStream(int updates) {
     s.Word(bitsOf(100.5f));
     s.Byte(replay::kOpUpdate);
     s.Byte(static_cast<std::uint8_t>(16 + i % 2));
+    s.Byte(replay::kOpMouse);
+    s.Word(bitsOf(float(i)));
+    s.Word(bitsOf(7.0f));
+    s.Byte(replay::kOpPointerStep);
+    s.Signed(-3);
+    s.Signed(1000);
     s.Byte(replay::kOpRender);
     s.Byte(replay::kOpDrawnNext);
   }
@@ -183,6 +189,8 @@ TEST(ReplayFormat, AbsurdCountsAndOutOfRangeValuesAreRefused) {
       {replay::kOpState, 0xff, 0xff, 0xff, 0xff, 0x0f},  // a state text larger than any
       {replay::kOpClockFar, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0x01},
       {replay::kOpLast + 1},                           // an op no build knows
+      {replay::kOpMouse, 0, 0, 0xc9, 0x42, 0, 0, 0, 0, replay::kOpPointerStep, 2, 2},  // a step from x = 100.5
+      {replay::kOpPointerStep, 0x82, 0x89, 0x7a, 0},   // a step to x = 1000001 pixels
   };
   for (const auto& ops : bad) {
     EXPECT_NE(readError(fileAround(ops)), "") << "op " << int(ops[0]);
