@@ -1,5 +1,6 @@
 #include "host/replay_format.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -337,7 +338,9 @@ std::vector<std::uint8_t> Pack(const std::vector<std::uint8_t>& raw) {
 
 bool Unpack(const std::uint8_t* packed, std::size_t size, std::size_t rawSize, std::vector<std::uint8_t>* out) {
   out->clear();
-  out->reserve(rawSize);
+  // A copy of at most kMaxMatch bytes takes two bytes or more: no stream
+  // unpacks to more than this, whatever its header claims.
+  out->reserve(std::min(rawSize, size * (kMaxMatch / 2 + 1)));
   StreamReader in(packed, size);
   std::uint8_t token = 0;
   while (in.Byte(&token)) {
