@@ -3,8 +3,10 @@
 //
 // Every run records its games into the replay folder (host/replay_store.h).
 // `korvane --replay FILE` instead plays FILE in the window
-// (host/replay_watch.h), records nothing and saves nothing; a file it cannot
-// play is refused with a message and exit code 2 before any window opens.
+// (host/replay_watch.h), records nothing and saves nothing. A file that is
+// not a sound replay is refused with a message and exit code 2 before any
+// window opens; one recorded under other rules, as soon as the game has said
+// which rules it plays.
 #include <cstdio>
 #include <cstring>
 #include <string>
