@@ -13,6 +13,9 @@
 #include <vector>
 
 #include "host/app.h"
+#ifdef __EMSCRIPTEN__
+#include "host/browser.h"
+#endif
 #include "host/entry.h"
 #include "host/replay_store.h"
 #include "host/replay_tap.h"
@@ -45,6 +48,9 @@ int main(int argc, char* argv[]) {
   } else {
     replay::StartRecording([](const replay::Header& header, const std::vector<std::uint8_t>& file) {
       replay::KeepReplay(replay::kReplayFolder, header, file);
+#ifdef __EMSCRIPTEN__
+      browser::KeepReplays();  // the browser's file system lives in memory: the page keeps a copy
+#endif
     });
   }
   StartHost();

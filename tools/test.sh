@@ -147,7 +147,7 @@ part_browser() {
   local native="$root/build-web/native"
   "$root/tools/web.sh" --build-only || return 1
   check_wasm_replays "$native/data" || return 1
-  cmake --build "$native" --target korvane -j"$jobs" || return 1
+  cmake --build "$native" --target korvane korvane-replay -j"$jobs" || return 1
   cc -shared -fPIC -O2 -Wall -Wextra -Werror -o "$native/gl_meter.so" "$root/tests/web/gl_meter.c" -ldl || return 1
   (cd "$root/tests/web" && npm ci --no-audit --no-fund --loglevel=error) || return 1
   start_private_xvfb || return 1
