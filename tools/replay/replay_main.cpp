@@ -16,7 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "game/replay_state.h"
 #include "host/app.h"
 #include "host/replay_store.h"
 #include "host/replay_tap.h"
@@ -70,7 +69,9 @@ replay::Replay readReplay(const std::string& path) {
   std::string error;
   replay::Replay loaded;
   if (!replay::ReadReplayFile(path, &bytes, &error)) fail(replay::kExitBadReplay, error);
-  if (!replay::ReadReplay(bytes.data(), bytes.size(), korvane::kRulesVersion, &loaded, &error)) {
+  // The rules version is checked once the game has said which rules this
+  // build plays (they differ with and without music).
+  if (!replay::ReadReplay(bytes.data(), bytes.size(), replay::kAnyRules, &loaded, &error)) {
     fail(replay::kExitBadReplay, path + ": " + error);
   }
   return loaded;
