@@ -1,5 +1,8 @@
 # One warning set and one sanitizer switch for every target of the project.
 add_compile_options(-Wall -Wextra)
+# No fused multiply-add: a replay re-runs bit for bit only if every build
+# (GCC, clang, WebAssembly) rounds each float operation on its own.
+add_compile_options(-ffp-contract=off)
 if(KORVANE_WERROR)
   add_compile_options(-Werror)
 endif()

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "framework/replay.h"
 #include "game/input_actions.h"
 #include "game/my_app.h"
 #include "game/score_tables.h"
@@ -404,6 +405,7 @@ int vl_Korvane_MyApp::m_LoadMenu() {
   m_GC_Badges();
   unsavedScores.push_back({table, score});  // entered again by the save into what is on disk
   m_Save();
+  vl_replay_GameEnds(difficulty, score, level);  // after the save: a lost replay never costs the score
   return 0;
 }
 

@@ -16,6 +16,7 @@
 #include "framework/app.h"
 #include "framework/random.h"
 #include "game/board_cursor.h"
+#include "framework/replay.h"
 #include "game/my_app.h"
 #include "game/screen_fit.h"
 #include "game/texts.h"
@@ -483,6 +484,7 @@ void drawTexts(vl_Korvane_MyApp& g, const Board& b) {
 }  // namespace
 
 int vl_Korvane_MyApp::m_LoadGame() {
+  vl_replay_GameBegins();
   score = 0;
   gameOverFlag = 0;
   gameOverTimer = 0;

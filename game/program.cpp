@@ -7,8 +7,10 @@
 #include "framework/graphics.h"
 #include "framework/input.h"
 #include "framework/random.h"
+#include "framework/replay.h"
 #include "framework/std_main.h"
 #include "game/my_app.h"
+#include "game/replay_state.h"
 
 float vl_Korvane_rawscrw = 0;
 float vl_Korvane_rawscrh = 0;
@@ -27,6 +29,7 @@ constexpr int kRandomSeed = 1234;
 // The build switch KORVANE_MUSIC: 1 plays the procedural music and gives the
 // sound switch its four modes, 0 keeps effects only.
 constexpr int kHasMusic = KORVANE_MUSIC;
+constexpr int kRulesOfThisBuild = korvane::kRulesVersion + (kHasMusic ? 0 : korvane::kSilentBuildRules);
 }  // namespace
 
 int vlInit() {
@@ -51,6 +54,7 @@ int vlInit() {
 }
 
 int vlMain() {
+  vl_replay_SetRules(kRulesOfThisBuild, korvane::HashGameState);
   (new vl_Korvane_MyApp())->g_new();
   return 0;
 }

@@ -220,28 +220,22 @@ SavedState mergedWith(const vl_Korvane_MyApp& g, const String& onDisk) {
   return state;
 }
 
-// After a save: this copy shows what was saved, and counts as having read it.
-void adoptSaved(vl_Korvane_MyApp& g, const SavedState& state) {
-  for (int k = 0; k < kBadgeWords; ++k) {
-    for (int j = 0; j < 32; ++j) g.badgeFlags[32 * k + j] = ((state.badgeWords[k] >> j) & 1u) != 0;
-  }
-  for (int i = 0; i < kTableInts; ++i) g.highScores[i] = state.tables[i];
-  g.savedSettings = state.settings;
-  g.unsavedScores.clear();
-}
-
 }  // namespace
 
+// The rows this copy shows stay its own (what it read at start and the games
+// it finished): only the outcome of a save steers the game, which a replay
+// records.
 int vl_Korvane_MyApp::m_Save() {
-  SavedState saved;
-  const int result = vl_app_UpdateState([this, &saved](const String& onDisk) {
-    saved = mergedWith(*this, onDisk);
-    const String text(stateText(saved).c_str());
+  const int result = vl_app_UpdateState([this](const String& onDisk) {
+    const String text(stateText(mergedWith(*this, onDisk)).c_str());
     if (vl_Korvane_DebugMode == 1) DebugLog(text);
     return text;
   });
   saveFailed = result == 0 ? 0 : 1;
-  if (result == 0) adoptSaved(*this, saved);
+  if (result == 0) {
+    unsavedScores.clear();
+    for (int i = 0; i < kSettingCount; ++i) savedSettings[i] = settings[i];
+  }
   return 0;
 }
 

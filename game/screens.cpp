@@ -5,6 +5,7 @@
 // updates, then fades out over the menu.
 #include <cmath>
 
+#include "framework/replay.h"
 #include "game/input_actions.h"
 #include "game/my_app.h"
 #include "game/screen_fit.h"
@@ -120,6 +121,7 @@ void quitGame(vl_Korvane_MyApp& g) {
   g.pauseState = -1;
   g.pauseSlide = kPanelHidden;
   g.gameOverFlag = 1;
+  vl_replay_GameQuit();
   playClick(g, 0.5f);
 }
 

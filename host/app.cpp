@@ -3,12 +3,13 @@
 #include <iterator>
 
 #include "host/audio_device.h"
-#ifdef __EMSCRIPTEN__
+#if defined(__EMSCRIPTEN__) && !defined(KORVANE_HEADLESS)
 #include "host/browser.h"
 #endif
 #include "host/graphics_device.h"
 #include "host/input_device.h"
 #include "host/key_codes.h"
+#include "host/replay_tap.h"
 #include "host/state_file.h"
 #include "host/window.h"
 #include "runtime/gc.h"
@@ -66,13 +67,15 @@ gxtkGraphics* gxtkApp::GraphicsDevice() { return graphics; }
 gxtkInput* gxtkApp::InputDevice() { return input; }
 gxtkAudio* gxtkApp::AudioDevice() { return audio; }
 String gxtkApp::AppTitle() { return String(kUntitled); }
-String gxtkApp::LoadState() { return LoadStateFile(); }
+String gxtkApp::LoadState() { return replay::AnswerState(LoadStateFile); }
 int gxtkApp::SaveState(String state) {
   return UpdateState([&state](const String&) { return state; });
 }
+// A replay never touches the saved scores: re-run or watched, each save
+// answers as the recording saw it.
 int gxtkApp::UpdateState(const StateMerge& merge) {
-  const int result = UpdateStateFile(merge);
-#ifdef __EMSCRIPTEN__
+  const int result = replay::AnswerSave([&merge] { return UpdateStateFile(merge); });
+#if defined(__EMSCRIPTEN__) && !defined(KORVANE_HEADLESS)
   // The browser's file system lives in memory: the page keeps a copy.
   if (result == kStateSaved) browser::KeepState();
 #endif
@@ -89,7 +92,7 @@ int gxtkApp::SetUpdateRate(int hertz) {
   return 0;
 }
 
-int gxtkApp::MilliSecs() { return static_cast<int>(hostwin::Time() * kMillisecondsPerSecond); }
+int gxtkApp::MilliSecs() { return replay::AnswerClock(static_cast<int>(hostwin::Time() * kMillisecondsPerSecond)); }
 
 bool gxtkApp::ReducedMotion() {
 #ifdef __EMSCRIPTEN__
@@ -110,6 +113,7 @@ int gxtkApp::OnClose() { return 0; }
 
 void gxtkApp::InvokeOnCreate() {
   graphics->Validate();
+  replay::OnCreate();
   OnCreate();
   gc_collect();
 }
@@ -117,13 +121,16 @@ void gxtkApp::InvokeOnCreate() {
 void gxtkApp::InvokeOnUpdate() {
   if (suspended || updateRate == 0 || !graphics->Validate()) return;
   input->BeginUpdate();
+  replay::OnUpdate(*input, graphics->width, graphics->height);
   OnUpdate();
   input->EndUpdate();
+  replay::AfterUpdate();
   gc_collect();
 }
 
 void gxtkApp::InvokeOnRender() {
   if (suspended || !graphics->Validate()) return;
+  replay::OnRender(graphics->width, graphics->height);
   graphics->BeginRender();
   OnRender();
   graphics->EndRender();  // swaps only a frame that differs from the one on screen
@@ -133,6 +140,7 @@ void gxtkApp::InvokeOnRender() {
 void gxtkApp::InvokeOnSuspend() {
   if (suspended) return;
   suspended = true;
+  replay::OnSuspend();
   OnSuspend();
   audio->OnSuspend();
   // Stop the schedule but keep the rate (as set by OnSuspend) for the resume.
@@ -146,6 +154,7 @@ void gxtkApp::InvokeOnSuspend() {
 
 void gxtkApp::InvokeOnResume() {
   if (!suspended) return;
+  replay::OnResume();
   if (updateRate != 0) {
     int rate = updateRate;
     updateRate = 0;
@@ -158,8 +167,10 @@ void gxtkApp::InvokeOnResume() {
   gc_collect();
 }
 
+// A replay being watched ends without the game's close: the game would save,
+// and a replay never touches the saved scores.
 void gxtkApp::InvokeOnClose() {
-  if (!created || closed) return;
+  if (!created || closed || replay::Playing()) return;
   closed = true;
   OnClose();
   gc_collect();

@@ -6,7 +6,6 @@
 #include <cstdio>
 
 #include "host/sound_decoder.h"
-#include "runtime/files.h"
 #include "runtime/gc.h"
 
 std::vector<unsigned int> gxtkAudio::discarded;
@@ -33,11 +32,6 @@ ALenum bufferFormat(const DecodedSound& sound) {
   return 0;
 }
 
-struct FileCloser {
-  FILE* file;
-  ~FileCloser() { std::fclose(file); }
-};
-
 ALuint makeBuffer(const DecodedSound& sound) {
   ALuint name = 0;
   alGenBuffers(1, &name);
@@ -45,25 +39,7 @@ ALuint makeBuffer(const DecodedSound& sound) {
   return name;
 }
 
-bool loadSound(const String& path, DecodedSound& sound) {
-  String ext = SoundFileExtension(path);
-  bool wav = ext == String("wav");
-  if (!wav && !(ext == String("ogg"))) return false;
-  FILE* file = fopenFile(path, String("rb"));
-  if (!file) return false;
-  FileCloser closer{file};
-  return wav ? readWav(file, sound) : readOgg(file, sound);
-}
-
 }  // namespace
-
-String SoundFileExtension(String path) {
-  int dot = path.FindLast(String("."));
-  if (dot < 0) return String();
-  String ext = path.Slice(dot + 1);
-  if (ext.Find(String("/"), 0) >= 0 || ext.Find(String("\\"), 0) >= 0) return String();
-  return ext.ToLower();
-}
 
 // ---- gxtkSample ----
 
@@ -97,7 +73,7 @@ gxtkAudio::gxtkAudio() { alDistanceModel(AL_NONE); }
 
 gxtkSample* gxtkAudio::LoadSample__UNSAFE__(gxtkSample* sample, String path) {
   DecodedSound sound;
-  if (!loadSound(path, sound)) return nullptr;
+  if (!LoadSoundFile(path, sound)) return nullptr;
   if (awaitingOutput) {
     sample->waiting = std::make_unique<DecodedSound>(std::move(sound));
     waitingSamples.push_back(sample);

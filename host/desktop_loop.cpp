@@ -6,6 +6,8 @@
 #include "host/app.h"
 #include "host/exit_signals.h"
 #include "host/graphics_device.h"
+#include "host/replay_tap.h"
+#include "host/replay_watch.h"
 #include "host/window.h"
 
 namespace {
@@ -19,6 +21,7 @@ void closeOnLostConnection() { app->InvokeOnClose(); }
 }  // namespace
 
 int gxtkApp::Run() {
+  if (replay::Playing()) return replay::Watch(*this);
   InstallCallbacks();
   exitsignals::Watch(hostwin::WakeEvents);
   if (!WaitForDrawableWindow()) return 0;

@@ -3,10 +3,12 @@
 
 #include <GLFW/glfw3.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
 
+#include "host/replay_tap.h"
 #include "host/window.h"
 
 namespace graphics_seams {
@@ -97,6 +99,24 @@ bool pixelRangeFits(int length, int width, int height, int offset, int pitch) {
   return lastRow >= 0 && first + width <= length && lastRow + width <= length;
 }
 
+// Reads a block of the frame buffer (bottom-left origin) as 0xAARRGGBB
+// pixels, top row first.
+void readFrameBuffer(int x, int y, int w, int h, int* out) {
+  std::vector<unsigned char> block(static_cast<size_t>(w) * h * 4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(x, y, w, h, GL_RGBA, GL_UNSIGNED_BYTE, block.data());
+  // OpenGL's rows run bottom-up; row 0 of the result is the top row.
+  for (int row = 0; row < h; ++row) {
+    const unsigned char* source = &block[static_cast<size_t>(h - 1 - row) * w * 4];
+    int* target = out + static_cast<size_t>(row) * w;
+    for (int i = 0; i < w; ++i) {
+      const unsigned char* px = source + 4 * i;
+      target[i] = static_cast<int>(static_cast<std::uint32_t>(px[2]) | px[1] << 8 | px[0] << 16 |
+                                   static_cast<std::uint32_t>(px[3]) << 24);
+    }
+  }
+}
+
 }  // namespace
 
 int Pow2Size(int n) {
@@ -146,6 +166,10 @@ int gxtkGraphics::Height() { return height; }
 
 bool gxtkGraphics::Validate() {
   width = height = 0;
+  if (replay::Playing()) {  // a replay is drawn at the size it was recorded at
+    replay::PlayedSize(&width, &height);
+    return width > 0 && height > 0;
+  }
   GLFWwindow* window = glfwGetCurrentContext();
   if (window == hostwin::Handle()) {
     hostwin::GetSize(&width, &height);  // the program's window: kept current by its events
@@ -177,7 +201,7 @@ void gxtkGraphics::Flush() {
 
 void gxtkGraphics::MarkScreenStale() { frame.MarkScreenStale(); }
 
-long gxtkGraphics::FramesDrawn() const { return frame.FramesDrawn(); }
+long gxtkGraphics::FramesDrawn() const { return replay::AnswerFramesDrawn(frame.FramesDrawn()); }
 
 // Hands the pending batch to the frame record as one draw call.
 void gxtkGraphics::EndBatch() {
@@ -384,18 +408,13 @@ int gxtkGraphics::ReadPixels(Array<int> pixels, int x, int y, int w, int h, int 
                              int pitch) {
   Flush();
   if (!pixelRangeFits(pixels.Length(), w, h, offset, pitch)) return 0;
-  std::vector<unsigned char> block(static_cast<size_t>(w) * h * 4);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(x, Height() - y - h, w, h, GL_RGBA, GL_UNSIGNED_BYTE, block.data());
-  // OpenGL's rows run bottom-up; row 0 of the result is the top row.
+  // What a GPU reads back is the host's answer: a replay keeps it.
+  std::vector<int> answer(static_cast<size_t>(w) * h);
+  if (!replay::Playing()) readFrameBuffer(x, Height() - y - h, w, h, answer.data());
+  replay::AnswerPixels(answer);
   for (int row = 0; row < h; ++row) {
-    const unsigned char* source = &block[static_cast<size_t>(h - 1 - row) * w * 4];
-    int* target = &pixels[offset + row * pitch];
-    for (int i = 0; i < w; ++i) {
-      const unsigned char* px = source + 4 * i;
-      target[i] = static_cast<int>(static_cast<std::uint32_t>(px[2]) | px[1] << 8 | px[0] << 16 |
-                                   static_cast<std::uint32_t>(px[3]) << 24);
-    }
+    std::copy(&answer[static_cast<size_t>(row) * w], &answer[static_cast<size_t>(row + 1) * w],
+              &pixels[offset + row * pitch]);
   }
   return 0;
 }

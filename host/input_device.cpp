@@ -1,18 +1,16 @@
 #include "host/input_device.h"
 
-#include <GLFW/glfw3.h>
+#include <GLFW/glfw3.h>  // key numbers only: the polls that call GLFW are in input_poll.cpp
 
 #include <algorithm>
 #include <cstring>
 
 #include "host/key_codes.h"
-#include "host/window.h"
 
 namespace {
 
 constexpr int kDownFlag = 0x100;
 constexpr int kHitMask = 0xff;
-constexpr int kMaxJoyButtons = 32;      // buttons polled per update
 constexpr int kNavigationCharBase = 0x10000;  // keeps navigation keys apart from text
 constexpr int kDeleteChar = 127;
 
@@ -120,33 +118,6 @@ void gxtkInput::OnKeyUp(int key) {
 
 void gxtkInput::PutChar(int chr) {
   if (charPut < kCharQueueSize) charQueue[charPut++] = chr;
-}
-
-void gxtkInput::PollMouse() {
-  int x = 0, y = 0;
-  hostwin::GetCursorPos(&x, &y);
-  mouseX = float(x);
-  mouseY = float(y);
-}
-
-void gxtkInput::PollJoystick() {
-  int axisCount = 0, buttonCount = 0;
-  const float* axes = glfwGetJoystickAxes(GLFW_JOYSTICK_1, &axisCount);
-  const unsigned char* buttons = glfwGetJoystickButtons(GLFW_JOYSTICK_1, &buttonCount);
-  if (!axes) axisCount = 0;
-  if (!buttons) buttonCount = 0;
-
-  std::fill(joyAxes, joyAxes + kJoyAxisCount, 0.0f);
-  std::copy(axes, axes + std::min(axisCount, kJoyAxisCount), joyAxes);
-  RemapJoyAxes(joyAxes, axisCount);
-
-  for (int n = 0; n < std::min(buttonCount, kMaxJoyButtons); ++n) {
-    if (buttons[n] == GLFW_PRESS) {
-      OnKeyDown(keycode::JoyButton(n));
-    } else {
-      OnKeyUp(keycode::JoyButton(n));
-    }
-  }
 }
 
 int TransKey(int key) {

@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "runtime/string.h"
+
 struct DecodedSound {
   std::vector<uint8_t> bytes;      // WAV sample data exactly as stored in the file
   std::vector<int16_t> samples16;  // Ogg output, interleaved
@@ -33,3 +35,7 @@ struct DecodedSound {
 // sound they can decode. The stream is read from its current position.
 bool readWav(FILE* file, DecodedSound& out);
 bool readOgg(FILE* file, DecodedSound& out);
+
+// Opens and decodes a sound file by its extension (".wav" or ".ogg", see
+// SoundFileExtension in host/audio_device.h); false when it cannot.
+bool LoadSoundFile(const String& path, DecodedSound& out);

@@ -211,6 +211,10 @@ void SetPos(int x, int y) {
   if (window) glfwSetWindowPos(window, x, y);
 }
 
+void SetSize(int width, int height) {
+  if (window) glfwSetWindowSize(window, width, height);
+}
+
 void SetTitle(const char* title) {
   if (window) glfwSetWindowTitle(window, title);
 }

@@ -16,8 +16,9 @@ struct LocationRoot {
 };
 
 const char kScheme[] = "vellum://";
-const LocationRoot kRoots[] = {
-    {"vellum://data/", "./data/"},
+std::string dataFolder = "./data/";
+LocationRoot kRoots[] = {
+    {"vellum://data/", dataFolder.c_str()},
     {"vellum://internal/", "./internal/"},
     {"vellum://external/", "./external/"},
 };
@@ -41,6 +42,10 @@ bool workingFolderDeleted() {
   return stat(".", &here) != 0 || here.st_nlink == 0;
 }
 
+String fromFileName(const std::string& name) {
+  return String::Load(reinterpret_cast<const unsigned char*>(name.data()), static_cast<int>(name.size()));
+}
+
 String rootFolder(const LocationRoot& root) {
   static std::vector<std::string> lastFound(std::size(kRoots));
   std::string& known = lastFound[static_cast<size_t>(&root - kRoots)];
@@ -48,10 +53,10 @@ String rootFolder(const LocationRoot& root) {
   const std::filesystem::path canonical = std::filesystem::canonical(root.folder, error);
   if (!error) {
     known = canonical.string() + "/";
-    return String(root.folder);
+    return fromFileName(root.folder);
   }
-  if (known.empty() || !workingFolderDeleted()) return String(root.folder);
-  return String::Load(reinterpret_cast<const unsigned char*>(known.data()), static_cast<int>(known.size()));
+  if (known.empty() || !workingFolderDeleted()) return fromFileName(root.folder);
+  return fromFileName(known);
 }
 
 // The folder path for `path`, or false for a location root that names no
@@ -71,6 +76,11 @@ bool resolvePath(const String& path, String* resolved) {
 }
 
 }  // namespace
+
+void SetDataFolder(const std::string& folder) {
+  dataFolder = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+  kRoots[0].folder = dataFolder.c_str();
+}
 
 FILE* fopenFile(String path, String mode) {
   String resolved;

@@ -15,9 +15,14 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "runtime/string.h"
 
 // An open standard-I/O stream for `path` in the standard-I/O `mode`
 // ("rb" for reading), or null. The caller closes it.
 FILE* fopenFile(String path, String mode);
+
+// Makes "vellum://data/" stand for `folder` instead of ./data: the headless
+// replay runner reads the data of a build from anywhere.
+void SetDataFolder(const std::string& folder);

@@ -6,7 +6,9 @@
 # state file and a "data" link to the game's data, so the saved scores survive
 # a rebuild, a reinstall or a deleted build folder.
 #
-# Usage: korvane [PROGRAM DATA_FOLDER]
+# Usage: korvane [--replay FILE] [PROGRAM DATA_FOLDER]
+# --replay FILE plays a recorded game (the player's games are kept in
+# replays/ in the player's folder) instead of starting a new session.
 # Without arguments it starts the installed game in the layout that
 # `cmake --install` and the Debian package make: this script is games/korvane,
 # the program lib/games/korvane/korvane and the data share/games/korvane.
@@ -100,8 +102,16 @@ play_without_saving() {
     chmod u+w -- "$folder" && rm -rf -- "$folder"
   )
   cd -- "$folder"
-  exec "$program"
+  exec "$program" "${replay[@]}"
 }
+
+# `korvane --replay FILE` watches a replay; the file is named from where the
+# command was given.
+replay=()
+if [ "${1:-}" = --replay ] && [ $# -ge 2 ]; then
+  replay=(--replay "$(readlink -f -- "$2")")
+  shift 2
+fi
 
 script=$(readlink -f -- "${BASH_SOURCE[0]}" && echo .)
 script=${script%$'\n.'}
@@ -132,4 +142,4 @@ if ! prepare_player_folder; then
   play_without_saving
 fi
 cd -- "$player"
-exec "$program"
+exec "$program" "${replay[@]}"

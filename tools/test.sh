@@ -125,6 +125,19 @@ part_silent() {
   ctest --test-dir "$root/build-silent/tests/game" --output-on-failure -j"$jobs"
 }
 
+# The golden replays (tests/replays) re-run by the WebAssembly runner under
+# Node.js must print the very lines the desktop runner prints.
+check_wasm_replays() {
+  local data=$1 golden status=0
+  for golden in "$root"/tests/replays/*.kvrp; do
+    if ! node "$root/build-web/wasm/korvane-replay.js" --data "$data" "$golden" | cmp -s - "${golden%.kvrp}.json"; then
+      echo "wasm replay: $golden does not re-run to $(cat "${golden%.kvrp}.json")"
+      status=1
+    fi
+  done
+  return $status
+}
+
 # The browser build (tools/web.sh) played in headless Chromium by
 # tests/web/play_test.js, with puppeteer-core as pinned by its lock file; the
 # desktop korvane from the same sources (build-web/native, beside the asset
@@ -135,7 +148,8 @@ part_silent() {
 part_browser() {
   local native="$root/build-web/native"
   "$root/tools/web.sh" --build-only || return 1
-  cmake --build "$native" --target korvane -j"$jobs" || return 1
+  check_wasm_replays "$native/data" || return 1
+  cmake --build "$native" --target korvane korvane-replay -j"$jobs" || return 1
   cc -shared -fPIC -O2 -Wall -Wextra -Werror -o "$native/gl_meter.so" "$root/tests/web/gl_meter.c" -ldl || return 1
   (cd "$root/tests/web" && npm ci --no-audit --no-fund --loglevel=error) || return 1
   start_private_xvfb || return 1

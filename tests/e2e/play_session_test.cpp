@@ -35,7 +35,6 @@ namespace layout = testsupport::layout;
 
 constexpr int kWaitMs = 30000;       // longest wait for anything to show (a busy machine)
 constexpr int kSlideInMs = 1000;     // the menu's buttons settle within 32 updates
-constexpr int kSameKindDistance = 40;  // colour distance between gems of one kind
 constexpr int kComboMs = 2500;       // a combo's 90 updates run out well within this
 
 class PlaySession : public ::testing::Test {
@@ -109,7 +108,7 @@ std::vector<GridCell> FindThreeAlikeCells(const Shot& shot, int skip = 0) {
     for (int r = 0; r < kBoardRows; ++r) mean[c][r] = shot.Mean(Cell(c, r).x, Cell(c, r).y, 6);
   }
   auto alike = [&](int c0, int r0, int c1, int r1) {
-    return testsupport::Distance(mean[c0][r0], mean[c1][r1]) < kSameKindDistance;
+    return testsupport::Distance(mean[c0][r0], mean[c1][r1]) < testsupport::kSameKindDistance;
   };
   for (int r = 0; r < kBoardRows; ++r) {
     for (int c = 0; c + 2 < kBoardColumns; ++c) {
@@ -122,13 +121,6 @@ std::vector<GridCell> FindThreeAlikeCells(const Shot& shot, int skip = 0) {
     }
   }
   return {};
-}
-
-// The same run as window points.
-std::vector<Point> FindThreeAlike(const Shot& shot) {
-  std::vector<Point> points;
-  for (const GridCell& cell : FindThreeAlikeCells(shot)) points.push_back(layout::Cell(cell.c, cell.r));
-  return points;
 }
 
 TEST_F(PlaySession, StartPlayPauseResumeQuitGameOverMenuAndSavedState) {
@@ -160,7 +152,7 @@ TEST_F(PlaySession, StartPlayPauseResumeQuitGameOverMenuAndSavedState) {
     return IsRoundOneBackground(s.At(layout::kBackgroundCorner)) && still;
   })) << "the play field did not appear or did not come to rest";
 
-  const std::vector<Point> path = FindThreeAlike(board);
+  const std::vector<Point> path = testsupport::FindThreeAlike(board);
   if (path.empty()) {
     // No run on this board: judged all the same.
     game.Drag({layout::Cell(0, 0), layout::Cell(1, 0), layout::Cell(2, 0)});

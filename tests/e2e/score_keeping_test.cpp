@@ -17,6 +17,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -279,6 +280,29 @@ TEST_P(NotAFile, IsLeftAloneAndTheGameSaysScoresAreNotSaved) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, NotAFile, ::testing::Values("pipe", "device", "socket"));
+
+// A failed save changes what the menu shows: the replay of the next game,
+// which holds the menu before it, re-runs only because the save's outcome was
+// recorded with it.
+TEST_F(ScoreKeeping, ReplayOfAGameAfterAFailedSaveReRunsToItsEnd) {
+  fs::create_directory(game.StateFile());
+  ASSERT_NO_FATAL_FAILURE(Launch(game));
+  for (int games = 0; games < 2; ++games) {
+    ASSERT_NO_FATAL_FAILURE(PlayAndQuit(game));
+    ASSERT_NO_FATAL_FAILURE(WaitForMenu(game));
+  }
+  ASSERT_TRUE(game.WaitForShot(game.Folder() / "shot.png", SaveNoticeShows, kShowWaitMs)) << "no notice";
+  game.Stop();
+  std::vector<fs::path> replays;
+  for (const auto& entry : fs::directory_iterator(game.Folder() / "replays")) {
+    if (entry.path().filename().string().rfind("game-", 0) == 0) replays.push_back(entry.path());
+  }
+  ASSERT_EQ(replays.size(), 2u);
+  std::sort(replays.begin(), replays.end());
+  const std::string command = std::string(KORVANE_REPLAY) + " --data " + KORVANE_BUILD_DATA_DIR + " " +
+                              replays.back().string() + " >" + (game.Folder() / "rerun.txt").string() + " 2>&1";
+  EXPECT_EQ(e2e::Shell(command), 0) << e2e::ReadFile(game.Folder() / "rerun.txt");
+}
 
 // --- a disk that refuses the save --------------------------------------------------
 

@@ -93,6 +93,7 @@ struct LaunchOptions {
   // Standard output through a pipe into out.txt, for a program whose own
   // file writes are limited (RLIMIT_FSIZE does not hold for pipes).
   bool outputThroughPipe = false;
+  std::vector<std::string> arguments = {};  // after the program name
 };
 
 class KorvaneProcess {
@@ -149,7 +150,10 @@ class KorvaneProcess {
       _exit(127);
     }
     if (options.inChild) options.inChild();
-    execl(program.c_str(), "korvane", static_cast<char*>(nullptr));
+    std::vector<char*> argv = {const_cast<char*>("korvane")};
+    for (const std::string& argument : options.arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
     _exit(127);
   }
 

@@ -92,4 +92,32 @@ inline bool SaveNoticeShows(const Shot& s) {
   return letters > 40;
 }
 
+// Colour distance between gems of one kind on a landscape board.
+constexpr int kSameKindDistance = 40;
+
+// Three neighbouring cells whose gems look alike, or an empty list.
+inline std::vector<Point> FindThreeAlike(const Shot& shot) {
+  using layout::Cell;
+  using layout::kBoardColumns;
+  using layout::kBoardRows;
+  Colour mean[kBoardColumns][kBoardRows];
+  for (int c = 0; c < kBoardColumns; ++c) {
+    for (int r = 0; r < kBoardRows; ++r) mean[c][r] = shot.Mean(Cell(c, r).x, Cell(c, r).y, 6);
+  }
+  auto alike = [&](int c0, int r0, int c1, int r1) {
+    return Distance(mean[c0][r0], mean[c1][r1]) < kSameKindDistance;
+  };
+  for (int r = 0; r < kBoardRows; ++r) {
+    for (int c = 0; c + 2 < kBoardColumns; ++c) {
+      if (alike(c, r, c + 1, r) && alike(c + 1, r, c + 2, r)) return {Cell(c, r), Cell(c + 1, r), Cell(c + 2, r)};
+    }
+  }
+  for (int c = 0; c < kBoardColumns; ++c) {
+    for (int r = 0; r + 2 < kBoardRows; ++r) {
+      if (alike(c, r, c, r + 1) && alike(c, r + 1, c, r + 2)) return {Cell(c, r), Cell(c, r + 1), Cell(c, r + 2)};
+    }
+  }
+  return {};
+}
+
 }  // namespace testsupport

@@ -1,0 +1,23 @@
+#include "framework/replay.h"
+
+#include "host/replay_tap.h"
+
+int vl_replay_SetRules(int version, std::uint64_t (*stateHash)()) {
+  replay::SetRules(version, stateHash);
+  return 0;
+}
+
+int vl_replay_GameBegins() {
+  replay::GameBegins();
+  return 0;
+}
+
+int vl_replay_GameQuit() {
+  replay::GameQuit();
+  return 0;
+}
+
+int vl_replay_GameEnds(int difficulty, int total, int rounds) {
+  replay::GameEnds(difficulty, total, rounds);
+  return 0;
+}
