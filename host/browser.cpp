@@ -1,5 +1,5 @@
 // The C++ side of the browser glue (see browser.h); the page-facing half,
-// which owns the storage and the data packages, is host/browser.js.
+// which owns the storage and the data packages, is web/korvane-page.js.
 #include "host/browser.h"
 
 #include <GLFW/glfw3.h>
