@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Builds Korvane in every configuration it supports and runs each one's tests:
+#   checks  no build: every file path a comment or document names exists
 #   main    the normal build (warnings as errors): its Debian package checked,
 #           then every test, windows and end-to-end included, on a private
 #           virtual display
@@ -50,6 +51,11 @@ build_tree() {
 }
 
 # --- the parts ----------------------------------------------------------------
+
+# Cheap checks of the sources themselves, before anything is built.
+part_checks() {
+  python3 "$root/tools/check-paths.py" "$root"
+}
 
 # The Debian package, from the normal build (no rebuild): lintian must find no
 # errors and the AppStream description must be valid. The package is then
@@ -140,7 +146,7 @@ part_browser() {
   node "$root/tests/web/play_test.js" "$root/build-web/site" "$root/build-web/test-output" "$native"
 }
 
-all_parts=(main asan stress fuzz silent browser)
+all_parts=(checks main asan stress fuzz silent browser)
 
 # --- running them ---------------------------------------------------------------
 
