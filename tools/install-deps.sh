@@ -22,6 +22,7 @@ test_packages=(
   libgtest-dev libbenchmark-dev
   libvorbis-dev
   clang-14 libfuzzer-14-dev   # fuzz targets: compiler and libFuzzer of one version
+  clang-format-14             # tools/format.sh, the layout check
   bc                          # bench/whole_process.sh's arithmetic
   xvfb xauth xdotool openbox imagemagick
   x11-utils
