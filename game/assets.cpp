@@ -6,17 +6,13 @@
 #include "framework/audio.h"
 #include "framework/graphics.h"
 #include "game/my_app.h"
+#include "game/resolution_levels.h"
 #include "game/texts.h"
 #include "runtime/errors.h"
 
 using namespace korvane;
 
 namespace {
-
-// The image set comes in three resolutions; a side longer than these (device
-// pixels) selects the next one.
-constexpr int kLevel2Above = 630;
-constexpr int kLevel4Above = 1230;
 
 constexpr int kFontCellPixels = 16;  // character cell at level 1
 constexpr int kFontFrames = 128;
