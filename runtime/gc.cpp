@@ -559,6 +559,20 @@ void sweep() {
   last_alloced = gc_alloced_bytes;
 }
 
+#ifdef KORVANE_GC_CHECKS
+// At the end of a mark phase nothing is grey, so every object a black object
+// or a root refers to must be black: anything white now would be swept while
+// still in use.
+void checkTriColour() {
+  gc_checking = true;
+  for (gc_object* p = gc_marked_list.succ; p != &gc_marked_list; p = p->succ) p->mark();
+  gc_mark();
+  gc_checking = false;
+}
+#else
+void checkTriColour() {}
+#endif
+
 void collectStep() {
 #ifdef KORVANE_GC_STRESS
   // Stress builds finish a whole cycle and run every destructor at each step.
@@ -571,7 +585,10 @@ void collectStep() {
   } else {
     traceIncremental(gc_marked_objs + kMarkBudget);
   }
-  if (isEmpty(&gc_queued_list) && (full || allocated > kSweepBytes)) sweep();
+  if (isEmpty(&gc_queued_list) && (full || allocated > kSweepBytes)) {
+    checkTriColour();
+    sweep();
+  }
   if (gc_force_sweep) {
     gc_flush_free(gc_free_bytes);
     if (isEmpty(&gc_free_list)) hint::forgetFreed();
@@ -580,6 +597,20 @@ void collectStep() {
 }
 
 }  // namespace
+
+#ifdef KORVANE_GC_CHECKS
+bool gc_checking;
+
+namespace {
+constexpr const char* kInvariantBroken =
+    "Collector error: a black object or a root refers to the white object %p (a store without gc_assign?)\n";
+}  // namespace
+
+void gc_invariant_broken(const gc_object* white) {
+  std::fprintf(stderr, kInvariantBroken, static_cast<const void*>(white));
+  std::abort();
+}
+#endif
 
 int gc_collect() {
   const gc_step_hooks* observer = gc_step_observer;

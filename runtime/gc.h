@@ -223,13 +223,35 @@ inline void gc_enqueue_white(gc_object* p) {
 }
 // gc_mark for an object known to be white.
 void gc_mark_white(gc_object* p);
+// Debug builds (KORVANE_GC_CHECKS) assert the invariant at the end of every
+// mark phase: each black object's mark() and the roots run again while
+// gc_checking is set, gc_enqueue() and gc_mark() then only look at what they
+// are given, and a white object ends the program. Release builds compile the
+// check out entirely.
+#ifdef KORVANE_GC_CHECKS
+extern bool gc_checking;
+[[noreturn]] void gc_invariant_broken(const gc_object* white);
+#endif
+// Whether the invariant check is running (it has then looked at `p`).
+inline bool gc_checked(const gc_object* p) {
+#ifdef KORVANE_GC_CHECKS
+  if (gc_checking) {
+    if (p && gc_is_white(p)) gc_invariant_broken(p);
+    return true;
+  }
+#endif
+  (void)p;
+  return false;
+}
 // Greys `p` if it is white: it will be traced by a later step. Inline, since
 // most calls (every barrier, every mark() field) meet null, grey or black.
 inline void gc_enqueue(gc_object* p) {
+  if (gc_checked(p)) return;
   if (p && gc_is_white(p)) gc_enqueue_white(p);
 }
 // Blackens `p` at once if it is white and runs its mark().
 inline void gc_mark(gc_object* p) {
+  if (gc_checked(p)) return;
   if (p && gc_is_white(p)) gc_mark_white(p);
 }
 // gc_init1: empties the four lists. gc_init2: queues the roots.
