@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "framework/app.h"
+#include "game/modes.h"
 #include "game/my_app.h"
 #include "game/texts.h"
 
@@ -45,7 +46,7 @@ void runClickToStart(vl_Korvane_MyApp& g) {
   const float my = static_cast<float>(g.mouseY);
   if (g.mouseHit > 0 && 0.25f * w < mx && mx < 0.75f * w && 0.25f * h < my && my < 0.75f * h) {
     g.clickLatch = 1;
-    g.mode = 1;
+    g.mode = kModeMenu;
     g.m_Reload();
     vl_app_SetUpdateRate(kUpdateRateRunning);
   }

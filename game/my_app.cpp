@@ -10,6 +10,7 @@
 #include "framework/key_codes.h"
 #include "game/arcade_controller.h"
 #include "game/input_actions.h"
+#include "game/modes.h"
 #include "music/music_player.h"
 #include "runtime/errors.h"
 
@@ -49,8 +50,6 @@ constexpr int kMusicChannelBase = 32;
 // for both drum kits, the lead, the accompaniment and the bass.
 const char* const kSongFile = "inst/song.png";
 constexpr int kMusicSampleSet = 0;
-constexpr int kModeMenu = 1;
-constexpr int kModePlaying = 10;  // and 11, a new game being set up
 
 // Every controller action whose key holds the key latch: the directions,
 // the buttons 10-17 and back.
@@ -177,7 +176,7 @@ void vl_Korvane_MyApp::mark() {
 // Start-up
 
 int vl_Korvane_MyApp::m_OnCreate() {
-  mode = 1;
+  mode = kModeMenu;
   vl_app_SetUpdateRate(kUpdateRateRunning);
   deviceWidth = vl_graphics_DeviceWidth();
   deviceHeight = vl_graphics_DeviceHeight();
@@ -249,7 +248,7 @@ void updateKeyLatch(vl_Korvane_MyApp& g) {
     }
   }
   if (!anyDown) g.keyLatch = 0;
-  if (g.keyLatch == 0 && g.clickLatch == 0 && g.m_PlayKey(kActionBack) != 0 && g.mode == 1 &&
+  if (g.keyLatch == 0 && g.clickLatch == 0 && g.m_PlayKey(kActionBack) != 0 && g.mode == kModeMenu &&
       (g.creditsOpen == 1 || g.badgesOpen == 1)) {
     g.creditsOpen = 0;
     g.badgesOpen = 0;
@@ -261,37 +260,37 @@ void updateKeyLatch(vl_Korvane_MyApp& g) {
 void dispatchMode(vl_Korvane_MyApp& g) {
   bool ranLoadMenu = false;
   switch (g.mode) {
-    case 1:
+    case kModeMenu:
       g.m_Menu();
       break;
-    case 2:
+    case kModeBackToMenu:
       g.m_LoadMenu();
-      g.mode = 1;
+      g.mode = kModeMenu;
       // A press or key held across the end of the game must not work the
       // menu: its buttons need a press that began in the menu.
       g.clickLatch = 1;
       g.keyLatch = 1;
       ranLoadMenu = true;
       break;
-    case 5:
+    case kModeWaitStart:
       g.m_WaitStart(0);
       break;
-    case 10:
+    case kModePlaying:
       g.m_Game();
       g.m_InGame();
       break;
-    case 11:
+    case kModeNewGame:
       g.m_LoadGame();
       break;
     default:
       break;
   }
-  if (!ranLoadMenu && g.mode == 10 && g.gameOverFlag > 0) g.m_GameOver();
+  if (!ranLoadMenu && g.mode == kModePlaying && g.gameOverFlag > 0) g.m_GameOver();
   // The game-over overlay fades out over the menu.
-  if (g.mode == 1 || g.mode == 2) g.m_GameOver();
-  if (g.mode == 1) {
+  if (g.mode == kModeMenu || g.mode == kModeBackToMenu) g.m_GameOver();
+  if (g.mode == kModeMenu) {
     if (g.creditsOpen == 1) g.m_CreditBox();
-    if (g.mode == 1 && g.badgesOpen == 1) g.m_BadgesBox();
+    if (g.mode == kModeMenu && g.badgesOpen == 1) g.m_BadgesBox();
   }
 }
 
@@ -378,9 +377,9 @@ int vl_Korvane_MyApp::m_OnUpdate() {
   for (lp = 0; lp < kPadCount; ++lp) {
     if (pads[lp] == kPadPressedOnce) pads[lp] = 0;
   }
-  if (vl_Korvane_OnScreenControls == 1 && mode > 5 && vl_Korvane_iCadeControls == 0) runOnScreenPad(*this);
+  if (vl_Korvane_OnScreenControls == 1 && mode > kModeWaitStart && vl_Korvane_iCadeControls == 0) runOnScreenPad(*this);
   if (vl_Korvane_AccelerometerControls == 1) runTiltInput(*this);
-  if (vl_Korvane_DebugMode == 1 && mode != 5) drawDebugLine(*this);
+  if (vl_Korvane_DebugMode == 1 && mode != kModeWaitStart) drawDebugLine(*this);
   m_ShowBadges();
   return 0;
 }
@@ -502,7 +501,7 @@ namespace {
 // A game in progress comes back with its pause panel already open; a game
 // that has ended does not (its overlay runs on to the menu).
 void applySuspendPauseRule(vl_Korvane_MyApp& g) {
-  if (g.mode > 9 && g.gameOverFlag == 0) {
+  if (g.mode >= kModePlaying && g.gameOverFlag == 0) {
     g.pauseActive = 1;
     g.pauseState = 1;
     g.pauseSlide = static_cast<int>(0.5f * vl_Korvane_jscrh);

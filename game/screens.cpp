@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "game/input_actions.h"
+#include "game/modes.h"
 #include "game/my_app.h"
 #include "game/screen_fit.h"
 #include "game/texts.h"
@@ -46,8 +47,6 @@ constexpr float kShadeFull = 0.8f;  // the shade is opaque when the panel is thi
 constexpr int kGameOverLength = 90;
 constexpr int kFadeStart = 75;  // timer value the fade over the menu starts from
 constexpr int kFadeStep = 2;
-constexpr int kModeBackToMenu = 2;
-constexpr int kModePlaying = 10;
 constexpr float kNoticeSize = 2;     // text size of the high-score notice
 constexpr float kNoticePadding = 4;  // virtual pixels of box around its text
 
