@@ -15,6 +15,7 @@
 
 #include "framework/app.h"
 #include "framework/random.h"
+#include "game/modes.h"
 #include "game/my_app.h"
 #include "game/screen_fit.h"
 #include "game/texts.h"
@@ -418,7 +419,7 @@ int vl_Korvane_MyApp::m_LoadGame() {
   score = 0;
   gameOverFlag = 0;
   gameOverTimer = 0;
-  mode = 10;
+  mode = kModePlaying;
   gemKinds = difficulty + 2;
   gridCols = kGridColumns;
   gridRows = kGridRows;
