@@ -4,6 +4,7 @@
 // credits box drawn over it; and the recording of a finished game's score in
 // the two score rows (mode 2), which then saves the state.
 #include "game/input_actions.h"
+#include "game/modes.h"
 #include "game/my_app.h"
 #include "game/screen_fit.h"
 #include "game/texts.h"
@@ -31,8 +32,6 @@ constexpr int kCreditsLogo = 93;
 // Sounds.
 constexpr int kSfxClick = 98;
 constexpr int kSfxCredits = 99;
-
-constexpr int kModeNewGame = 11;
 
 // Score panel: 140 wide on the right edge; its texts sit 20 in from its left.
 constexpr float kPanelWidth = 140;
