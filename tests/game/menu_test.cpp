@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "game/modes.h"
 #include "game/my_app.h"
 #include "tests/game/play_support.h"
 
@@ -14,6 +15,10 @@ namespace {
 
 using gametest::Game;
 using gametest::Step;
+using korvane::kModeBackToMenu;
+using korvane::kModeMenu;
+using korvane::kModeNewGame;
+using korvane::kModePlaying;
 
 constexpr int kSfxClick = 98;
 constexpr int kSfxCredits = 99;
@@ -58,7 +63,7 @@ class Menu : public ::testing::Test {
   void Record(int difficulty, int score) {
     g->difficulty = difficulty;
     g->score = score;
-    g->mode = 2;
+    g->mode = kModeBackToMenu;
     Step();
   }
 
@@ -96,7 +101,7 @@ TEST_F(Menu, ScoreListsShowAsManyRowsAsFitTheScreenHeight) {
 TEST_F(Menu, FinishedGameEntersBehindAnEqualScoreAndTheLastRowTakesEveryGame) {
   SetRows(2, {100, 90, 80, 70, 60, 50, 40, 30, 20, 10}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
   Record(2, 60);
-  EXPECT_EQ(g->mode, 1);
+  EXPECT_EQ(g->mode, kModeMenu);
   EXPECT_EQ(g->insertPos, 5) << "an equal score enters after the one it equals";
   EXPECT_EQ(Best(2), (std::vector<int>{100, 90, 80, 70, 60, 60, 50, 40, 30, 20}));
   EXPECT_EQ(Last(2), (std::vector<int>{60, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
@@ -145,11 +150,11 @@ TEST_F(Menu, KeysStepTheDifficultyOncePerPressAndStopAtTheEnds) {
 
   gametest::PressKey(kKeyZ);
   Step();
-  EXPECT_EQ(g->mode, 11) << "an action key starts the game";
+  EXPECT_EQ(g->mode, kModeNewGame) << "an action key starts the game";
   EXPECT_EQ(g->keyLatch, 1);
   Step();
   gametest::ReleaseKey(kKeyZ);
-  EXPECT_EQ(g->mode, 10);
+  EXPECT_EQ(g->mode, kModePlaying);
   EXPECT_EQ(g->gemKinds, 4);
 }
 
@@ -161,13 +166,13 @@ TEST_F(Menu, ClickedDifficultyButtonStartsThatGameWithTheMarkAlreadyOnIt) {
   const int mark = playtest::SoundMark();
   gametest::PressLeft();
   Step();
-  EXPECT_EQ(g->mode, 11);
+  EXPECT_EQ(g->mode, kModeNewGame);
   EXPECT_EQ(g->difficulty, 3);
   EXPECT_EQ(g->clickLatch, 1);
   EXPECT_EQ(playtest::SoundsSince(mark), std::vector<int>{kSfxClick});
   EXPECT_TRUE(playtest::HasImageAt(kButtons, kSelectionMark, x, y));
   Step();
-  EXPECT_EQ(g->mode, 10);
+  EXPECT_EQ(g->mode, kModePlaying);
   EXPECT_EQ(g->gemKinds, 5);
   Step();
   for (int c = 0; c < 10; ++c) {
@@ -252,10 +257,10 @@ TEST_F(Menu, CreditsBoxEatsTheClickThatClosesItButNotTheSoundSwitch) {
   playtest::ClickVirtual(0.2f * w, 0.7f * h);
   EXPECT_EQ(g->creditsOpen, 0);
   EXPECT_EQ(playtest::SoundsSince(mark), std::vector<int>{kSfxCredits});
-  EXPECT_EQ(g->mode, 1);
+  EXPECT_EQ(g->mode, kModeMenu);
   EXPECT_EQ(g->difficulty, 2);
   Step();
-  EXPECT_EQ(g->mode, 1);
+  EXPECT_EQ(g->mode, kModeMenu);
   EXPECT_TRUE(playtest::HasText("Top 10"));
 
   // Keys do nothing while the box is open; the back key closes it.
@@ -265,7 +270,7 @@ TEST_F(Menu, CreditsBoxEatsTheClickThatClosesItButNotTheSoundSwitch) {
   EXPECT_EQ(g->difficulty, 2);
   playtest::TapKey(kKeyEscape);
   EXPECT_EQ(g->creditsOpen, 0);
-  EXPECT_EQ(g->mode, 1);
+  EXPECT_EQ(g->mode, kModeMenu);
 }
 
 TEST_F(Menu, ArtAndPanelSlideInOverThirtyTwoUpdates) {
@@ -307,7 +312,7 @@ TEST_F(Menu, PortraitWindowPutsTheSwitchOnTopAndTheButtonsInAColumn) {
   EXPECT_FLOAT_EQ(y, 0.85f * h);
   playtest::ClickVirtual(0.3f * w, 0.85f * h);
   EXPECT_EQ(g->difficulty, 3);
-  EXPECT_EQ(g->mode, 10);
+  EXPECT_EQ(g->mode, kModePlaying);
   ASSERT_TRUE(playtest::ReadyInMenu(640, 480));
 }
 

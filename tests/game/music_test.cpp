@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "framework/app.h"
+#include "game/modes.h"
 #include "host/app.h"
 #include "music/music_player.h"
 #include "tests/game/play_support.h"
@@ -18,6 +19,9 @@ namespace {
 
 using gametest::Game;
 using gametest::Step;
+using korvane::kModeBackToMenu;
+using korvane::kModeMenu;
+using korvane::kModePlaying;
 
 constexpr int kKeyEscape = 27;
 constexpr int kPlaying = 2;
@@ -114,12 +118,12 @@ TEST_F(GameMusic, GameOverStopsTheSongAndTheMenuStartsItWithANewSeed) {
   EXPECT_EQ(player->playState, kPlaying) << "a new game keeps the song going";
   const int seed = player->songSeed;
   g->gameOverFlag = 1;
-  ASSERT_TRUE(StepUntil([&] { return g->mode != 10; }, 10000));
-  EXPECT_EQ(g->mode, 2);
+  ASSERT_TRUE(StepUntil([&] { return g->mode != kModePlaying; }, 10000));
+  EXPECT_EQ(g->mode, kModeBackToMenu);
   EXPECT_EQ(player->playState, 0) << "the overlay's end stops the player";
   EXPECT_FALSE(AnyVoiceSounding());
   Step();  // back to the menu
-  EXPECT_EQ(g->mode, 1);
+  EXPECT_EQ(g->mode, kModeMenu);
   Step();
   EXPECT_GE(player->playState, 1) << "the menu starts it again";
   EXPECT_NE(player->songSeed, seed) << "with a new arrangement";
@@ -130,7 +134,7 @@ TEST_F(GameMusic, GameOverStopsTheSongAndTheMenuStartsItWithANewSeed) {
   playtest::StartGame(1);
   EXPECT_GE(player->playState, 1);
   ASSERT_TRUE(SongPlaying());
-  g->mode = 1;
+  g->mode = kModeMenu;
 }
 
 TEST_F(GameMusic, PausePanelHoldsTheSongAndItResumesWithoutCatchingUp) {
@@ -152,7 +156,7 @@ TEST_F(GameMusic, PausePanelHoldsTheSongAndItResumesWithoutCatchingUp) {
   EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(resumed - closing).count(), 140)
       << "the song waits 150 ms after the panel has gone";
   EXPECT_EQ((player->row - row + 64) % 64, 1) << "one row, not the ones missed while paused";
-  g->mode = 1;
+  g->mode = kModeMenu;
 }
 
 TEST_F(GameMusic, MinimisingHoldsTheSongAndRestoringGoesOnWithoutCatchingUp) {

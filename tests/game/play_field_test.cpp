@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "game/modes.h"
 #include "game/my_app.h"
 #include "tests/game/play_support.h"
 
@@ -14,6 +15,8 @@ namespace {
 
 using gametest::Game;
 using gametest::Step;
+using korvane::kModeMenu;
+using korvane::kModePlaying;
 using playtest::Cell;
 
 constexpr int kSfxShatter = 2;
@@ -241,7 +244,7 @@ TEST_F(PlayField, RoundTimeRunsOutOnTheSameUpdateWithOrWithoutRenderPasses) {
 
 TEST_F(PlayField, NewGameAtDifficultyTwoHasFourKindsAndTargetTwentyThenSixtyInRoundThree) {
   playtest::StartGame(2);
-  EXPECT_EQ(g->mode, 10);
+  EXPECT_EQ(g->mode, kModePlaying);
   EXPECT_EQ(g->level, 1);
   EXPECT_EQ(g->roundTarget, 20);
   EXPECT_EQ(g->gemKinds, 4);
@@ -308,7 +311,7 @@ TEST_F(PlayField, MissedTargetEndsTheGameAddingTheLastRoundOnceThenRecordsIt) {
   EXPECT_EQ(g->score, 47);
   for (int i = 0; i < 30; ++i) Step();
   EXPECT_EQ(g->score, 47) << "the last round is added once";
-  ASSERT_TRUE(StepUntil([&] { return g->mode == 1; }));
+  ASSERT_TRUE(StepUntil([&] { return g->mode == kModeMenu; }));
   EXPECT_EQ(g->highScores[30 + 10], 47) << "the last-score row of difficulty 2 takes the game";
   // Saved: table 1 starts at number 57 of the line with its first best and
   // last scores.

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "framework/audio.h"
+#include "game/modes.h"
 #include "game/my_app.h"
 
 namespace playtest {
@@ -11,6 +12,8 @@ namespace {
 
 using gametest::Game;
 using gametest::Step;
+using korvane::kModeMenu;
+using korvane::kModeNewGame;
 
 constexpr int kCellStride = 10;
 constexpr int kStoreColumns = 50;
@@ -43,7 +46,7 @@ bool ReadyInMenu(int windowWidth, int windowHeight) {
   Step();
   if (g->images[1] == nullptr) g->loadStage = 1;  // data linked after start-up
   FinishLoading();
-  g->mode = 1;
+  g->mode = kModeMenu;
   g->creditsOpen = 0;
   g->badgesOpen = 0;
   g->pauseActive = 0;
@@ -61,7 +64,7 @@ bool ReadyInMenu(int windowWidth, int windowHeight) {
 void StartGame(int difficulty) {
   vl_Korvane_MyApp* g = Game();
   g->difficulty = difficulty;
-  g->mode = 11;
+  g->mode = kModeNewGame;
   Step();
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "game/modes.h"
 #include "game/my_app.h"
 #include "tests/game/play_support.h"
 
@@ -18,6 +19,8 @@ namespace {
 
 using gametest::Game;
 using gametest::Step;
+using korvane::kModeMenu;
+using korvane::kModePlaying;
 
 constexpr int kLogo = 98;
 constexpr float kMinMargin = 2;  // virtual pixels between a cell and the edge
@@ -131,7 +134,7 @@ TEST(ScreenLayout, TextsAndTitleStayInsideTheWindowAtEveryShape) {
     for (int i = 0; i < 10; ++i) g->highScores[10 + i] = 0;
     g->gameOverFlag = 1;
     for (int i = 0; i < kSettleUpdates; ++i) Step();
-    ASSERT_EQ(g->mode, 10);
+    ASSERT_EQ(g->mode, kModePlaying);
     ExpectInsideScreen("game over");
     Cell box{};
     ASSERT_TRUE(NoticeBox(&box));
@@ -141,7 +144,7 @@ TEST(ScreenLayout, TextsAndTitleStayInsideTheWindowAtEveryShape) {
           << "a character of the notice at (" << c.left << ", " << c.top << ") outside its box (" << box.left
           << ", " << box.top << ")-(" << box.right << ", " << box.bottom << ")";
     }
-    for (int i = 0; i < 100 && g->mode != 1; ++i) Step();
+    for (int i = 0; i < 100 && g->mode != kModeMenu; ++i) Step();
   }
   ASSERT_TRUE(playtest::ReadyInMenu(640, 480));
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "game/modes.h"
 #include "game/my_app.h"
 #include "tests/game/play_support.h"
 
@@ -14,6 +15,9 @@ namespace {
 
 using gametest::Game;
 using gametest::Step;
+using korvane::kModeBackToMenu;
+using korvane::kModeMenu;
+using korvane::kModePlaying;
 
 constexpr int kSfxClick = 98;
 constexpr int kKeyEscape = 27;
@@ -65,7 +69,7 @@ TEST_F(Screens, BackKeyOpensThePanelAndASecondPressClosesIt) {
   EXPECT_EQ(g->pauseState, -1);
   for (int i = 0; i < 20 && g->pauseActive == 1; ++i) Step();
   EXPECT_EQ(g->pauseActive, 0);
-  EXPECT_EQ(g->mode, 10);
+  EXPECT_EQ(g->mode, kModePlaying);
 }
 
 TEST_F(Screens, PauseButtonOpensThePanelAndResumeSlidesItOut) {
@@ -150,8 +154,8 @@ TEST_F(Screens, QuitRecordsTheFinishedRoundsButNotTheRoundInProgress) {
   EXPECT_EQ(g->pauseActive, 0);
   EXPECT_EQ(g->pauseSlide, -64);
   gametest::ReleaseLeft();
-  for (int i = 0; i < 200 && g->mode != 1; ++i) Step();
-  ASSERT_EQ(g->mode, 1);
+  for (int i = 0; i < 200 && g->mode != kModeMenu; ++i) Step();
+  ASSERT_EQ(g->mode, kModeMenu);
   EXPECT_EQ(g->score, 30);
   EXPECT_EQ(g->highScores[30 + 10], 30);
 }
@@ -166,8 +170,8 @@ TEST_F(Screens, PanelCannotOpenOnceTheGameHasEndedAndANewGameStartsWithItClosed)
   g->m_OnSuspend();
   g->m_OnResume();
   EXPECT_EQ(g->pauseActive, 0) << "a suspend during the overlay";
-  for (int i = 0; i < 200 && g->mode != 1; ++i) Step();
-  ASSERT_EQ(g->mode, 1);
+  for (int i = 0; i < 200 && g->mode != kModeMenu; ++i) Step();
+  ASSERT_EQ(g->mode, kModeMenu);
 
   // A panel still open when a game ends (opened before its end) is gone in
   // the next game.
@@ -175,11 +179,11 @@ TEST_F(Screens, PanelCannotOpenOnceTheGameHasEndedAndANewGameStartsWithItClosed)
   OpenPanelWithBackKey();
   ASSERT_EQ(g->pauseActive, 1);
   g->gameOverFlag = 1;
-  for (int i = 0; i < 200 && g->mode != 1; ++i) Step();
-  ASSERT_EQ(g->mode, 1);
+  for (int i = 0; i < 200 && g->mode != kModeMenu; ++i) Step();
+  ASSERT_EQ(g->mode, kModeMenu);
   playtest::StartGame(3);
   Step();
-  EXPECT_EQ(g->mode, 10);
+  EXPECT_EQ(g->mode, kModePlaying);
   EXPECT_EQ(g->pauseActive, 0);
   EXPECT_EQ(g->pauseSlide, -64);
   EXPECT_EQ(playtest::CountImages(kIcons, 3), 0) << "no resume button is drawn";
@@ -196,8 +200,8 @@ TEST_F(Screens, AfterQuitARoundEndingUnderTheOverlayAddsNothing) {
   const int levelBefore = g->level;
   playtest::ClickVirtual(QuitX(), ButtonsY());
   ASSERT_EQ(g->gameOverFlag, 1);
-  for (int i = 0; i < 200 && g->mode != 1; ++i) Step();
-  ASSERT_EQ(g->mode, 1);
+  for (int i = 0; i < 200 && g->mode != kModeMenu; ++i) Step();
+  ASSERT_EQ(g->mode, kModeMenu);
   EXPECT_EQ(g->level, levelBefore + 1) << "the round did end under the overlay";
   EXPECT_EQ(g->score, 30) << "quitting fixes the score";
   EXPECT_EQ(g->highScores[30 + 10], 30);
@@ -239,27 +243,27 @@ TEST_F(Screens, PressOrKeyHeldAcrossTheEndOfAGameDoesNotStartTheNext) {
   const auto p = playtest::WindowPixel(buttonX, buttonY);
   gametest::MovePointer(p.first, p.second);
   gametest::PressLeft();
-  for (int i = 0; i < 200 && g->mode != 1; ++i) Step();
-  ASSERT_EQ(g->mode, 1);
+  for (int i = 0; i < 200 && g->mode != kModeMenu; ++i) Step();
+  ASSERT_EQ(g->mode, kModeMenu);
   for (int i = 0; i < 40; ++i) Step();
   ASSERT_EQ(g->menuSlide, 0) << "the button has settled under the pointer";
-  EXPECT_EQ(g->mode, 1) << "a held press started a game";
+  EXPECT_EQ(g->mode, kModeMenu) << "a held press started a game";
   gametest::ReleaseLeft();
   Step();
   playtest::ClickVirtual(buttonX, buttonY);
-  EXPECT_EQ(g->mode, 10) << "a press that begins in the menu starts the game";
+  EXPECT_EQ(g->mode, kModePlaying) << "a press that begins in the menu starts the game";
 
   // The same for an action key held from the overlay into the menu.
   g->gameOverFlag = 1;
   gametest::PressKey(kKeyZ);
-  for (int i = 0; i < 200 && g->mode != 1; ++i) Step();
-  ASSERT_EQ(g->mode, 1);
+  for (int i = 0; i < 200 && g->mode != kModeMenu; ++i) Step();
+  ASSERT_EQ(g->mode, kModeMenu);
   for (int i = 0; i < 5; ++i) Step();
-  EXPECT_EQ(g->mode, 1) << "a held action key started a game";
+  EXPECT_EQ(g->mode, kModeMenu) << "a held action key started a game";
   gametest::ReleaseKey(kKeyZ);
   Step();
   playtest::TapKey(kKeyZ);
-  EXPECT_EQ(g->mode, 10);
+  EXPECT_EQ(g->mode, kModePlaying);
 }
 
 TEST_F(Screens, GameOverOverlayBuildsForNinetyUpdatesThenFadesOverTheMenu) {
@@ -274,11 +278,11 @@ TEST_F(Screens, GameOverOverlayBuildsForNinetyUpdatesThenFadesOverTheMenu) {
   EXPECT_TRUE(playtest::HasText("OVER"));
   EXPECT_TRUE(playtest::HasText("New Highscore"));
   EXPECT_TRUE(playtest::HasTextContaining("4th"));
-  for (int i = 0; i < 100 && g->mode == 10; ++i) Step();
-  EXPECT_EQ(g->mode, 2);
+  for (int i = 0; i < 100 && g->mode == kModePlaying; ++i) Step();
+  EXPECT_EQ(g->mode, kModeBackToMenu);
   EXPECT_EQ(g->gameOverTimer, 73) << "the turn to the menu also starts the fade";
   Step();
-  EXPECT_EQ(g->mode, 1);
+  EXPECT_EQ(g->mode, kModeMenu);
   EXPECT_EQ(g->gameOverTimer, 71);
   EXPECT_EQ(g->highScores[13], 75) << "recorded at the place shown";
   EXPECT_TRUE(playtest::HasText("GAME")) << "the overlay fades out over the menu";
