@@ -1,0 +1,29 @@
+// The sound switch: the game's settings hold one of the sound modes below at
+// kSoundSetting, saved with the other settings. A build with music cycles the
+// switch through all four modes; the silent build (KORVANE_MUSIC=OFF) only
+// between off and effects on. What each mode plays is decided here once, for
+// the effects, the music and the switch's picture.
+#pragma once
+
+namespace korvane {
+
+constexpr int kSoundSetting = 5;  // index of the sound mode in the game's settings
+
+constexpr int kSoundOff = 0;
+constexpr int kSoundMusicAndEffects = 1;  // the default
+constexpr int kSoundEffectsOnly = 2;
+constexpr int kSoundMusicOnly = 3;
+constexpr int kSoundModes = 4;
+
+inline bool SoundPlaysEffects(int mode) { return mode == kSoundMusicAndEffects || mode == kSoundEffectsOnly; }
+inline bool SoundPlaysMusic(int mode) { return mode == kSoundMusicAndEffects || mode == kSoundMusicOnly; }
+
+// The mode a press of the sound switch turns `mode` into: the next of the four
+// with music, otherwise off and on in turn; a value out of range (a hand-edited
+// state) becomes off.
+inline int NextSoundMode(int mode, bool hasMusic) {
+  const int next = hasMusic ? (mode + 1) % kSoundModes : 1 - mode;
+  return next < 0 || next >= (hasMusic ? kSoundModes : 2) ? kSoundOff : next;
+}
+
+}  // namespace korvane
