@@ -11,6 +11,7 @@
 #include "game/arcade_controller.h"
 #include "game/input_actions.h"
 #include "game/modes.h"
+#include "game/sound_setting.h"
 #include "music/music_player.h"
 #include "runtime/errors.h"
 
@@ -42,7 +43,6 @@ constexpr int kMenuSlideStart = -32;
 constexpr int kPauseSlideHidden = -64;
 constexpr int kClearedBadgeFlags = 128;
 constexpr int kClearedHighScores = 31;
-constexpr int kSoundSetting = 5;          // settings index of the sound switch
 
 // Music player set-up: channel base and four arrangement parameters.
 constexpr int kMusicChannelBase = 32;
@@ -92,11 +92,7 @@ int toVirtual(float devicePixels, float scale) {
   return static_cast<int>(devicePixels / scale);
 }
 
-// Music plays in sound modes 1 (music and effects) and 3 (music only).
-int musicWanted(const vl_Korvane_MyApp& g) {
-  const int sound = g.settings[kSoundSetting];
-  return (sound == 1 || sound == 3) ? 1 : 0;
-}
+int musicWanted(const vl_Korvane_MyApp& g) { return SoundPlaysMusic(g.settings[kSoundSetting]) ? 1 : 0; }
 
 // The player is started when the title menu or a game is on screen and it is
 // stopped (at first, and after the game-over overlay has stopped it), never
@@ -196,7 +192,7 @@ int vl_Korvane_MyApp::m_OnCreate() {
   for (lp = 0; lp < kClearedBadgeFlags; ++lp) badgeFlags[lp] = false;
   for (lp = 0; lp < kPadCount; ++lp) pads[lp] = 0;
   for (lp = 0; lp < kSettingCount; ++lp) settings[lp] = 0;
-  settings[kSoundSetting] = 1;
+  settings[kSoundSetting] = kSoundMusicAndEffects;
   for (lp = 0; lp < kClearedHighScores; ++lp) highScores[lp] = 0;
   m_Load();
   for (lp = 0; lp < kSfxChannelCount; ++lp) sfxChannels[lp] = lp;
