@@ -11,6 +11,7 @@
 #include "game/arcade_controller.h"
 #include "game/input_actions.h"
 #include "game/modes.h"
+#include "game/slots.h"
 #include "game/sound_setting.h"
 #include "music/music_player.h"
 #include "runtime/errors.h"
@@ -20,7 +21,6 @@ using namespace korvane;
 namespace {
 
 // Array lengths of the game object.
-constexpr int kImageSlots = 100;
 constexpr int kImageInfoInts = 300;
 constexpr int kBadgePopSlots = 15;
 constexpr int kBadgeFlagCount = 256;
@@ -29,7 +29,6 @@ constexpr int kHighScoreInts = 150;
 constexpr int kSfxChannelCount = 33;
 constexpr int kDrawListFloats = 37500;
 constexpr int kTouchPoints = 10;
-constexpr int kSoundSlots = 100;
 constexpr int kCellFloats = 25000;
 constexpr int kParticleFloats = 1024;
 constexpr int kColourGridInts = 16384;
@@ -64,7 +63,6 @@ constexpr int kPadSettingSize = 12;
 constexpr int kPadMargin = 32;  // virtual pixels kept free around the pad
 constexpr int kPadSizeMin = 8;
 constexpr int kPadSizeMax = 25;
-constexpr int kImageDpad = 94;
 // Frames of the pad picture: arrows up, right, down, left (0-3), the cross
 // that is the pad's base (4), action buttons A and B (5, 6); frames 8 on are
 // the same parts pressed.
@@ -76,8 +74,6 @@ constexpr int kDpadDownPressed = 2 + kDpadPressed;
 constexpr int kDpadLeftPressed = 3 + kDpadPressed;
 constexpr int kDpadButtonA = 5;
 constexpr int kDpadButtonB = 6;
-constexpr int kImageIcons = 97;
-constexpr int kIconCalibrate = 7;
 constexpr float kCalibrateInset = 24;  // from the left and the bottom edge
 
 template <typename T>
