@@ -9,6 +9,8 @@
 #include "game/modes.h"
 #include "game/my_app.h"
 #include "game/screen_fit.h"
+#include "game/slots.h"
+#include "game/sound_setting.h"
 #include "game/texts.h"
 #include "music/music_player.h"
 
@@ -16,21 +18,8 @@ using namespace korvane;
 
 namespace {
 
-constexpr int kSoundSetting = 5;
-constexpr int kSoundModes = 4;
 constexpr int kRowLength = 10;
 
-// The icon sheet and its frames.
-constexpr int kIcons = 97;
-constexpr int kIconPause = 0;
-constexpr int kIconQuit = 1;
-constexpr int kIconResume = 3;
-constexpr int kIconSoundOn = 4;
-constexpr int kIconSoundOff = 5;
-constexpr int kIconHighlight = 6;
-constexpr int kIconMusicModeBase = 7;
-
-constexpr int kSfxClick = 98;
 constexpr float kClickVolume = 0.5f;
 
 // Pause panel choices for the keys.
@@ -82,7 +71,7 @@ void playClick(vl_Korvane_MyApp& g, float rate) { g.m_PlaySFX(kSfxClick, rate, k
 void drawHighlight(vl_Korvane_MyApp& g, Point p) {
   g.m_SetSize(2.5f, kUnset);
   g.m_SetCol(255, 255, 100, 1);
-  g.m_DrawImg(kIcons, p.x, p.y, kIconHighlight);
+  g.m_DrawImg(kImageIcons, p.x, p.y, kIconHighlight);
 }
 
 void openPause(vl_Korvane_MyApp& g) {
@@ -106,10 +95,9 @@ void quitGame(vl_Korvane_MyApp& g) {
   playClick(g, 0.5f);
 }
 
+// The action key steps through all four sound modes, with or without music.
 void stepSoundSetting(vl_Korvane_MyApp& g) {
-  int& sound = g.settings[kSoundSetting];
-  sound = (sound + 1) % kSoundModes;
-  if (sound < 0) sound = 0;
+  g.settings[kSoundSetting] = NextSoundMode(g.settings[kSoundSetting], true);
 }
 
 void slidePanel(vl_Korvane_MyApp& g) {
@@ -137,7 +125,7 @@ void drawPanel(vl_Korvane_MyApp& g, const PanelLayout& p) {
 void runResumeButton(vl_Korvane_MyApp& g, Point at) {
   g.m_SetSize(2, kUnset);
   g.m_SetCol(50, 50, 250, 1);
-  if (g.m_Button(kIcons, at.x, at.y, kIconResume) != 0 && g.clickLatch == 0) {
+  if (g.m_Button(kImageIcons, at.x, at.y, kIconResume) != 0 && g.clickLatch == 0) {
     resume(g);
     g.clickLatch = 1;
   }
@@ -161,7 +149,7 @@ void runResumeButton(vl_Korvane_MyApp& g, Point at) {
 void runQuitButton(vl_Korvane_MyApp& g, Point at) {
   g.m_SetSize(2, kUnset);
   g.m_SetCol(255, 50, 50, 1);
-  if (g.m_Button(kIcons, at.x, at.y, kIconQuit) != 0 && g.clickLatch == 0) {
+  if (g.m_Button(kImageIcons, at.x, at.y, kIconQuit) != 0 && g.clickLatch == 0) {
     quitGame(g);
     g.clickLatch = 1;
   }
@@ -182,26 +170,7 @@ void runQuitButton(vl_Korvane_MyApp& g, Point at) {
 }
 
 void runSoundButton(vl_Korvane_MyApp& g, Point at) {
-  g.m_SetSize(2, kUnset);
-  g.m_SetCol(50, 250, 50, 1);
-  const int frame = g.settings[kSoundSetting] != 0 ? kIconSoundOn : kIconSoundOff;
-  if (g.m_Button(kIcons, at.x, at.y, frame) != 0 && g.clickLatch == 0) {
-    int& sound = g.settings[kSoundSetting];
-    if (vl_Korvane_HasMusic == 1) {
-      stepSoundSetting(g);
-    } else {
-      sound = 1 - sound;
-      if (sound < 0 || sound > 1) sound = 0;
-    }
-    g.clickLatch = 1;
-    playClick(g, 1);
-  }
-  const int sound = g.settings[kSoundSetting];
-  if (vl_Korvane_HasMusic == 1 && sound >= 1 && sound <= 3) {
-    g.m_SetSize(1.5f, kUnset);
-    g.m_SetCol(180, 255, 255, 1);
-    g.m_DrawImg(kIcons, at.x + 20, at.y, static_cast<float>(sound + kIconMusicModeBase));
-  }
+  RunSoundSwitch(g, at.x, at.y);
   if (g.pauseChoice != kChoiceSound) return;
   drawHighlight(g, at);
   if (g.keyLatch != 0) return;
@@ -273,7 +242,7 @@ int vl_Korvane_MyApp::m_InGame() {
     keyLatch = 1;
     openPause(*this);
   }
-  if (m_Button(kIcons, 16, 16, kIconPause) != 0 && clickLatch == 0 && canOpen) {
+  if (m_Button(kImageIcons, 16, 16, kIconPause) != 0 && clickLatch == 0 && canOpen) {
     clickLatch = 1;
     openPause(*this);
   }

@@ -2,8 +2,12 @@
 // kSoundSetting, saved with the other settings. A build with music cycles the
 // switch through all four modes; the silent build (KORVANE_MUSIC=OFF) only
 // between off and effects on. What each mode plays is decided here once, for
-// the effects, the music and the switch's picture.
+// the effects, the music and the switch's picture, and the switch itself is
+// drawn and worked by one function for the title menu and the pause panel
+// (game/sound_setting.cpp).
 #pragma once
+
+class vl_Korvane_MyApp;
 
 namespace korvane {
 
@@ -25,5 +29,11 @@ inline int NextSoundMode(int mode, bool hasMusic) {
   const int next = hasMusic ? (mode + 1) % kSoundModes : 1 - mode;
   return next < 0 || next >= (hasMusic ? kSoundModes : 2) ? kSoundOff : next;
 }
+
+// The switch centred at (x, y) in virtual pixels at the current draw state's
+// scale: its icon, a click on it (unless the click latch holds) stepping the
+// mode with the click sound, and beside it the mark of the mode when the game
+// has music.
+void RunSoundSwitch(vl_Korvane_MyApp& g, float x, float y);
 
 }  // namespace korvane
