@@ -7,31 +7,18 @@
 #include "game/modes.h"
 #include "game/my_app.h"
 #include "game/screen_fit.h"
+#include "game/slots.h"
+#include "game/sound_setting.h"
 #include "game/texts.h"
 
 using namespace korvane;
 
 namespace {
 
-constexpr int kSoundSetting = 5;  // settings index: 0 off, 1 music and effects, 2 effects, 3 music
-constexpr int kSoundModes = 4;
 constexpr int kRowLength = 10;    // entries in a score row
 constexpr int kLastRowsBase = 30;  // the last-score rows follow the three best-score rows
 
-// Image slots and frames.
-constexpr int kMenuArt = 99;
-constexpr int kLogo = 98;
-constexpr int kIcons = 97;
-constexpr int kIconSoundOn = 4;
-constexpr int kIconSoundOff = 5;
-constexpr int kIconMusicModeBase = 7;  // frames 8-10 for sound modes 1-3
-constexpr int kButtons = 95;
-constexpr int kButtonSelected = 15;
-constexpr int kCreditsLogo = 93;
-
-// Sounds.
-constexpr int kSfxClick = 98;
-constexpr int kSfxCredits = 99;
+constexpr int kButtonSelected = 15;  // frame of the buttons sheet around the chosen difficulty
 
 // Score panel: 140 wide on the right edge; its texts sit 20 in from its left.
 constexpr float kPanelWidth = 140;
@@ -80,19 +67,19 @@ void drawTitleArt(vl_Korvane_MyApp& g, float s) {
   g.m_ResetDraw();
   g.m_SetSize(3, kUnset);
   g.m_Alpha(0.75f);
-  g.m_DrawImg(kMenuArt, w / 2, h / 2 + 16 * s, 0);
+  g.m_DrawImg(kImageMenuArt, w / 2, h / 2 + 16 * s, 0);
   g.m_SetSize(2, kUnset);
   g.m_Alpha(1);
-  g.m_DrawImg(kMenuArt, 0.4f * w + 20 * s, h / 2, 2);
+  g.m_DrawImg(kImageMenuArt, 0.4f * w + 20 * s, h / 2, 2);
   g.m_SetSize(3, kUnset);
-  g.m_DrawImg(kMenuArt, w / 2, h / 2 - 24 * s, 1);
+  g.m_DrawImg(kImageMenuArt, w / 2, h / 2 - 24 * s, 1);
   // The title word keeps its size and place where the screen is wide enough
   // and shrinks and moves in where it is not (a portrait window).
   float logoX = 0.4f * w;
   float logoSize = 1.5f;
-  FitImageAcross(g, kLogo, logoX, logoSize);
+  FitImageAcross(g, kImageTitleLogo, logoX, logoSize);
   g.m_SetSize(logoSize, kUnset);
-  g.m_DrawImg(kLogo, logoX, 0.2f * h + 12 * s, 0);
+  g.m_DrawImg(kImageTitleLogo, logoX, 0.2f * h + 12 * s, 0);
   g.m_SetCol(0, 0, 0, 0.4f);
   g.m_Rect(w - kPanelWidth - kPanelSlide * s, 0, kPanelWidth, h);
 }
@@ -102,9 +89,6 @@ void runSoundSwitch(vl_Korvane_MyApp& g, float s) {
   const float w = vl_Korvane_jscrw;
   const float h = vl_Korvane_jscrh;
   g.m_ResetDraw();
-  g.m_SetSize(2, kUnset);
-  g.m_SetCol(50, 250, 50, 1);
-  const int frame = g.settings[kSoundSetting] != 0 ? kIconSoundOn : kIconSoundOff;
   float x, y;
   if (g.landscape == 1) {
     x = 32 + 4 * s;
@@ -113,22 +97,7 @@ void runSoundSwitch(vl_Korvane_MyApp& g, float s) {
     x = static_cast<float>(static_cast<int>(w / 2));
     y = 32 + 4 * s;
   }
-  if (g.m_Button(kIcons, x, y, frame) != 0 && g.clickLatch == 0) {
-    int& sound = g.settings[kSoundSetting];
-    if (vl_Korvane_HasMusic == 0) {
-      sound = sound == 0 ? 1 : 0;
-    } else {
-      sound = (sound + 1) % kSoundModes;
-    }
-    g.clickLatch = 1;
-    g.m_PlaySFX(kSfxClick, 1, 0.5f, 0);
-  }
-  const int sound = g.settings[kSoundSetting];
-  if (vl_Korvane_HasMusic == 1 && sound >= 1 && sound <= 3) {
-    g.m_SetSize(1.5f, kUnset);
-    g.m_SetCol(180, 255, 255, 1);
-    g.m_DrawImg(kIcons, x + 20, y, static_cast<float>(sound + kIconMusicModeBase));
-  }
+  RunSoundSwitch(g, x, y);
 }
 
 void drawScorePanel(vl_Korvane_MyApp& g, float s) {
@@ -177,7 +146,7 @@ void runDifficultyButtons(vl_Korvane_MyApp& g, float s) {
   g.m_Alpha(1);
   for (int n = 1; n <= 3; ++n) {
     const Point p = difficultyButtonPlace(g, n, s);
-    if (g.m_Button(kButtons, p.x, p.y, n - 1) != 0 && g.clickLatch == 0 && !boxOpen(g)) {
+    if (g.m_Button(kImageButtons, p.x, p.y, n - 1) != 0 && g.clickLatch == 0 && !boxOpen(g)) {
       g.mode = kModeNewGame;
       g.clickLatch = 1;
       g.keyLatch = 1;
@@ -186,7 +155,7 @@ void runDifficultyButtons(vl_Korvane_MyApp& g, float s) {
     }
     if (g.difficulty == n) {
       g.m_Alpha(0.75f);
-      g.m_DrawImg(kButtons, p.x, p.y, kButtonSelected);
+      g.m_DrawImg(kImageButtons, p.x, p.y, kButtonSelected);
       g.m_Alpha(1);
     }
   }
@@ -224,7 +193,7 @@ void runMenuKeys(vl_Korvane_MyApp& g) {
 void runCreditsButton(vl_Korvane_MyApp& g, float s) {
   g.m_ResetDraw();
   g.m_SetSize(0.5f, kUnset);
-  if (g.m_Button(kCreditsLogo, vl_Korvane_jscrw - 70, vl_Korvane_jscrh - 40 - 4 * s, 0) != 0 &&
+  if (g.m_Button(kImageTeamLogo, vl_Korvane_jscrw - 70, vl_Korvane_jscrh - 40 - 4 * s, 0) != 0 &&
       g.clickLatch == 0 && !boxOpen(g)) {
     g.clickLatch = 1;
     g.m_PlaySFX(kSfxCredits, 1, 1, 0);
