@@ -278,8 +278,9 @@ int vl_Korvane_MyApp::m_GameOver() {
     if (gameOverTimer >= kGameOverLength) {
       mode = kModeBackToMenu;
       gameOverTimer = kFadeStart;
+      // Every build stops the player here, the silent one included (it has a
+      // player that never starts); one stop is enough with music too.
       musicPlayer->m_KX_Stop(1);
-      if (vl_Korvane_HasMusic == 1) musicPlayer->m_KX_Stop(1);
     }
   } else if (mode < kModePlaying) {
     gameOverTimer -= kFadeStep;
