@@ -18,6 +18,7 @@
 #include "game/modes.h"
 #include "game/my_app.h"
 #include "game/screen_fit.h"
+#include "game/slots.h"
 #include "game/texts.h"
 #include "runtime/errors.h"
 
@@ -80,15 +81,6 @@ constexpr float kLeaveBase = 0.2f, kLeaveRandom = 0.4f;
 constexpr float kFlipBase = 24, kFlipRandom = 8;  // degrees per update
 constexpr float kFlipMax = 180;
 
-// Image and sound slots.
-constexpr int kGemImage = 1;
-constexpr int kSfxShatter = 2;
-constexpr int kSfxPathAccepted = 3;
-constexpr int kSfxGemTaken = 4;
-constexpr int kSfxPathShort = 5;
-constexpr int kSfxRoundFailed = 6;
-constexpr int kSfxRoundCleared = 7;
-constexpr int kSfxTargetReached = 8;
 constexpr float kMaxAcceptRate = 2.5f;
 
 // Texts at size 2, and the two bars.
@@ -225,7 +217,7 @@ bool runCell(vl_Korvane_MyApp& g, const Board& b, int c, int r) {
   g.m_Alpha(inPath ? 1.0f : 0.9f);
   g.m_SetRot(cell[kCellFlip]);
   const int kind = static_cast<int>(std::floor(cell[kCellKind]));
-  if (kind > 0) g.m_DrawImg(kGemImage, x, y, static_cast<float>(kind - 1));
+  if (kind > 0) g.m_DrawImg(kImageGems, x, y, static_cast<float>(kind - 1));
 
   const float flipStep = kFlipBase + kFlipRandom * vl_random_Rnd();
   float& flip = cell[kCellFlip];
@@ -364,7 +356,7 @@ void runFragments(vl_Korvane_MyApp& g, float cellScale) {
     g.m_Alpha(p[kPartAlpha]);
     p[kPartAlpha] -= 0.01f + 0.01f * vl_random_Rnd();
     g.m_SetRot(p[kPartAngle]);
-    g.m_DrawImg(kGemImage, p[kPartX], p[kPartY], p[kPartKind] - 1);
+    g.m_DrawImg(kImageGems, p[kPartX], p[kPartY], p[kPartKind] - 1);
     const float x = p[kPartX], y = p[kPartY];
     if (x < -32 || x > w + 32 || y < -32 || y > h + 32 || p[kPartAlpha] < 0.01f) p[kPartKind] = 0;
   }
