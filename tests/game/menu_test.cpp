@@ -9,6 +9,7 @@
 
 #include "game/modes.h"
 #include "game/my_app.h"
+#include "game/slots.h"
 #include "tests/game/play_support.h"
 
 namespace {
@@ -19,19 +20,19 @@ using korvane::kModeBackToMenu;
 using korvane::kModeMenu;
 using korvane::kModeNewGame;
 using korvane::kModePlaying;
+using korvane::kImageButtons;
+using korvane::kImageIcons;
+using korvane::kImageTitleLogo;
+using korvane::kSfxClick;
+using korvane::kSfxCredits;
 
-constexpr int kSfxClick = 98;
-constexpr int kSfxCredits = 99;
 constexpr int kKeyLeft = 37;
 constexpr int kKeyUp = 38;
 constexpr int kKeyRight = 39;
 constexpr int kKeyDown = 40;
 constexpr int kKeyZ = 90;
 constexpr int kKeyEscape = 27;
-constexpr int kButtons = 95;
 constexpr int kSelectionMark = 15;
-constexpr int kIcons = 97;
-constexpr int kLogo = 98;
 
 class Menu : public ::testing::Test {
  protected:
@@ -170,7 +171,7 @@ TEST_F(Menu, ClickedDifficultyButtonStartsThatGameWithTheMarkAlreadyOnIt) {
   EXPECT_EQ(g->difficulty, 3);
   EXPECT_EQ(g->clickLatch, 1);
   EXPECT_EQ(playtest::SoundsSince(mark), std::vector<int>{kSfxClick});
-  EXPECT_TRUE(playtest::HasImageAt(kButtons, kSelectionMark, x, y));
+  EXPECT_TRUE(playtest::HasImageAt(kImageButtons, kSelectionMark, x, y));
   Step();
   EXPECT_EQ(g->mode, kModePlaying);
   EXPECT_EQ(g->gemKinds, 5);
@@ -188,14 +189,14 @@ TEST_F(Menu, SoundSwitchTurnsEffectsOnWithAClickAndOffSilently) {
   Step();
   const float x = 32, y = static_cast<float>(static_cast<int>(vl_Korvane_jscrh / 2));
   float ix = 0, iy = 0;
-  ASSERT_TRUE(playtest::FindImage(kIcons, 5, &ix, &iy));
+  ASSERT_TRUE(playtest::FindImage(kImageIcons, 5, &ix, &iy));
   EXPECT_EQ(ix, x);
   EXPECT_EQ(iy, y);
   int mark = playtest::SoundMark();
   playtest::ClickVirtual(x, y);
   EXPECT_EQ(g->settings[5], 1);
   EXPECT_EQ(playtest::SoundsSince(mark), std::vector<int>{kSfxClick});
-  EXPECT_EQ(playtest::CountImages(kIcons, 4), 1);
+  EXPECT_EQ(playtest::CountImages(kImageIcons, 4), 1);
   mark = playtest::SoundMark();
   playtest::ClickVirtual(x, y);
   EXPECT_EQ(g->settings[5], 0);
@@ -210,8 +211,8 @@ TEST_F(Menu, SoundSwitchCyclesTheFourModesWithTheirMarks) {
   g->settings[5] = 0;
   Step();
   const float x = 32, y = static_cast<float>(static_cast<int>(vl_Korvane_jscrh / 2));
-  EXPECT_EQ(playtest::CountImages(kIcons, 5), 1) << "off shows the crossed speaker";
-  for (int frame : {8, 9, 10}) EXPECT_EQ(playtest::CountImages(kIcons, frame), 0) << "no mark when off";
+  EXPECT_EQ(playtest::CountImages(kImageIcons, 5), 1) << "off shows the crossed speaker";
+  for (int frame : {8, 9, 10}) EXPECT_EQ(playtest::CountImages(kImageIcons, frame), 0) << "no mark when off";
   struct Step {
     int mode;
     bool clickHeard;
@@ -221,11 +222,11 @@ TEST_F(Menu, SoundSwitchCyclesTheFourModesWithTheirMarks) {
     playtest::ClickVirtual(x, y);
     ASSERT_EQ(g->settings[5], want.mode);
     EXPECT_EQ(playtest::SoundsSince(mark).size(), want.clickHeard ? 1u : 0u) << "mode " << want.mode;
-    EXPECT_EQ(playtest::CountImages(kIcons, want.mode == 0 ? 5 : 4), 1) << "mode " << want.mode;
+    EXPECT_EQ(playtest::CountImages(kImageIcons, want.mode == 0 ? 5 : 4), 1) << "mode " << want.mode;
     for (int frame : {8, 9, 10}) {
       const bool shown = frame == want.mode + 7;
       float mx = 0, my = 0;
-      EXPECT_EQ(playtest::FindImage(kIcons, frame, &mx, &my), shown) << "mode " << want.mode << " frame " << frame;
+      EXPECT_EQ(playtest::FindImage(kImageIcons, frame, &mx, &my), shown) << "mode " << want.mode << " frame " << frame;
       if (shown) {
         EXPECT_EQ(mx, x + 20) << "the mark sits 20 to the right of the switch";
       }
@@ -278,11 +279,11 @@ TEST_F(Menu, ArtAndPanelSlideInOverThirtyTwoUpdates) {
   for (int i = 0; i < 31; ++i) Step();
   EXPECT_EQ(g->menuSlide, -1);
   float x = 0, y = 0;
-  ASSERT_TRUE(playtest::FindImage(kLogo, 0, &x, &y));
+  ASSERT_TRUE(playtest::FindImage(kImageTitleLogo, 0, &x, &y));
   EXPECT_FLOAT_EQ(y, 0.2f * vl_Korvane_jscrh - 12);
   Step();
   EXPECT_EQ(g->menuSlide, 0);
-  ASSERT_TRUE(playtest::FindImage(kLogo, 0, &x, &y));
+  ASSERT_TRUE(playtest::FindImage(kImageTitleLogo, 0, &x, &y));
   EXPECT_FLOAT_EQ(y, 0.2f * vl_Korvane_jscrh);
 }
 
@@ -302,13 +303,13 @@ TEST_F(Menu, PortraitWindowPutsTheSwitchOnTopAndTheButtonsInAColumn) {
   ASSERT_EQ(g->landscape, 0);
   const float w = vl_Korvane_jscrw, h = vl_Korvane_jscrh;
   float x = 0, y = 0;
-  ASSERT_TRUE(playtest::FindImage(kIcons, 4, &x, &y));
+  ASSERT_TRUE(playtest::FindImage(kImageIcons, 4, &x, &y));
   EXPECT_EQ(x, static_cast<float>(static_cast<int>(w / 2)));
   EXPECT_EQ(y, 32);
-  ASSERT_TRUE(playtest::FindImage(kButtons, 0, &x, &y));
+  ASSERT_TRUE(playtest::FindImage(kImageButtons, 0, &x, &y));
   EXPECT_FLOAT_EQ(x, 0.3f * w);
   EXPECT_FLOAT_EQ(y, 0.45f * h);
-  ASSERT_TRUE(playtest::FindImage(kButtons, 2, &x, &y));
+  ASSERT_TRUE(playtest::FindImage(kImageButtons, 2, &x, &y));
   EXPECT_FLOAT_EQ(y, 0.85f * h);
   playtest::ClickVirtual(0.3f * w, 0.85f * h);
   EXPECT_EQ(g->difficulty, 3);

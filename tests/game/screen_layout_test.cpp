@@ -13,6 +13,7 @@
 
 #include "game/modes.h"
 #include "game/my_app.h"
+#include "game/slots.h"
 #include "tests/game/play_support.h"
 
 namespace {
@@ -21,8 +22,8 @@ using gametest::Game;
 using gametest::Step;
 using korvane::kModeMenu;
 using korvane::kModePlaying;
+using korvane::kImageTitleLogo;
 
-constexpr int kLogo = 98;
 constexpr float kMinMargin = 2;  // virtual pixels between a cell and the edge
 constexpr int kSettleUpdates = 40;  // the menu and the overlay have slid in by then
 constexpr int kVisibleAlpha = 8;    // of 255: fainter pixels of the title art do not count
@@ -79,7 +80,7 @@ std::vector<Cell> Boxes(int slot, bool font) {
 void ExpectInsideScreen(const char* screen) {
   const float w = vl_Korvane_jscrw, h = vl_Korvane_jscrh;
   for (bool font : {true, false}) {
-    const int slot = font ? Game()->fontSlot : kLogo;
+    const int slot = font ? Game()->fontSlot : kImageTitleLogo;
     static const Cell logoPart = VisibleLogoPart();
     for (Cell c : Boxes(slot, font)) {
       if (!font) {  // the word within its frame, which is clear above and below it
@@ -115,7 +116,7 @@ TEST(ScreenLayout, TextsAndTitleStayInsideTheWindowAtEveryShape) {
     vl_Korvane_MyApp* g = Game();
     for (int i = 0; i < kSettleUpdates; ++i) Step();
     ASSERT_EQ(g->menuSlide, 0);
-    ASSERT_EQ(Boxes(kLogo, false).size(), 1u);
+    ASSERT_EQ(Boxes(kImageTitleLogo, false).size(), 1u);
     ExpectInsideScreen("menu");
 
     g->creditsOpen = 1;

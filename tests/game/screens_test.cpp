@@ -9,6 +9,7 @@
 
 #include "game/modes.h"
 #include "game/my_app.h"
+#include "game/slots.h"
 #include "tests/game/play_support.h"
 
 namespace {
@@ -18,13 +19,13 @@ using gametest::Step;
 using korvane::kModeBackToMenu;
 using korvane::kModeMenu;
 using korvane::kModePlaying;
+using korvane::kImageIcons;
+using korvane::kSfxClick;
 
-constexpr int kSfxClick = 98;
 constexpr int kKeyEscape = 27;
 constexpr int kKeyLeft = 37;
 constexpr int kKeyRight = 39;
 constexpr int kKeyZ = 90;
-constexpr int kIcons = 97;
 
 class Screens : public ::testing::Test {
  protected:
@@ -96,14 +97,14 @@ TEST_F(Screens, KeysMoveTheHighlightAndStepTheSoundSetting) {
   playtest::TapKey(kKeyRight);
   EXPECT_EQ(g->pauseChoice, 1);
   float x = 0, y = 0;
-  ASSERT_TRUE(playtest::FindImage(kIcons, 6, &x, &y));
+  ASSERT_TRUE(playtest::FindImage(kImageIcons, 6, &x, &y));
   EXPECT_EQ(x, SoundX());
   // The action key steps through all four settings even without music.
   const int expected[] = {2, 3, 0, 1};
   for (int want : expected) {
     playtest::TapKey(kKeyZ);
     ASSERT_EQ(g->settings[5], want);
-    EXPECT_EQ(playtest::CountImages(kIcons, want == 0 ? 5 : 4), 1) << "setting " << want;
+    EXPECT_EQ(playtest::CountImages(kImageIcons, want == 0 ? 5 : 4), 1) << "setting " << want;
   }
   EXPECT_EQ(g->pauseActive, 1);
   EXPECT_EQ(g->gameOverFlag, 0);
@@ -114,7 +115,7 @@ TEST_F(Screens, SoundButtonAlternatesBetweenOnAndOff) {
   OpenPanelWithBackKey();
   playtest::ClickVirtual(SoundX(), ButtonsY());
   EXPECT_EQ(g->settings[5], 0);
-  EXPECT_EQ(playtest::CountImages(kIcons, 5), 1);
+  EXPECT_EQ(playtest::CountImages(kImageIcons, 5), 1);
   playtest::ClickVirtual(SoundX(), ButtonsY());
   EXPECT_EQ(g->settings[5], 1);
   g->settings[5] = 2;  // effects only, from a saved state
@@ -129,11 +130,11 @@ TEST_F(Screens, SoundButtonCyclesTheFourModesWithTheirMarks) {
   for (int want : {2, 3, 0, 1}) {
     playtest::ClickVirtual(SoundX(), ButtonsY());
     ASSERT_EQ(g->settings[5], want);
-    EXPECT_EQ(playtest::CountImages(kIcons, want == 0 ? 5 : 4), 1) << "mode " << want;
+    EXPECT_EQ(playtest::CountImages(kImageIcons, want == 0 ? 5 : 4), 1) << "mode " << want;
     for (int frame : {8, 9, 10}) {
       float x = 0, y = 0;
       const bool shown = frame == want + 7;
-      EXPECT_EQ(playtest::FindImage(kIcons, frame, &x, &y), shown) << "mode " << want << " frame " << frame;
+      EXPECT_EQ(playtest::FindImage(kImageIcons, frame, &x, &y), shown) << "mode " << want << " frame " << frame;
       if (shown) {
         EXPECT_EQ(x, static_cast<int>(SoundX()) + 20);
       }
@@ -186,7 +187,7 @@ TEST_F(Screens, PanelCannotOpenOnceTheGameHasEndedAndANewGameStartsWithItClosed)
   EXPECT_EQ(g->mode, kModePlaying);
   EXPECT_EQ(g->pauseActive, 0);
   EXPECT_EQ(g->pauseSlide, -64);
-  EXPECT_EQ(playtest::CountImages(kIcons, 3), 0) << "no resume button is drawn";
+  EXPECT_EQ(playtest::CountImages(kImageIcons, 3), 0) << "no resume button is drawn";
 }
 
 TEST_F(Screens, AfterQuitARoundEndingUnderTheOverlayAddsNothing) {
@@ -332,7 +333,7 @@ TEST_F(Screens, PortraitPanelIsTallerWithItsButtonsCloserTogether) {
   OpenPanelWithBackKey();
   EXPECT_EQ(g->pauseSlide, 248);
   float x = 0, y = 0;
-  ASSERT_TRUE(playtest::FindImage(kIcons, 1, &x, &y));
+  ASSERT_TRUE(playtest::FindImage(kImageIcons, 1, &x, &y));
   EXPECT_EQ(x, vl_Korvane_jscrw / 2 - 96);
   EXPECT_EQ(y, 248 - 96);
   g->score = 0;
