@@ -5,6 +5,7 @@
 
 #include "framework/input.h"
 #include "game/modes.h"
+#include "game/sound_setting.h"
 #include "host/app.h"
 #include "tests/support/game_harness.h"
 
@@ -16,6 +17,10 @@ using korvane::kModeBackToMenu;
 using korvane::kModeMenu;
 using korvane::kModePlaying;
 using korvane::kModeWaitStart;
+using korvane::kSoundMusicAndEffects;
+using korvane::kSoundMusicOnly;
+using korvane::kSoundOff;
+using korvane::kSoundSetting;
 
 constexpr int kKeyEscape = 27;
 constexpr int kKeyCursorUp = 38;
@@ -42,7 +47,7 @@ TEST(GameStartUp, CreateSetsTheStartValuesAndBeginsLoading) {
   EXPECT_EQ(g->menuSlide, -32);
   EXPECT_EQ(g->pauseState, -1);
   EXPECT_EQ(g->pauseSlide, -64);
-  EXPECT_EQ(g->settings[5], 1);
+  EXPECT_EQ(g->settings[kSoundSetting], kSoundMusicAndEffects);
   EXPECT_EQ(g->settings[10], 64) << "the first run's empty state still raises the pad settings";
   EXPECT_EQ(g->settings[11], 64);
   EXPECT_EQ(g->settings[12], 10);
@@ -239,20 +244,20 @@ TEST(GameInput, PadPressesLastOneUpdateAndArcadeHoldsStay) {
 
 TEST(GameSound, EffectsUseTheNextOfTwentyFourChannelsOnlyWhenSoundIsOn) {
   vl_Korvane_MyApp* g = Game();
-  g->settings[5] = 0;
+  g->settings[kSoundSetting] = kSoundOff;
   const int before = g->sfxNext;
   g->m_PlaySFX(98, 1, 0.5f, 0);
   EXPECT_EQ(g->sfxNext, before) << "sound off: the rotor must not move";
-  g->settings[5] = 1;
+  g->settings[kSoundSetting] = kSoundMusicAndEffects;
   g->sfxNext = 22;
   g->m_PlaySFX(98, 1, 0.5f, 0);
   EXPECT_EQ(g->sfxNext, 23);
   g->m_PlaySFX(42, 1.5f, 1, 0);  // an empty slot still sets the channel up
   EXPECT_EQ(g->sfxNext, 0);
-  g->settings[5] = 3;
+  g->settings[kSoundSetting] = kSoundMusicOnly;
   g->m_PlaySFX(98, 1, 0.5f, 0);
   EXPECT_EQ(g->sfxNext, 0) << "music only: no effects";
-  g->settings[5] = 1;
+  g->settings[kSoundSetting] = kSoundMusicAndEffects;
 }
 
 struct ScaleCase {

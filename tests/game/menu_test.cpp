@@ -10,6 +10,7 @@
 #include "game/modes.h"
 #include "game/my_app.h"
 #include "game/slots.h"
+#include "game/sound_setting.h"
 #include "tests/game/play_support.h"
 
 namespace {
@@ -25,6 +26,9 @@ using korvane::kImageIcons;
 using korvane::kImageTitleLogo;
 using korvane::kSfxClick;
 using korvane::kSfxCredits;
+using korvane::kSoundMusicAndEffects;
+using korvane::kSoundOff;
+using korvane::kSoundSetting;
 
 constexpr int kKeyLeft = 37;
 constexpr int kKeyUp = 38;
@@ -185,7 +189,7 @@ TEST_F(Menu, ClickedDifficultyButtonStartsThatGameWithTheMarkAlreadyOnIt) {
 
 TEST_F(Menu, SoundSwitchTurnsEffectsOnWithAClickAndOffSilently) {
   if (vl_Korvane_HasMusic == 1) GTEST_SKIP() << "with music the switch cycles four modes (next test)";
-  g->settings[5] = 0;
+  g->settings[kSoundSetting] = kSoundOff;
   Step();
   const float x = 32, y = static_cast<float>(static_cast<int>(vl_Korvane_jscrh / 2));
   float ix = 0, iy = 0;
@@ -194,21 +198,21 @@ TEST_F(Menu, SoundSwitchTurnsEffectsOnWithAClickAndOffSilently) {
   EXPECT_EQ(iy, y);
   int mark = playtest::SoundMark();
   playtest::ClickVirtual(x, y);
-  EXPECT_EQ(g->settings[5], 1);
+  EXPECT_EQ(g->settings[kSoundSetting], kSoundMusicAndEffects);
   EXPECT_EQ(playtest::SoundsSince(mark), std::vector<int>{kSfxClick});
   EXPECT_EQ(playtest::CountImages(kImageIcons, 4), 1);
   mark = playtest::SoundMark();
   playtest::ClickVirtual(x, y);
-  EXPECT_EQ(g->settings[5], 0);
+  EXPECT_EQ(g->settings[kSoundSetting], kSoundOff);
   EXPECT_TRUE(playtest::SoundsSince(mark).empty());
-  g->settings[5] = 1;
+  g->settings[kSoundSetting] = kSoundMusicAndEffects;
 }
 
 // Off, music and effects, effects only, music only: the click is heard in the
 // modes with effects, and the mark beside the switch names the mode.
 TEST_F(Menu, SoundSwitchCyclesTheFourModesWithTheirMarks) {
   if (vl_Korvane_HasMusic == 0) GTEST_SKIP() << "without music the switch only turns sound on and off";
-  g->settings[5] = 0;
+  g->settings[kSoundSetting] = kSoundOff;
   Step();
   const float x = 32, y = static_cast<float>(static_cast<int>(vl_Korvane_jscrh / 2));
   EXPECT_EQ(playtest::CountImages(kImageIcons, 5), 1) << "off shows the crossed speaker";
@@ -220,7 +224,7 @@ TEST_F(Menu, SoundSwitchCyclesTheFourModesWithTheirMarks) {
   for (const Step want : {Step{1, true}, Step{2, true}, Step{3, false}, Step{0, false}}) {
     const int mark = playtest::SoundMark();
     playtest::ClickVirtual(x, y);
-    ASSERT_EQ(g->settings[5], want.mode);
+    ASSERT_EQ(g->settings[kSoundSetting], want.mode);
     EXPECT_EQ(playtest::SoundsSince(mark).size(), want.clickHeard ? 1u : 0u) << "mode " << want.mode;
     EXPECT_EQ(playtest::CountImages(kImageIcons, want.mode == 0 ? 5 : 4), 1) << "mode " << want.mode;
     for (int frame : {8, 9, 10}) {
@@ -232,7 +236,7 @@ TEST_F(Menu, SoundSwitchCyclesTheFourModesWithTheirMarks) {
       }
     }
   }
-  g->settings[5] = 1;
+  g->settings[kSoundSetting] = kSoundMusicAndEffects;
 }
 
 TEST_F(Menu, CreditsBoxEatsTheClickThatClosesItButNotTheSoundSwitch) {
@@ -248,9 +252,9 @@ TEST_F(Menu, CreditsBoxEatsTheClickThatClosesItButNotTheSoundSwitch) {
 
   // The sound switch still works and leaves the box open.
   playtest::ClickVirtual(32, static_cast<float>(static_cast<int>(h / 2)));
-  EXPECT_EQ(g->settings[5], vl_Korvane_HasMusic == 1 ? 2 : 0);
+  EXPECT_EQ(g->settings[kSoundSetting], vl_Korvane_HasMusic == 1 ? 2 : 0);
   EXPECT_EQ(g->creditsOpen, 1);
-  g->settings[5] = 1;
+  g->settings[kSoundSetting] = kSoundMusicAndEffects;
 
   // A click on a difficulty button closes the box and starts nothing.
   g->difficulty = 2;

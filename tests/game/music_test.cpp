@@ -11,6 +11,7 @@
 
 #include "framework/app.h"
 #include "game/modes.h"
+#include "game/sound_setting.h"
 #include "host/app.h"
 #include "music/music_player.h"
 #include "tests/game/play_support.h"
@@ -22,6 +23,8 @@ using gametest::Step;
 using korvane::kModeBackToMenu;
 using korvane::kModeMenu;
 using korvane::kModePlaying;
+using korvane::kSoundMusicAndEffects;
+using korvane::kSoundSetting;
 
 constexpr int kKeyEscape = 27;
 constexpr int kPlaying = 2;
@@ -175,14 +178,14 @@ TEST_F(GameMusic, MinimisingHoldsTheSongAndRestoringGoesOnWithoutCatchingUp) {
 TEST_F(GameMusic, SongPlaysOnlyInTheModesWithMusic) {
   ASSERT_TRUE(SongPlaying());
   for (int mode : {1, 2, 3, 0}) {
-    g->settings[5] = mode;
+    g->settings[kSoundSetting] = mode;
     const bool music = mode == 1 || mode == 3;
     EXPECT_EQ(RowsPlayedIn(400) > 0, music) << "mode " << mode;
     if (!music) {
       EXPECT_FALSE(AnyVoiceSounding()) << "mode " << mode;
     }
   }
-  g->settings[5] = 1;
+  g->settings[kSoundSetting] = kSoundMusicAndEffects;
 }
 
 }  // namespace

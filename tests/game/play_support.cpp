@@ -1,3 +1,4 @@
+#include "game/sound_setting.h"
 #include "tests/game/play_support.h"
 
 #include <algorithm>
@@ -14,6 +15,8 @@ using gametest::Game;
 using gametest::Step;
 using korvane::kModeMenu;
 using korvane::kModeNewGame;
+using korvane::kSoundMusicAndEffects;
+using korvane::kSoundSetting;
 
 constexpr int kCellStride = 10;
 constexpr int kStoreColumns = 50;
@@ -54,7 +57,7 @@ bool ReadyInMenu(int windowWidth, int windowHeight) {
   g->pauseSlide = -64;
   g->gameOverFlag = 0;
   g->gameOverTimer = 0;
-  g->settings[5] = 1;
+  g->settings[kSoundSetting] = kSoundMusicAndEffects;
   g->menuSlide = 0;
   Step();
   Step();

@@ -10,6 +10,7 @@
 #include "game/modes.h"
 #include "game/my_app.h"
 #include "game/slots.h"
+#include "game/sound_setting.h"
 #include "tests/game/play_support.h"
 
 namespace {
@@ -21,6 +22,10 @@ using korvane::kModeMenu;
 using korvane::kModePlaying;
 using korvane::kImageIcons;
 using korvane::kSfxClick;
+using korvane::kSoundEffectsOnly;
+using korvane::kSoundMusicAndEffects;
+using korvane::kSoundOff;
+using korvane::kSoundSetting;
 
 constexpr int kKeyEscape = 27;
 constexpr int kKeyLeft = 37;
@@ -103,7 +108,7 @@ TEST_F(Screens, KeysMoveTheHighlightAndStepTheSoundSetting) {
   const int expected[] = {2, 3, 0, 1};
   for (int want : expected) {
     playtest::TapKey(kKeyZ);
-    ASSERT_EQ(g->settings[5], want);
+    ASSERT_EQ(g->settings[kSoundSetting], want);
     EXPECT_EQ(playtest::CountImages(kImageIcons, want == 0 ? 5 : 4), 1) << "setting " << want;
   }
   EXPECT_EQ(g->pauseActive, 1);
@@ -114,14 +119,14 @@ TEST_F(Screens, SoundButtonAlternatesBetweenOnAndOff) {
   if (vl_Korvane_HasMusic == 1) GTEST_SKIP() << "with music the button cycles four modes (next test)";
   OpenPanelWithBackKey();
   playtest::ClickVirtual(SoundX(), ButtonsY());
-  EXPECT_EQ(g->settings[5], 0);
+  EXPECT_EQ(g->settings[kSoundSetting], kSoundOff);
   EXPECT_EQ(playtest::CountImages(kImageIcons, 5), 1);
   playtest::ClickVirtual(SoundX(), ButtonsY());
-  EXPECT_EQ(g->settings[5], 1);
-  g->settings[5] = 2;  // effects only, from a saved state
+  EXPECT_EQ(g->settings[kSoundSetting], kSoundMusicAndEffects);
+  g->settings[kSoundSetting] = kSoundEffectsOnly;  // effects only, from a saved state
   Step();
   playtest::ClickVirtual(SoundX(), ButtonsY());
-  EXPECT_EQ(g->settings[5], 0);
+  EXPECT_EQ(g->settings[kSoundSetting], kSoundOff);
 }
 
 TEST_F(Screens, SoundButtonCyclesTheFourModesWithTheirMarks) {
@@ -129,7 +134,7 @@ TEST_F(Screens, SoundButtonCyclesTheFourModesWithTheirMarks) {
   OpenPanelWithBackKey();
   for (int want : {2, 3, 0, 1}) {
     playtest::ClickVirtual(SoundX(), ButtonsY());
-    ASSERT_EQ(g->settings[5], want);
+    ASSERT_EQ(g->settings[kSoundSetting], want);
     EXPECT_EQ(playtest::CountImages(kImageIcons, want == 0 ? 5 : 4), 1) << "mode " << want;
     for (int frame : {8, 9, 10}) {
       float x = 0, y = 0;
