@@ -96,7 +96,7 @@ int musicWanted(const vl_Korvane_MyApp& g) { return SoundPlaysMusic(g.settings[k
 // every start arranges the song anew; its 70 loading steps then run in the
 // render passes.
 void startMusicWhenStopped(vl_Korvane_MyApp& g) {
-  if (g.loadStage != 0 || g.musicPlayer->playState != 0) return;
+  if (g.loadStage != 0 || g.musicPlayer->playState != vl_KXTrackr_KXPlayer::kStopped) return;
   if (g.mode != kModeMenu && g.mode < kModePlaying) return;
   g.musicPlayer->m_KX_Start(String(kSongFile), kMusicSampleSet, kMusicSampleSet, kMusicSampleSet,
                             kMusicSampleSet, kMusicSampleSet, vl_app_Millisecs());

@@ -149,8 +149,7 @@ int vl_KXTrackr_KXPlayer::m_KX_Start(String file, int drumsA, int drumsB, int le
   // follow it, and from then on the queue refills itself.
   chordQueue = T("q");
   loadStep = kLoadSongImageStep;
-  // 1 = waiting for loading; the last loading step turns it into 2 (playing).
-  playState = 1;
+  playState = kStarted;  // the last loading step turns it into kPlaying
   return 0;
 }
 
@@ -204,7 +203,7 @@ int vl_KXTrackr_KXPlayer::m_KX_LoadChunk() {
   nextTime = vl_app_Millisecs() + kLoadStepDelayMs;
   if (loadStep > kLastLoadStep) {
     loadStep = 0;
-    if (playState == 1) playState = 2;  // a started song begins to play
+    if (playState == kStarted) playState = kPlaying;  // a started song begins to play
   }
   return 0;
 }

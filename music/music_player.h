@@ -34,6 +34,12 @@ class vl_KXTrackr_KXPlayer : public Object {
   static constexpr int kPatterns = 64;
   static constexpr int kSongInts = kPatterns * kPatternInts + 1;  // one spare entry
 
+  // Values of playState: stopped; started, waiting for the song to load; and
+  // playing, which the last loading step sets. Compared by order too.
+  static constexpr int kStopped = 0;
+  static constexpr int kStarted = 1;
+  static constexpr int kPlaying = 2;
+
   int channelBase = 0;
   Array<int> initParams;
   int loadStep = 0;

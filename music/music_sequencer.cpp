@@ -60,7 +60,6 @@ constexpr float kNoteEnvelope = 1.5f;
 constexpr float kEnvelopeFallPerRow = 0.1f;
 constexpr float kHighestVolume = 30.0f;  // volumes 1-30 map to 0-1
 
-constexpr int kPlaying = 2;
 constexpr int kPlayOnce = 0;
 constexpr int kPlayLooping = 1;
 
@@ -90,7 +89,7 @@ int vl_KXTrackr_KXPlayer::m_Rand(int low, int high) {
 }
 
 int vl_KXTrackr_KXPlayer::m_KX_Alive_U(int paused, int musicOn) {
-  if (playState == 0) m_KX_Stop(0);
+  if (playState == kStopped) m_KX_Stop(0);
   if (playState == kPlaying && loadStep == 0 && paused == 0) {
     if (musicOn == 1) m_KX_MusicPlay();
     if (musicOn == 0) m_KX_Stop(0);
@@ -115,7 +114,7 @@ int vl_KXTrackr_KXPlayer::m_KX_Stop(int reset) {
       voiceSounding[v] = 0;
     }
   }
-  if (reset == 1) playState = 0;
+  if (reset == 1) playState = kStopped;
   return 0;
 }
 
@@ -176,12 +175,12 @@ void vl_KXTrackr_KXPlayer::StartSection() {
   for (int v = 0; v < voices; ++v) {
     reseed(kVoiceSeedStride * v + kBarSeedStride * section + songSeed, kSectionWarmUpDraws, this);
     patternPos[v] = m_Rand(0, lastPattern[v]);
-    if (playState > 1) mute[v] = nextMute[v];
+    if (playState >= kPlaying) mute[v] = nextMute[v];
     nextMute[v] = m_Rand(0, 1);
     fill[v] = m_Rand(0, 1);
   }
   // Never let both drum kits fall silent at once.
-  if (playState > 1 && mute[kDrumVoiceA] == 1 && mute[kDrumVoiceB] == 1) mute[kDrumVoiceA] = 0;
+  if (playState >= kPlaying && mute[kDrumVoiceA] == 1 && mute[kDrumVoiceB] == 1) mute[kDrumVoiceA] = 0;
 }
 
 // Plays one cell on voice v: a drum hit or a looping melodic note, the cell's

@@ -27,7 +27,9 @@ using korvane::kSoundMusicAndEffects;
 using korvane::kSoundSetting;
 
 constexpr int kKeyEscape = 27;
-constexpr int kPlaying = 2;
+constexpr int kPlaying = vl_KXTrackr_KXPlayer::kPlaying;
+constexpr int kStarted = vl_KXTrackr_KXPlayer::kStarted;
+constexpr int kStopped = vl_KXTrackr_KXPlayer::kStopped;
 
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -80,7 +82,7 @@ class GameMusic : public ::testing::Test {
 TEST_F(GameMusic, MenuStartsTheSongWhichLoadsInRenderPassesWithoutShowing) {
   player->m_KX_Stop(1);  // as the game-over overlay leaves it
   gametest::Update();
-  EXPECT_EQ(player->playState, 1) << "the menu starts the player";
+  EXPECT_EQ(player->playState, kStarted) << "the menu starts the player";
   EXPECT_EQ(player->loadStep, 1);
   EXPECT_EQ(player->songFile, String("inst/song.png"));
   EXPECT_NEAR(player->songSeed, vl_app_Millisecs(), 50) << "the seed is the clock";
@@ -123,19 +125,19 @@ TEST_F(GameMusic, GameOverStopsTheSongAndTheMenuStartsItWithANewSeed) {
   g->gameOverFlag = 1;
   ASSERT_TRUE(StepUntil([&] { return g->mode != kModePlaying; }, 10000));
   EXPECT_EQ(g->mode, kModeBackToMenu);
-  EXPECT_EQ(player->playState, 0) << "the overlay's end stops the player";
+  EXPECT_EQ(player->playState, kStopped) << "the overlay's end stops the player";
   EXPECT_FALSE(AnyVoiceSounding());
   Step();  // back to the menu
   EXPECT_EQ(g->mode, kModeMenu);
   Step();
-  EXPECT_GE(player->playState, 1) << "the menu starts it again";
+  EXPECT_GE(player->playState, kStarted) << "the menu starts it again";
   EXPECT_NE(player->songSeed, seed) << "with a new arrangement";
   ASSERT_TRUE(SongPlaying());
 
   // A game started while the player is stopped starts it too.
   player->m_KX_Stop(1);
   playtest::StartGame(1);
-  EXPECT_GE(player->playState, 1);
+  EXPECT_GE(player->playState, kStarted);
   ASSERT_TRUE(SongPlaying());
   g->mode = kModeMenu;
 }

@@ -131,7 +131,7 @@ TEST_F(MusicLoadingTest, SeventyStepsAtMostThreePerFrameThenTheSongStarts) {
   ASSERT_NO_FATAL_FAILURE(LoadTestSong());
   EXPECT_EQ(frames, 24);
   EXPECT_EQ(player->loadStep, 0);
-  EXPECT_EQ(player->playState, 2);
+  EXPECT_EQ(player->playState, vl_KXTrackr_KXPlayer::kPlaying);
   EXPECT_EQ(player->nextTime, clock->now + 100);
 }
 
@@ -232,7 +232,7 @@ TEST_F(MusicLoadingTest, MissingOrTooSmallSongImageLeavesAnEmptySongAfterSeventy
     EXPECT_EQ(player->songImage, nullptr) << file;
     for (int i = 0; i < player->songData.Length(); ++i) ASSERT_EQ(player->songData[i], 0) << i;
     EXPECT_EQ(player->kitA[1], nullptr);
-    EXPECT_EQ(player->playState, 2);
+    EXPECT_EQ(player->playState, vl_KXTrackr_KXPlayer::kPlaying);
   }
 }
 
