@@ -44,7 +44,7 @@ namespace {
 constexpr int kMarkBudget = 2500;           // objects traced per incremental step
 constexpr int kSweepBytes = 4 * 1024 * 1024;    // allocation since the last sweep that allows one
 constexpr int kFullModeBytes = 64 * 1024 * 1024;  // beyond this a step marks without budget
-constexpr const char* kOutOfMemory = "Out of memory: the collector could not allocate %i bytes\n";
+constexpr const char* kOutOfMemory = "Out of memory: the collector could not allocate %lld bytes\n";
 constexpr const char* kLostObject = "Collector error: a new object left the list of new objects";
 constexpr const char* kFreeListError = "ERROR:p=%p gc_free_bytes=%i\n";
 
@@ -213,11 +213,9 @@ void turnBlack(gc_object* p) {
 
 // --- blocks ------------------------------------------------------------------
 
+// The size is shown as an int, as the allocator counts sizes.
 [[noreturn]] void outOfMemory(long long bytes) {
-  std::fflush(stdout);
-  std::printf(kOutOfMemory, static_cast<int>(bytes > 0x7fffffff ? 0x7fffffff : bytes));
-  std::fflush(stdout);
-  std::exit(-1);
+  gc_out_of_memory(kOutOfMemory, bytes > 0x7fffffff ? 0x7fffffff : bytes);
 }
 
 // Every block holds at least a header, whatever size the caller accounts for.
@@ -397,6 +395,13 @@ int Object::Compare(Object* other) {
 String Object::debug() { return String("+Object\n"); }
 
 // --- allocation and finalisation -------------------------------------------------
+
+void gc_out_of_memory(const char* format, long long amount) {
+  std::fflush(stdout);
+  std::printf(format, amount);
+  std::fflush(stdout);
+  std::exit(-1);
+}
 
 void gc_size_overflow(size_t bytes) { outOfMemory(static_cast<long long>(bytes)); }
 

@@ -167,6 +167,10 @@ void* gc_malloc_rounded(int size);
 // so that the rounding of a constant size costs nothing.
 inline void* gc_malloc(int size) { return gc_malloc_rounded(gc_rounded_size(size)); }
 
+// The runtime's one out-of-memory exit, for objects and strings alike: flushes
+// standard output, prints `format` (an "Out of memory: ..." line with one
+// %lld) with `amount`, and exits with code -1.
+[[noreturn]] void gc_out_of_memory(const char* format, long long amount);
 // Ends the program with the out-of-memory message for a size beyond int.
 [[noreturn]] void gc_size_overflow(size_t bytes);
 

@@ -17,12 +17,7 @@ constexpr int kNumberText = 64;   // bytes; longest "%.17lg" text is 24
 constexpr int kReadBlock = 4096;  // bytes per read of Load(FILE*)
 constexpr long long kMostUnits = 0x7fffffff;  // the length field is an int
 
-[[noreturn]] void out_of_memory(long long units) {
-  std::fflush(stdout);
-  std::printf(kOutOfMemory, units);
-  std::fflush(stdout);
-  std::exit(-1);
-}
+[[noreturn]] void out_of_memory(long long units) { gc_out_of_memory(kOutOfMemory, units); }
 
 // Takes the representation out of s, keeping its count for the new holder.
 String::Rep* detach(String&& s) {
