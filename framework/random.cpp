@@ -8,8 +8,8 @@ namespace {
 
 constexpr uint32_t kMultiplier = 1664525u;
 constexpr uint32_t kIncrement = 1013904223u;
-constexpr int kFractionShift = 8;                     // keep the top 24 bits
-constexpr double kFractionScale = 1.0 / 16777216.0;   // 2^-24
+constexpr int kFractionShift = 8;                    // keep the top 24 bits
+constexpr double kFractionScale = 1.0 / 16777216.0;  // 2^-24
 
 // Advances the seed once and returns the fraction r in [0, 1). The scaling
 // that callers apply is done in double and rounded to float once.

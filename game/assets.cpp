@@ -86,8 +86,8 @@ void drawFrameIfPresent(vl_graphics_Image* image, float x, float y, int frame) {
 
 int vl_Korvane_MyApp::m_LoadImg(int slot, String name, int w, int h, int frames, int flags) {
   if (!validImageSlot(*this, slot)) return 0;
-  storeImage(*this, slot, name + String(levelSuffix(hdLevel)) + String(".png"), w * hdLevel, h * hdLevel,
-             frames, flags);
+  storeImage(*this, slot, name + String(levelSuffix(hdLevel)) + String(".png"), w * hdLevel, h * hdLevel, frames,
+             flags);
   return 0;
 }
 
@@ -131,14 +131,13 @@ int vl_Korvane_MyApp::m_Reload() {
 
 int vl_Korvane_MyApp::m_Loader() {
   static const ImageStep kImageSteps[] = {
-      {kImageIcons, "common/icons", 32, 32, 16},    {kImageButtons, "common/Buttons", 64, 64, 16},
-      {kImageDpad, "common/dpad", 32, 32, 16},      {kImageArcade, "common/icade", 64, 64, 2},
+      {kImageIcons, "common/icons", 32, 32, 16},        {kImageButtons, "common/Buttons", 64, 64, 16},
+      {kImageDpad, "common/dpad", 32, 32, 16},          {kImageArcade, "common/icade", 64, 64, 2},
       {kImageTeamLogo, "common/ZEVOLogo", 256, 256, 1},
   };
   static const ImageStep kLaterImageSteps[] = {
-      {kImageMenuArt, "menu", 256, 256, 4}, {kImageTitleLogo, "logo", 256, 128, 1},
-      {kImageParts, "parts", 8, 8, 16},     {kImageBadges, "BadgesA", 64, 64, 64},
-      {kImageGems, "gems", 32, 32, 16},
+      {kImageMenuArt, "menu", 256, 256, 4},  {kImageTitleLogo, "logo", 256, 128, 1}, {kImageParts, "parts", 8, 8, 16},
+      {kImageBadges, "BadgesA", 64, 64, 64}, {kImageGems, "gems", 32, 32, 16},
   };
   static const int kFirstSounds[] = {kSfxSpare, kSfxSpareBell, kSfxClick, kSfxCredits};
 
@@ -200,8 +199,8 @@ int vl_Korvane_MyApp::m_Loader_WordList() {
   }
   for (int i = 0; i < kGrabPixels; i += 2) {
     const int p = pixels[i], q = pixels[i + 1];
-    const int word = fiveBits(p) + (fiveBits(p >> 8) << 5) + (fiveBits(p >> 16) << 10) +
-                     (fiveBits(q) << 15) + (fiveBits(q >> 8) << 20) + (fiveBits(q >> 16) << 25);
+    const int word = fiveBits(p) + (fiveBits(p >> 8) << 5) + (fiveBits(p >> 16) << 10) + (fiveBits(q) << 15) +
+                     (fiveBits(q >> 8) << 20) + (fiveBits(q >> 16) << 25);
     wordList[wordCount] = word;
     wordCount = wordCount + 1;
   }

@@ -13,7 +13,7 @@ using namespace korvane;
 
 namespace {
 
-constexpr int kSpinStep = 16;   // degrees per call
+constexpr int kSpinStep = 16;  // degrees per call
 constexpr int kSpinDots = 11;
 constexpr float kDotRadius = 8;
 constexpr float kDegToRad = 0.0174532924f;

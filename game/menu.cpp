@@ -15,7 +15,7 @@ using namespace korvane;
 
 namespace {
 
-constexpr int kRowLength = 10;    // entries in a score row
+constexpr int kRowLength = 10;     // entries in a score row
 constexpr int kLastRowsBase = 30;  // the last-score rows follow the three best-score rows
 
 constexpr int kButtonSelected = 15;  // frame of the buttons sheet around the chosen difficulty
@@ -34,8 +34,8 @@ struct CreditLine {
   const char* text;
 };
 constexpr CreditLine kCreditLines[] = {
-    {0, texts::kCreditsBy},      {20, texts::kCreditsAuthor},   {40, texts::kCreditsAuthorSite},
-    {80, texts::kCreditsUsing},  {100, texts::kCreditsLanguage}, {120, texts::kCreditsLanguageSite},
+    {0, texts::kCreditsBy},     {20, texts::kCreditsAuthor},    {40, texts::kCreditsAuthorSite},
+    {80, texts::kCreditsUsing}, {100, texts::kCreditsLanguage}, {120, texts::kCreditsLanguageSite},
 };
 
 bool boxOpen(const vl_Korvane_MyApp& g) { return g.creditsOpen != 0 || g.badgesOpen != 0; }
@@ -193,8 +193,8 @@ void runMenuKeys(vl_Korvane_MyApp& g) {
 void runCreditsButton(vl_Korvane_MyApp& g, float s) {
   g.m_ResetDraw();
   g.m_SetSize(0.5f, kUnset);
-  if (g.m_Button(kImageTeamLogo, vl_Korvane_jscrw - 70, vl_Korvane_jscrh - 40 - 4 * s, 0) != 0 &&
-      g.clickLatch == 0 && !boxOpen(g)) {
+  if (g.m_Button(kImageTeamLogo, vl_Korvane_jscrw - 70, vl_Korvane_jscrh - 40 - 4 * s, 0) != 0 && g.clickLatch == 0 &&
+      !boxOpen(g)) {
     g.clickLatch = 1;
     g.m_PlaySFX(kSfxCredits, 1, 1, 0);
     g.creditsOpen = 1;

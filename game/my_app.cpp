@@ -35,8 +35,8 @@ constexpr int kColourGridInts = 16384;
 constexpr int kWordsPerSheet = 2048;
 
 // Start-up values.
-constexpr int kUpdateRateRunning = 60;    // updates per second while running
-constexpr int kUpdateRateSuspended = 5;   // while minimised
+constexpr int kUpdateRateRunning = 60;   // updates per second while running
+constexpr int kUpdateRateSuspended = 5;  // while minimised
 constexpr int kStartDifficulty = 2;
 constexpr int kMenuSlideStart = -32;
 constexpr int kPauseSlideHidden = -64;
@@ -52,8 +52,8 @@ constexpr int kMusicSampleSet = 0;
 
 // Every controller action whose key holds the key latch: the directions,
 // the buttons 10-17 and back.
-constexpr int kLatchActions[] = {kActionUp, kActionLeft, kActionRight, kActionDown, 10, 11, 12, 13, 14, 15, 16, 17,
-                                 kActionBack};
+constexpr int kLatchActions[] = {kActionUp, kActionLeft, kActionRight, kActionDown, 10, 11,         12,
+                                 13,        14,          15,           16,          17, kActionBack};
 constexpr int kPadPressedOnce = 1;
 
 // On-screen pad: position and size settings and their limits.
@@ -98,8 +98,8 @@ int musicWanted(const vl_Korvane_MyApp& g) { return SoundPlaysMusic(g.settings[k
 void startMusicWhenStopped(vl_Korvane_MyApp& g) {
   if (g.loadStage != 0 || g.musicPlayer->playState != vl_KXTrackr_KXPlayer::kStopped) return;
   if (g.mode != kModeMenu && g.mode < kModePlaying) return;
-  g.musicPlayer->m_KX_Start(String(kSongFile), kMusicSampleSet, kMusicSampleSet, kMusicSampleSet,
-                            kMusicSampleSet, kMusicSampleSet, vl_app_Millisecs());
+  g.musicPlayer->m_KX_Start(String(kSongFile), kMusicSampleSet, kMusicSampleSet, kMusicSampleSet, kMusicSampleSet,
+                            kMusicSampleSet, vl_app_Millisecs());
 }
 
 // While the window is minimised no update runs but the clock does: the player
@@ -252,9 +252,7 @@ void updateKeyLatch(vl_Korvane_MyApp& g) {
 void dispatchMode(vl_Korvane_MyApp& g) {
   bool ranLoadMenu = false;
   switch (g.mode) {
-    case kModeMenu:
-      g.m_Menu();
-      break;
+    case kModeMenu: g.m_Menu(); break;
     case kModeBackToMenu:
       g.m_LoadMenu();
       g.mode = kModeMenu;
@@ -264,18 +262,13 @@ void dispatchMode(vl_Korvane_MyApp& g) {
       g.keyLatch = 1;
       ranLoadMenu = true;
       break;
-    case kModeWaitStart:
-      g.m_WaitStart(0);
-      break;
+    case kModeWaitStart: g.m_WaitStart(0); break;
     case kModePlaying:
       g.m_Game();
       g.m_InGame();
       break;
-    case kModeNewGame:
-      g.m_LoadGame();
-      break;
-    default:
-      break;
+    case kModeNewGame: g.m_LoadGame(); break;
+    default: break;
   }
   if (!ranLoadMenu && g.mode == kModePlaying && g.gameOverFlag > 0) g.m_GameOver();
   // The game-over overlay fades out over the menu.
@@ -339,8 +332,7 @@ void runTiltInput(vl_Korvane_MyApp& g) {
   g.tiltX = vl_input_AccelX() - g.accelZeroX;
   g.tiltY = vl_input_AccelY() - g.accelZeroY;
   g.m_ResetDraw();
-  if (g.m_Button(kImageIcons, kCalibrateInset, vl_Korvane_jscrh - kCalibrateInset, kIconCalibrate) !=
-          0 &&
+  if (g.m_Button(kImageIcons, kCalibrateInset, vl_Korvane_jscrh - kCalibrateInset, kIconCalibrate) != 0 &&
       g.clickLatch == 0) {
     g.clickLatch = 1;
     g.accelZeroX = vl_input_AccelX();
@@ -431,8 +423,8 @@ void replayImage(vl_Korvane_MyApp& g, const float* r) {
   const int frame = static_cast<int>(r[kFloatIndexFrame]);
   if (frame < 0 || frame >= image->frames.Length()) return;  // not a frame of this image
   vl_graphics_DrawImage2(image, r[kFloatIndexX] * g.scaleX, r[kFloatIndexY] * g.scaleY, r[kFloatIndexRot],
-                         r[kFloatIndexSizeX] * g.scaleX * g.hdDrawScale,
-                         r[kFloatIndexSizeY] * g.scaleY * g.hdDrawScale, frame);
+                         r[kFloatIndexSizeX] * g.scaleX * g.hdDrawScale, r[kFloatIndexSizeY] * g.scaleY * g.hdDrawScale,
+                         frame);
 }
 
 void replayDisplayList(vl_Korvane_MyApp& g) {

@@ -53,7 +53,7 @@ constexpr int kFragmentsPerBurst = 4;
 // Board geometry.
 constexpr int kGridColumns = 10;
 constexpr int kGridRows = 6;
-constexpr float kGemPixels = 32;     // frame size of a gem at cell scale 1
+constexpr float kGemPixels = 32;  // frame size of a gem at cell scale 1
 constexpr float kHalfGem = 16;
 constexpr float kBoardVisibleMargin = 64;  // a cell this far below the bottom edge is gone
 constexpr float kPathTouchSize = 28;       // touch area of a gem at cell scale 1
@@ -61,8 +61,8 @@ constexpr float kMarkerOuterRadius = 20;
 constexpr float kMarkerInnerRadius = 18;
 
 // Round rules, in updates.
-constexpr int kComboTime = 90;     // combo timer after each accepted path
-constexpr int kRoundTime = 900;    // still updates in a round
+constexpr int kComboTime = 90;   // combo timer after each accepted path
+constexpr int kRoundTime = 900;  // still updates in a round
 constexpr int kShortestPath = 3;
 constexpr int kTargetPerLevel = 10;  // round target = round x difficulty x this
 constexpr int kSeedDiscards = 100;   // draws thrown away after reseeding a round
@@ -94,9 +94,7 @@ constexpr int kTimeColourCap = 255;
 
 int cellIndex(int c, int r) { return kCellStride * (c + kStoreColumns * r); }
 
-bool onTopEdge(const vl_Korvane_MyApp& g, int c, int r) {
-  return g.landscape == 1 ? r == 0 : c == 0;
-}
+bool onTopEdge(const vl_Korvane_MyApp& g, int c, int r) { return g.landscape == 1 ? r == 0 : c == 0; }
 
 // The cell that falls into (c, r): one row up in landscape, one column left
 // in portrait; the spare empty cell above the top edge.

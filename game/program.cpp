@@ -33,7 +33,7 @@ int vl_Korvane_AccelerometerControls = 0;
 int vl_Korvane_iCadeControls = 0;
 
 namespace {
-constexpr float kDesignWidth = 640;   // virtual pixels
+constexpr float kDesignWidth = 640;  // virtual pixels
 constexpr float kDesignHeight = 480;
 constexpr int kRandomSeed = 1234;
 // The build switch KORVANE_MUSIC: 1 plays the procedural music and gives the

@@ -27,7 +27,7 @@ constexpr int kChoiceQuit = -1;
 constexpr int kChoiceResume = 0;
 constexpr int kChoiceSound = 1;
 
-constexpr int kPanelHidden = -64;   // pauseSlide of a hidden panel
+constexpr int kPanelHidden = -64;  // pauseSlide of a hidden panel
 constexpr int kPanelClosedBelow = -32;
 constexpr int kPanelStep = 24;      // pixels per update while sliding
 constexpr float kShadeFull = 0.8f;  // the shade is opaque when the panel is this far down (x H)
@@ -39,9 +39,17 @@ constexpr int kFadeStep = 2;
 constexpr float kNoticeSize = 2;     // text size of the high-score notice
 constexpr float kNoticePadding = 4;  // virtual pixels of box around its text
 
-const char* const kPlaceTexts[] = {"",        texts::kPlace1, texts::kPlace2, texts::kPlace3,
-                                   texts::kPlace4, texts::kPlace5, texts::kPlace6, texts::kPlace7,
-                                   texts::kPlace8, texts::kPlace9, texts::kPlace10};
+const char* const kPlaceTexts[] = {"",
+                                   texts::kPlace1,
+                                   texts::kPlace2,
+                                   texts::kPlace3,
+                                   texts::kPlace4,
+                                   texts::kPlace5,
+                                   texts::kPlace6,
+                                   texts::kPlace7,
+                                   texts::kPlace8,
+                                   texts::kPlace9,
+                                   texts::kPlace10};
 
 struct Point {
   float x, y;
@@ -59,11 +67,27 @@ PanelLayout panelLayout(const vl_Korvane_MyApp& g, float y) {
   const float cx = vl_Korvane_jscrw / 2;
   auto whole = [](float v) { return static_cast<float>(static_cast<int>(v)); };
   if (g.landscape == 1) {
-    return {cx - 128, 256, y - 64, y + 56, cx - 140, y - 52, 280, 104,
-            {whole(cx - 140), whole(y - 64)}, {whole(cx + 140), whole(y - 64)}};
+    return {cx - 128,
+            256,
+            y - 64,
+            y + 56,
+            cx - 140,
+            y - 52,
+            280,
+            104,
+            {whole(cx - 140), whole(y - 64)},
+            {whole(cx + 140), whole(y - 64)}};
   }
-  return {cx - 96, 192, y - 92, y + 84, cx - 128, y - 80, 256, 160,
-          {whole(cx - 96), whole(y - 96)}, {whole(cx + 96), whole(y - 96)}};
+  return {cx - 96,
+          192,
+          y - 92,
+          y + 84,
+          cx - 128,
+          y - 80,
+          256,
+          160,
+          {whole(cx - 96), whole(y - 96)},
+          {whole(cx + 96), whole(y - 96)}};
 }
 
 void playClick(vl_Korvane_MyApp& g, float rate) { g.m_PlaySFX(kSfxClick, rate, kClickVolume, 0); }

@@ -10,18 +10,18 @@ constexpr int kImageSlots = 100;
 constexpr int kSoundSlots = 100;
 
 // Image slots.
-constexpr int kImageGems = 1;         // gems.png: the gems
-constexpr int kImageBadges = 80;      // BadgesA.png: the badge sheet
-constexpr int kImageWordList = 85;    // the picture-encoded word list's sheet
-constexpr int kImageFont = 90;        // fonts/editundo.png: the game's font
-constexpr int kImageArcade = 92;      // common/icade.png: the arcade-controller marks
-constexpr int kImageTeamLogo = 93;    // common/ZEVOLogo.png: loading screen and credits
-constexpr int kImageDpad = 94;        // common/dpad.png: the on-screen pad
-constexpr int kImageButtons = 95;     // common/Buttons.png: the menu's buttons
-constexpr int kImageParts = 96;       // parts.png: particles
-constexpr int kImageIcons = 97;       // common/icons.png: the icon sheet below
-constexpr int kImageTitleLogo = 98;   // logo.png: the title word
-constexpr int kImageMenuArt = 99;     // menu.png: the title art
+constexpr int kImageGems = 1;        // gems.png: the gems
+constexpr int kImageBadges = 80;     // BadgesA.png: the badge sheet
+constexpr int kImageWordList = 85;   // the picture-encoded word list's sheet
+constexpr int kImageFont = 90;       // fonts/editundo.png: the game's font
+constexpr int kImageArcade = 92;     // common/icade.png: the arcade-controller marks
+constexpr int kImageTeamLogo = 93;   // common/ZEVOLogo.png: loading screen and credits
+constexpr int kImageDpad = 94;       // common/dpad.png: the on-screen pad
+constexpr int kImageButtons = 95;    // common/Buttons.png: the menu's buttons
+constexpr int kImageParts = 96;      // parts.png: particles
+constexpr int kImageIcons = 97;      // common/icons.png: the icon sheet below
+constexpr int kImageTitleLogo = 98;  // logo.png: the title word
+constexpr int kImageMenuArt = 99;    // menu.png: the title art
 
 // Frames of the icon sheet.
 constexpr int kIconPause = 0;

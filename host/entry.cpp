@@ -35,8 +35,7 @@ void openWindow() {
   hostwin::SetClass(kWindowInstance, kWindowClass);
   if (!hostwin::Open(kWindowWidth, kWindowHeight)) fail(kGlfwOpenWindowFailed);
   hostwin::SetWindowIconFromData();
-  hostwin::SetPos(desktop.x + (desktop.width - kWindowWidth) / 2,
-                  desktop.y + (desktop.height - kWindowHeight) / 2);
+  hostwin::SetPos(desktop.x + (desktop.width - kWindowWidth) / 2, desktop.y + (desktop.height - kWindowHeight) / 2);
   hostwin::SetTitle(kWindowTitle);
 }
 

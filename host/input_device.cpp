@@ -12,7 +12,7 @@ namespace {
 
 constexpr int kDownFlag = 0x100;
 constexpr int kHitMask = 0xff;
-constexpr int kMaxJoyButtons = 32;      // buttons polled per update
+constexpr int kMaxJoyButtons = 32;            // buttons polled per update
 constexpr int kNavigationCharBase = 0x10000;  // keeps navigation keys apart from text
 constexpr int kDeleteChar = 127;
 
@@ -192,14 +192,20 @@ int TransKey(int key) {
 int KeyToChar(int key) {
   using namespace keycode;
   switch (key) {
-    case kBackspace: case kTab: case kEnter: case kEscape:
-      return key;
-    case kPageUp: case kPageDown: case kEnd: case kHome: case kLeft: case kUp: case kRight: case kDown:
-    case kInsert:
-      return key + kNavigationCharBase;
-    case kDelete:
-      return kDeleteChar;
-    default:
-      return 0;
+    case kBackspace:
+    case kTab:
+    case kEnter:
+    case kEscape: return key;
+    case kPageUp:
+    case kPageDown:
+    case kEnd:
+    case kHome:
+    case kLeft:
+    case kUp:
+    case kRight:
+    case kDown:
+    case kInsert: return key + kNavigationCharBase;
+    case kDelete: return kDeleteChar;
+    default: return 0;
   }
 }

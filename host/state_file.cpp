@@ -29,7 +29,7 @@ constexpr int kMostLinks = 40;
 // reading all of it could take minutes or exhaust memory before the first
 // frame. Reading stops here and the text read so far counts.
 constexpr size_t kStateReadLimit = 16u << 20;  // bytes
-constexpr size_t kReadBlock = 4096;             // bytes
+constexpr size_t kReadBlock = 4096;            // bytes
 
 mode_t currentUmask() {
   mode_t mask = umask(0);

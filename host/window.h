@@ -55,7 +55,7 @@ void SetIcon(const IconImage* images, int count);
 void SetPos(int x, int y);
 void SetTitle(const char* title);
 
-bool IsOpened();     // false once the user asked to close the window
+bool IsOpened();  // false once the user asked to close the window
 // Asks for the window to close, as its close button does: the host loop ends
 // after the pass it is in.
 void RequestClose();

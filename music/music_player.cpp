@@ -70,7 +70,6 @@ constexpr LetterRow kChordLetters[] = {
 const char* const kChordPatterns[] = {"qqqq", "qqjj", "qqbb", "qbqb", "qqqj", "qqzz"};
 constexpr int kDefaultChordPattern = 1;
 
-
 }  // namespace
 
 vl_KXTrackr_KXPlayer::vl_KXTrackr_KXPlayer() {
@@ -123,8 +122,7 @@ int vl_KXTrackr_KXPlayer::m_KX_Init(int base, int a, int b, int c, int d) {
   return 0;
 }
 
-int vl_KXTrackr_KXPlayer::m_KX_Start(String file, int drumsA, int drumsB, int lead,
-                                     int accompany, int bass, int seed) {
+int vl_KXTrackr_KXPlayer::m_KX_Start(String file, int drumsA, int drumsB, int lead, int accompany, int bass, int seed) {
   m_KX_Stop(1);
   songFile = file;
   sampleSet[1] = drumsA;
@@ -211,24 +209,19 @@ int vl_KXTrackr_KXPlayer::m_KX_LoadChunk() {
 void vl_KXTrackr_KXPlayer::LoadSamples(int step) {
   if (step >= kFirstKitAStep && step < kFirstKitAStep + kDrumsPerKit) {
     const int drum = step - kFirstKitAStep + 1;
-    gc_assign(kitA[drum], vl_audio_LoadSound(T(kDrumPrefix) + String(sampleSet[1]) +
-                                             T(kDrumNumberSeparator) + String(drum) +
-                                             T(kSampleSuffix)));
+    gc_assign(kitA[drum], vl_audio_LoadSound(T(kDrumPrefix) + String(sampleSet[1]) + T(kDrumNumberSeparator) +
+                                             String(drum) + T(kSampleSuffix)));
   } else if (step >= kFirstKitBStep && step < kFirstKitBStep + kDrumsPerKit) {
     const int drum = step - kFirstKitBStep + 1;
-    gc_assign(kitB[drum], vl_audio_LoadSound(T(kDrumPrefix) + String(sampleSet[2]) +
-                                             T(kDrumNumberSeparator) + String(drum) +
-                                             T(kSampleSuffix)));
+    gc_assign(kitB[drum], vl_audio_LoadSound(T(kDrumPrefix) + String(sampleSet[2]) + T(kDrumNumberSeparator) +
+                                             String(drum) + T(kSampleSuffix)));
   } else if (step == kLeadStep) {
-    gc_assign(instruments[kLeadVoice],
-              vl_audio_LoadSound(T(kLeadPrefix) + String(sampleSet[3]) + T(kSampleSuffix)));
+    gc_assign(instruments[kLeadVoice], vl_audio_LoadSound(T(kLeadPrefix) + String(sampleSet[3]) + T(kSampleSuffix)));
   } else if (step == kAccompanyStep) {
-    gc_assign(instruments[kAccompanyVoice], vl_audio_LoadSound(T(kAccompanyPrefix) +
-                                                               String(sampleSet[4]) +
-                                                               T(kSampleSuffix)));
+    gc_assign(instruments[kAccompanyVoice],
+              vl_audio_LoadSound(T(kAccompanyPrefix) + String(sampleSet[4]) + T(kSampleSuffix)));
   } else if (step == kBassStep) {
-    gc_assign(instruments[kBassVoice],
-              vl_audio_LoadSound(T(kBassPrefix) + String(sampleSet[5]) + T(kSampleSuffix)));
+    gc_assign(instruments[kBassVoice], vl_audio_LoadSound(T(kBassPrefix) + String(sampleSet[5]) + T(kSampleSuffix)));
   }
 }
 
@@ -268,8 +261,7 @@ void vl_KXTrackr_KXPlayer::DecodePattern(int frame, int step) {
         const int value = ((pixel >> kBlueShift) & 0xff) / kValueDivisor;
         songData[CellIndex(frame, v, r) + k] = value;
         if (value != 0) {
-          DebugLog(String(r) + T(kCellLineSeparator) + String(v) + T(kCellLineSeparator) +
-                   String(step));
+          DebugLog(String(r) + T(kCellLineSeparator) + String(v) + T(kCellLineSeparator) + String(step));
           lastPattern[v] = frame;
         }
       }

@@ -77,9 +77,7 @@ void reseed(int seed, int warmUpDraws, vl_KXTrackr_KXPlayer* player) {
 
 }  // namespace
 
-int vl_KXTrackr_KXPlayer::ActiveVoices() const {
-  return std::clamp(voiceCount, 0, kVoiceSlots);
-}
+int vl_KXTrackr_KXPlayer::ActiveVoices() const { return std::clamp(voiceCount, 0, kVoiceSlots); }
 
 int vl_KXTrackr_KXPlayer::m_Rand(int low, int high) {
   const float r = vl_random_Rnd();
@@ -142,8 +140,7 @@ int vl_KXTrackr_KXPlayer::m_KX_MusicPlay() {
       }
     }
     const int command = songData[cell + kCommandField];
-    m_KX_PlayNote(v, songData[cell + kNoteField], songData[cell + kVolumeField], command,
-                  songData[cell + kParamField]);
+    m_KX_PlayNote(v, songData[cell + kNoteField], songData[cell + kVolumeField], command, songData[cell + kParamField]);
     if (command == kEndPattern) row = kLastRow;
   }
 
@@ -210,8 +207,8 @@ int vl_KXTrackr_KXPlayer::m_KX_PlayNote(int v, int note, int volume, int command
 // A voice is silent while muted, except for a fill leading into the next
 // section (only once the song plays; while loading the mute flag holds).
 bool vl_KXTrackr_KXPlayer::IsVoiceMuted(int v) {
-  if (playState >= kPlaying && barsLeft < 2 && row >= kFillFirstRow && row <= kLastRow &&
-      fill[v] == 1 && nextMute[v] == 0) {
+  if (playState >= kPlaying && barsLeft < 2 && row >= kFillFirstRow && row <= kLastRow && fill[v] == 1 &&
+      nextMute[v] == 0) {
     return false;
   }
   return mute[v] != 0;

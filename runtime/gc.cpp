@@ -41,8 +41,8 @@ const gc_step_hooks* gc_step_observer;
 
 namespace {
 
-constexpr int kMarkBudget = 2500;           // objects traced per incremental step
-constexpr int kSweepBytes = 4 * 1024 * 1024;    // allocation since the last sweep that allows one
+constexpr int kMarkBudget = 2500;                 // objects traced per incremental step
+constexpr int kSweepBytes = 4 * 1024 * 1024;      // allocation since the last sweep that allows one
 constexpr int kFullModeBytes = 64 * 1024 * 1024;  // beyond this a step marks without budget
 constexpr const char* kOutOfMemory = "Out of memory: the collector could not allocate %lld bytes\n";
 constexpr const char* kLostObject = "Collector error: a new object left the list of new objects";
@@ -90,8 +90,8 @@ GC_RAW_HEADER_ACCESS int sizeOf(const gc_object* p) { return static_cast<int>(p-
 // prefetch.
 namespace hint {
 
-constexpr size_t kAhead = 32;      // objects fetched ahead of the one finalised
-constexpr size_t kMarkAhead = 16;  // white objects fetched ahead of a full trace
+constexpr size_t kAhead = 32;        // objects fetched ahead of the one finalised
+constexpr size_t kMarkAhead = 16;    // white objects fetched ahead of a full trace
 constexpr size_t kSpareRecords = 4;  // finished records kept for their storage
 
 using Record = std::vector<gc_object*>;
@@ -106,7 +106,7 @@ Record marked;    // appends to gc_marked_list, in order
 // null is harmless.
 std::deque<Record> freed;
 gc_object* const kNoEntries[kAhead + 1] = {};
-gc_object* const* cursor = kNoEntries;  // the free list's head in freed.front(), or past it
+gc_object* const* cursor = kNoEntries;     // the free list's head in freed.front(), or past it
 gc_object* const* cursorEnd = kNoEntries;  // the first null entry
 // Finished records, cleared: their storage serves the next cycles, so that
 // the records of a large heap are not grown again (copied, and fresh pages
@@ -293,7 +293,7 @@ struct Pending {
   gc_object* pred;  // the tail of gc_unmarked_list when the block was linked
 };
 
-intptr_t newest_flags;    // gc_unconstructed's flags and predecessor
+intptr_t newest_flags;  // gc_unconstructed's flags and predecessor
 gc_object* newest_pred;
 
 constexpr unsigned kOlderSlots = 256;  // far beyond any nesting of new-expressions; a power of two

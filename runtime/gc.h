@@ -86,13 +86,13 @@ extern gc_object gc_marked_list;    // black: reached and traced
 extern gc_object gc_unmarked_list;  // white: not yet reached this cycle
 extern gc_object gc_queued_list;    // grey: reached, not yet traced
 
-extern int gc_markbit;            // 0 or 1: `flags & 3` equal to it means white
-extern int gc_alloced_bytes;      // allocated since the last sweep plus its survivors
-extern int gc_max_alloced_bytes;  // highest value gc_alloced_bytes reached
-extern int gc_marked_bytes;       // bytes moved to gc_marked_list this cycle
-extern int gc_marked_objs;        // objects moved to gc_marked_list this cycle
-extern int gc_free_bytes;         // bytes waiting on gc_free_list
-extern int last_alloced;          // gc_alloced_bytes right after the last sweep
+extern int gc_markbit;                // 0 or 1: `flags & 3` equal to it means white
+extern int gc_alloced_bytes;          // allocated since the last sweep plus its survivors
+extern int gc_max_alloced_bytes;      // highest value gc_alloced_bytes reached
+extern int gc_marked_bytes;           // bytes moved to gc_marked_list this cycle
+extern int gc_marked_objs;            // objects moved to gc_marked_list this cycle
+extern int gc_free_bytes;             // bytes waiting on gc_free_list
+extern int last_alloced;              // gc_alloced_bytes right after the last sweep
 extern unsigned char gc_force_sweep;  // next gc_collect() sweeps and finalises all
 
 // Small-block cache: gc_cache[size / 8] heads a LIFO list (linked through

@@ -270,8 +270,11 @@ TEST(GameScale, WindowSizeGivesOneUniformScaleAndTheResolutionLevel) {
   vl_Korvane_MyApp* g = Game();
   gametest::LinkData(false);
   const ScaleCase cases[] = {
-      {1280, 720, 2, 640, 360, 4}, {640, 960, 2, 320, 480, 2},  {800, 600, 1.25f, 640, 480, 2},
-      {630, 630, 1.3125f, 480, 630 / 1.3125f, 1}, {640, 1300, 1300 / 480.0f, 640 / (1300 / 480.0f), 480, 4},
+      {1280, 720, 2, 640, 360, 4},
+      {640, 960, 2, 320, 480, 2},
+      {800, 600, 1.25f, 640, 480, 2},
+      {630, 630, 1.3125f, 480, 630 / 1.3125f, 1},
+      {640, 1300, 1300 / 480.0f, 640 / (1300 / 480.0f), 480, 4},
       {640, 480, 1, 640, 480, 2},
   };
   for (const ScaleCase& c : cases) {
@@ -366,7 +369,7 @@ TEST(GameRender, ReplayDrawsEveryRecordKindAtTheUniformScale) {
   g->m_Rect(10, 10, 20, 20);
   g->m_SetCol(0, 255, 0, 1);
   g->m_Oval(100, 100, 10, 5);
-  g->m_DrawImg(50, 200, 200, 0);   // an empty slot draws nothing
+  g->m_DrawImg(50, 200, 200, 0);    // an empty slot draws nothing
   g->m_DrawImg(97, 200, 200, 999);  // nor does a frame the image lacks
   g->m_SetCol(0, 0, 255, 1);
   g->m_Rect(0, 0, 0, 0);

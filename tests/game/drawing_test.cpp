@@ -7,10 +7,10 @@
 #include <string>
 
 #include "framework/random.h"
-#include "game/slots.h"
-#include "tests/support/windowless_game.h"
 #include "game/my_app.h"
+#include "game/slots.h"
 #include "runtime/gc.h"
+#include "tests/support/windowless_game.h"
 
 namespace {
 

@@ -17,13 +17,13 @@ namespace {
 
 using gametest::Game;
 using gametest::Step;
+using korvane::kImageButtons;
+using korvane::kImageIcons;
+using korvane::kImageTitleLogo;
 using korvane::kModeBackToMenu;
 using korvane::kModeMenu;
 using korvane::kModeNewGame;
 using korvane::kModePlaying;
-using korvane::kImageButtons;
-using korvane::kImageIcons;
-using korvane::kImageTitleLogo;
 using korvane::kSfxClick;
 using korvane::kSfxCredits;
 using korvane::kSoundMusicAndEffects;

@@ -53,7 +53,9 @@ class GameMusic : public ::testing::Test {
     return true;
   }
 
-  bool SongPlaying() { return StepUntil([&] { return player->playState == kPlaying && player->loadStep == 0; }); }
+  bool SongPlaying() {
+    return StepUntil([&] { return player->playState == kPlaying && player->loadStep == 0; });
+  }
 
   bool AnyVoiceSounding() const {
     for (int v = 0; v < 8; ++v) {

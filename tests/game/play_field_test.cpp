@@ -18,13 +18,13 @@ using gametest::Game;
 using gametest::Step;
 using korvane::kModeMenu;
 using korvane::kModePlaying;
-using playtest::Cell;
 using korvane::kSfxGemTaken;
 using korvane::kSfxPathAccepted;
 using korvane::kSfxPathShort;
 using korvane::kSfxRoundCleared;
 using korvane::kSfxRoundFailed;
 using korvane::kSfxShatter;
+using playtest::Cell;
 
 constexpr int kMaxUpdates = 2000;
 

@@ -1,5 +1,5 @@
-#include "game/sound_setting.h"
 #include "tests/game/play_support.h"
+#include "game/sound_setting.h"
 
 #include <algorithm>
 #include <cmath>

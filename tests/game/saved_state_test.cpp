@@ -220,8 +220,8 @@ TEST(SavedState, HostileTextNeverCrashesAndNeverCostsOtherSections) {
 
   // Text that is no state at all.
   for (const std::string& junk :
-       {std::string("|||||||||||||||||||||||||||||||||||"), std::string("\xff\xfe\x00\x41", 4),
-        std::string("\xc3"), std::string(1, '\0') + "|5|", std::string("-2147483648|") + std::string(97, '|')}) {
+       {std::string("|||||||||||||||||||||||||||||||||||"), std::string("\xff\xfe\x00\x41", 4), std::string("\xc3"),
+        std::string(1, '\0') + "|5|", std::string("-2147483648|") + std::string(97, '|')}) {
     WriteStateFile(junk);
     ResetSections(g);
     LoadCapturingOutput(g);

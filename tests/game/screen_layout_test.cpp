@@ -20,11 +20,11 @@ namespace {
 
 using gametest::Game;
 using gametest::Step;
+using korvane::kImageTitleLogo;
 using korvane::kModeMenu;
 using korvane::kModePlaying;
-using korvane::kImageTitleLogo;
 
-constexpr float kMinMargin = 2;  // virtual pixels between a cell and the edge
+constexpr float kMinMargin = 2;     // virtual pixels between a cell and the edge
 constexpr int kSettleUpdates = 40;  // the menu and the overlay have slid in by then
 constexpr int kVisibleAlpha = 8;    // of 255: fainter pixels of the title art do not count
 
@@ -90,8 +90,8 @@ void ExpectInsideScreen(const char* screen) {
       }
       EXPECT_TRUE(c.left >= kMinMargin && c.top >= kMinMargin && c.right <= w - kMinMargin &&
                   c.bottom <= h - kMinMargin)
-          << screen << (font ? ": a character" : ": the title word") << " at (" << c.left << ", " << c.top
-          << ")-(" << c.right << ", " << c.bottom << ") on a " << w << "x" << h << " screen";
+          << screen << (font ? ": a character" : ": the title word") << " at (" << c.left << ", " << c.top << ")-("
+          << c.right << ", " << c.bottom << ") on a " << w << "x" << h << " screen";
     }
   }
 }
@@ -142,8 +142,8 @@ TEST(ScreenLayout, TextsAndTitleStayInsideTheWindowAtEveryShape) {
     for (const Cell& c : Boxes(g->fontSlot, true)) {
       if (c.red != 100 || c.green != 255) continue;  // only the notice is written in this green
       EXPECT_TRUE(c.left >= box.left && c.right <= box.right && c.top >= box.top && c.bottom <= box.bottom)
-          << "a character of the notice at (" << c.left << ", " << c.top << ") outside its box (" << box.left
-          << ", " << box.top << ")-(" << box.right << ", " << box.bottom << ")";
+          << "a character of the notice at (" << c.left << ", " << c.top << ") outside its box (" << box.left << ", "
+          << box.top << ")-(" << box.right << ", " << box.bottom << ")";
     }
     for (int i = 0; i < 100 && g->mode != kModeMenu; ++i) Step();
   }

@@ -17,10 +17,10 @@ namespace {
 
 using gametest::Game;
 using gametest::Step;
+using korvane::kImageIcons;
 using korvane::kModeBackToMenu;
 using korvane::kModeMenu;
 using korvane::kModePlaying;
-using korvane::kImageIcons;
 using korvane::kSfxClick;
 using korvane::kSoundEffectsOnly;
 using korvane::kSoundMusicAndEffects;
@@ -314,7 +314,7 @@ TEST_F(Screens, PlaceTextCountsAnEqualScoreAsReachingThePlace) {
     const char* text;
     int place;
   };
-  const Case cases[] = {{101, "1st!", 1}, {100, "1st!", 1}, {95, "2nd", 2},  {80, "3rd", 3},
+  const Case cases[] = {{101, "1st!", 1}, {100, "1st!", 1}, {95, "2nd", 2},   {80, "3rd", 3},
                         {60, "5th", 5},   {55, "6th", 6},   {10, "10th", 10}, {9, "", 0}};
   for (const Case& c : cases) {
     g->score = c.score;

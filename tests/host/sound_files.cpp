@@ -90,8 +90,7 @@ void appendPage(Bytes& out, const ogg_page& page) {
 }
 
 // Hands every finished block of the encoder to the Ogg stream.
-void drainEncoder(vorbis_dsp_state& dsp, vorbis_block& block, ogg_stream_state& stream,
-                  Bytes& out) {
+void drainEncoder(vorbis_dsp_state& dsp, vorbis_block& block, ogg_stream_state& stream, Bytes& out) {
   ogg_packet packet;
   ogg_page page;
   while (vorbis_analysis_blockout(&dsp, &block) == 1) {

@@ -36,8 +36,7 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
 inline std::vector<std::string> FolderEntries(const std::string& folder) {
   std::vector<std::string> names;
   std::error_code error;
-  for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
-       entry.increment(error)) {
+  for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
     names.push_back(entry->path().filename().string());
   }
   return names;
