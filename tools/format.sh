@@ -25,11 +25,15 @@ if [ "$check" -eq 0 ]; then
   "$formatter" -i --style=file "${sources[@]}"
   exit 0
 fi
-unformatted=0
-for source in "${sources[@]}"; do
-  if ! "$formatter" --dry-run --Werror --style=file "$source" 2>/dev/null; then
-    echo "format: $source is not laid out as .clang-format says (bash tools/format.sh)"
-    unformatted=$((unformatted + 1))
-  fi
-done
-[ "$unformatted" -eq 0 ]
+# One run over every source; each change it would make is reported as an
+# error naming its file.
+if report=$("$formatter" --dry-run --Werror --style=file "${sources[@]}" 2>&1); then
+  exit 0
+fi
+files=$(grep -o '^[^:]*:[0-9]*:[0-9]*: error' <<<"$report" | cut -d: -f1 | sort -u)
+if [ -z "$files" ]; then
+  echo "$report" >&2  # the formatter itself failed
+  exit 1
+fi
+sed 's/$/ is not laid out as .clang-format says (bash tools\/format.sh)/; s/^/format: /' <<<"$files"
+exit 1
