@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "tests/support/file_bytes.h"
 #include "tests/support/graphics_fixture.h"
 
 namespace {
@@ -376,7 +377,7 @@ TEST_F(GraphicsDeviceTest, DiscardGivesTheTextureBack) {
 TEST_F(GraphicsDeviceTest, BadImageFilesGiveNullAndPrintNothing) {
   const std::string good = dir.File("good.png");
   ASSERT_TRUE(gltest::WritePng(good, 16, 16, 4, [](int x, int y, int) { return x * y; }));
-  const std::vector<unsigned char> png = gltest::ReadBytes(good);
+  const std::vector<unsigned char> png = testsupport::FileContents(good);
   ASSERT_GT(png.size(), 40u);
 
   std::vector<unsigned char> truncated(png.begin(), png.begin() + static_cast<long>(png.size() / 2));

@@ -92,15 +92,4 @@ inline void WriteBytes(const std::string& file, const std::vector<unsigned char>
   std::fclose(out);
 }
 
-inline std::vector<unsigned char> ReadBytes(const std::string& file) {
-  std::vector<unsigned char> bytes;
-  FILE* in = std::fopen(file.c_str(), "rb");
-  if (!in) return bytes;
-  unsigned char block[4096];
-  size_t got;
-  while ((got = std::fread(block, 1, sizeof block, in)) > 0) bytes.insert(bytes.end(), block, block + got);
-  std::fclose(in);
-  return bytes;
-}
-
 }  // namespace gltest
