@@ -1,5 +1,6 @@
 #include "framework/random.h"
 
+#include <cmath>
 #include <cstdint>
 
 int vl_random_Seed = 1234;
@@ -29,3 +30,10 @@ float vl_random_Rnd2(float low, float high) {
 }
 
 float vl_random_Rnd3(float range) { return float(nextFraction() * double(range)); }
+
+int korvane::RandomWhole(int low, int high) {
+  const float r = vl_random_Rnd();
+  const float lowF = static_cast<float>(low);
+  const float span = static_cast<float>(high) + 0.99f - lowF;
+  return static_cast<int>(std::floor(lowF + span * r));
+}

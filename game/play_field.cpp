@@ -518,12 +518,5 @@ int vl_Korvane_MyApp::m_Burst(float x, float y, int kind) {
   return 0;
 }
 
-// A random integer from low to high for gem kinds and seeding, from one step
-// of the framework's generator; high comes out slightly less often than the
-// others (its share of the range is 0.99).
-int vl_Korvane_MyApp::m_Rand(int low, int high) {
-  const float r = vl_random_Rnd();
-  const float lowF = static_cast<float>(low);
-  const float value = lowF + (static_cast<float>(high) + 0.99f - lowF) * r;
-  return static_cast<int>(std::floor(value));
-}
+// A random integer from low to high for gem kinds and seeding.
+int vl_Korvane_MyApp::m_Rand(int low, int high) { return RandomWhole(low, high); }

@@ -79,12 +79,7 @@ void reseed(int seed, int warmUpDraws, vl_KXTrackr_KXPlayer* player) {
 
 int vl_KXTrackr_KXPlayer::ActiveVoices() const { return std::clamp(voiceCount, 0, kVoiceSlots); }
 
-int vl_KXTrackr_KXPlayer::m_Rand(int low, int high) {
-  const float r = vl_random_Rnd();
-  const float lowF = static_cast<float>(low);
-  const float span = static_cast<float>(high) + 0.99f - lowF;
-  return static_cast<int>(std::floor(lowF + span * r));
-}
+int vl_KXTrackr_KXPlayer::m_Rand(int low, int high) { return korvane::RandomWhole(low, high); }
 
 int vl_KXTrackr_KXPlayer::m_KX_Alive_U(int paused, int musicOn) {
   if (playState == kStopped) m_KX_Stop(0);
