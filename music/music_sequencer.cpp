@@ -1,5 +1,6 @@
 // The sequencer of the music player: row timing, the seeded arrangement at
-// bar and section starts, and the playback of one cell on one voice.
+// bar and section starts, the playback of one cell on one voice, and the
+// pitch and chord tables it plays from.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -75,7 +76,59 @@ void reseed(int seed, int warmUpDraws, vl_KXTrackr_KXPlayer* player) {
   for (int i = 0; i < warmUpDraws; ++i) player->m_Rand(1, 5);
 }
 
+// Pitch ratios of the twelve semitones above a sample's own pitch (notes 13-24).
+constexpr float kSemitoneRatio[12] = {1.0f,   1.059f, 1.122f, 1.189f, 1.26f,  1.335f,
+                                      1.414f, 1.498f, 1.587f, 1.682f, 1.782f, 1.888f};
+constexpr int kLowestNote = 1;
+constexpr int kMiddleOctaveNote = 13;
+constexpr int kHighOctaveNote = 25;
+constexpr int kHighestNote = 32;
+
+// Chord letters laid out like three octaves of a keyboard: the letter at
+// position i of a row is note (first note of the row) + i.
+struct LetterRow {
+  const char* letters;
+  int firstNote;
+};
+constexpr LetterRow kChordLetters[] = {
+    {"zsxdcvgbhnjm", kLowestNote},
+    {"q2w3er5t6y7u", kMiddleOctaveNote},
+    {"i9o0p[=]", kHighOctaveNote},
+};
+
+// Chord patterns, one letter per bar; any number not listed gives pattern 1.
+const char* const kChordPatterns[] = {"qqqq", "qqjj", "qqbb", "qbqb", "qqqj", "qqzz"};
+constexpr int kDefaultChordPattern = 1;
+
 }  // namespace
+
+float vl_KXTrackr_KXPlayer::m_GetPitch(int note) {
+  if (note >= kLowestNote && note < kMiddleOctaveNote) {
+    return kSemitoneRatio[note - kLowestNote] * 0.5f;
+  }
+  if (note >= kMiddleOctaveNote && note < kHighOctaveNote) {
+    return kSemitoneRatio[note - kMiddleOctaveNote];
+  }
+  if (note >= kHighOctaveNote && note <= kHighestNote) {
+    return kSemitoneRatio[note - kHighOctaveNote] * 2.0f;
+  }
+  return 0.0f;
+}
+
+float vl_KXTrackr_KXPlayer::m_GetPitch_Alpha(int ch) {
+  for (const LetterRow& letterRow : kChordLetters) {
+    for (int i = 0; letterRow.letters[i] != '\0'; ++i) {
+      if (letterRow.letters[i] == ch) return m_GetPitch(letterRow.firstNote + i);
+    }
+  }
+  return 0.0f;
+}
+
+String vl_KXTrackr_KXPlayer::m_KX_GetChord(int k) {
+  const int patternCount = static_cast<int>(sizeof(kChordPatterns) / sizeof(kChordPatterns[0]));
+  if (k < 0 || k >= patternCount) k = kDefaultChordPattern;
+  return T(kChordPatterns[k]);
+}
 
 int vl_KXTrackr_KXPlayer::ActiveVoices() const { return std::clamp(voiceCount, 0, kVoiceSlots); }
 
