@@ -41,6 +41,8 @@ class vl_KXTrackr_KXPlayer : public Object {
   static constexpr int kPlaying = 2;
 
   int channelBase = 0;
+  // Entries 1-4 keep the last four arguments of m_KX_Init. Nothing reads them:
+  // they are part of the player's recorded state, kept as it is.
   Array<int> initParams;
   int loadStep = 0;
   Array<int> sampleSet;
