@@ -56,7 +56,8 @@ void Play(vl_Korvane_MyApp* game, int frame) {
   int drag = frame / kFramesPerDrag;
   // The cell pitch the play field uses in a landscape window.
   float scale = std::min(vl_Korvane_jscrw / static_cast<float>(game->gridCols),
-                         vl_Korvane_jscrh / static_cast<float>(game->gridRows + 2)) / kCellPitch;
+                         vl_Korvane_jscrh / static_cast<float>(game->gridRows + 2)) /
+                kCellPitch;
   float pitch = kCellPitch * scale;
   float x = game->boardX + pitch * static_cast<float>(drag % 7);
   float y = game->boardY + pitch * static_cast<float>(drag % game->gridRows);

@@ -113,7 +113,8 @@ void DrawGameFrame(Scene* scene, int frame) {
   }
   vl_graphics_SetAlpha(1);
   for (int i = 0; i < kGlyphs; ++i) {
-    vl_graphics_DrawImage(scene->font, static_cast<float>(10 + (i % 30) * 9), static_cast<float>(10 + i / 30 * 14), i % 96);
+    vl_graphics_DrawImage(scene->font, static_cast<float>(10 + (i % 30) * 9), static_cast<float>(10 + i / 30 * 14),
+                          i % 96);
   }
   vl_graphics_EndRender();
   scene->device->EndRender();

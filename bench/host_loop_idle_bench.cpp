@@ -4,8 +4,8 @@
 // the CPU time the process used, as a share of one core.
 //
 //   DISPLAY=... ALSOFT_DRIVERS=null build-bench/bench/host_loop_idle_bench
-#include <benchmark/benchmark.h>
 #include <GLFW/glfw3.h>
+#include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
 
@@ -47,8 +47,7 @@ class EmptyApp : public vl_app_App {
 double ProcessCpuSeconds() {
   rusage usage;
   getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 void BM_HostLoopIdleAt60(benchmark::State& state) {

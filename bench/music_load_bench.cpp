@@ -41,8 +41,8 @@ RenderTime TimeRender() {
 
 void Report(const char* what, std::vector<double> ms) {
   std::sort(ms.begin(), ms.end());
-  std::printf("%-30s frames %4zu  median %6.2f ms  p90 %6.2f ms  p99 %6.2f ms  longest %6.2f ms\n", what,
-              ms.size(), ms[ms.size() / 2], ms[ms.size() * 9 / 10], ms[ms.size() * 99 / 100], ms.back());
+  std::printf("%-30s frames %4zu  median %6.2f ms  p90 %6.2f ms  p99 %6.2f ms  longest %6.2f ms\n", what, ms.size(),
+              ms[ms.size() / 2], ms[ms.size() * 9 / 10], ms[ms.size() * 99 / 100], ms.back());
 }
 
 }  // namespace

@@ -13,6 +13,13 @@ endif()
 if(KORVANE_GC_STRESS)
   add_compile_definitions(KORVANE_GC_STRESS=1)
 endif()
+# The collector asserts its tri-colour invariant in debug and stress builds
+# (runtime/gc.h); release builds carry no trace of the check.
+if(KORVANE_GC_STRESS)
+  add_compile_definitions(KORVANE_GC_CHECKS=1)
+else()
+  add_compile_definitions($<$<CONFIG:Debug>:KORVANE_GC_CHECKS=1>)
+endif()
 if(KORVANE_FUZZ)
   # Instrument every library for coverage; only the fuzz targets link the driver.
   add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)

@@ -31,14 +31,8 @@ int vl_audio_PlaySound(vl_audio_Sound* sound, int channel, int flags) {
 
 int vl_audio_StopChannel(int channel) { return vl_audio_device->StopChannel(channel); }
 
-int vl_audio_SetChannelVolume(int channel, float volume) {
-  return vl_audio_device->SetVolume(channel, volume);
-}
+int vl_audio_SetChannelVolume(int channel, float volume) { return vl_audio_device->SetVolume(channel, volume); }
 
-int vl_audio_SetChannelPan(int channel, float pan) {
-  return vl_audio_device->SetPan(channel, pan);
-}
+int vl_audio_SetChannelPan(int channel, float pan) { return vl_audio_device->SetPan(channel, pan); }
 
-int vl_audio_SetChannelRate(int channel, float rate) {
-  return vl_audio_device->SetRate(channel, rate);
-}
+int vl_audio_SetChannelRate(int channel, float rate) { return vl_audio_device->SetRate(channel, rate); }

@@ -25,8 +25,7 @@ bool isIdentity(float a, float b, float c, float d, float tx, float ty) {
   return a == 1 && b == 0 && c == 0 && d == 1 && tx == 0 && ty == 0;
 }
 
-void storeMatrix(vl_graphics_GraphicsContext* context, float a, float b, float c, float d,
-                 float tx, float ty) {
+void storeMatrix(vl_graphics_GraphicsContext* context, float a, float b, float c, float d, float tx, float ty) {
   context->a = a;
   context->b = b;
   context->c = c;
@@ -51,8 +50,7 @@ void drawFrameAt(vl_graphics_Image* image, vl_graphics_Frame* frame, float x, fl
   if (image->flags & vl_graphics_Image::WholeSurface) {
     vl_graphics_renderDevice->DrawSurface(image->surface, x, y);
   } else {
-    vl_graphics_renderDevice->DrawSurface2(image->surface, x, y, frame->x, frame->y, image->width,
-                                           image->height);
+    vl_graphics_renderDevice->DrawSurface2(image->surface, x, y, frame->x, frame->y, image->width, image->height);
   }
 }
 
@@ -128,8 +126,7 @@ int vl_graphics_Image::m_ApplyFlags(int newFlags) {
   return 0;
 }
 
-vl_graphics_Image* vl_graphics_Image::m_Init(gxtkSurface* newSurface, int frameCount,
-                                             int newFlags) {
+vl_graphics_Image* vl_graphics_Image::m_Init(gxtkSurface* newSurface, int frameCount, int newFlags) {
   gc_assign(surface, newSurface);
   // A non-positive count would divide by zero or size a negative array: such
   // an image gets no frames and the whole surface as its size.
@@ -142,9 +139,8 @@ vl_graphics_Image* vl_graphics_Image::m_Init(gxtkSurface* newSurface, int frameC
   return this;
 }
 
-vl_graphics_Image* vl_graphics_Image::m_Grab(int x, int y, int frameWidth, int frameHeight,
-                                             int frameCount, int newFlags,
-                                             vl_graphics_Image* from) {
+vl_graphics_Image* vl_graphics_Image::m_Grab(int x, int y, int frameWidth, int frameHeight, int frameCount,
+                                             int newFlags, vl_graphics_Image* from) {
   gc_assign(source, from);
   gc_assign(surface, from->surface);
   width = frameWidth;
@@ -170,11 +166,10 @@ vl_graphics_Image* vl_graphics_Image::m_Grab(int x, int y, int frameWidth, int f
   return this;
 }
 
-vl_graphics_Image* vl_graphics_Image::m_GrabImage(int x, int y, int frameWidth, int frameHeight,
-                                                  int frameCount, int newFlags) {
+vl_graphics_Image* vl_graphics_Image::m_GrabImage(int x, int y, int frameWidth, int frameHeight, int frameCount,
+                                                  int newFlags) {
   if (frames.Length() != 1) return nullptr;
-  return (new vl_graphics_Image())->g_new()->m_Grab(x, y, frameWidth, frameHeight, frameCount,
-                                                    newFlags, this);
+  return (new vl_graphics_Image())->g_new()->m_Grab(x, y, frameWidth, frameHeight, frameCount, newFlags, this);
 }
 
 // ---------------------------------------------------------------------------
@@ -214,8 +209,7 @@ vl_graphics_Image* vl_graphics_LoadImage(String path, int frameCount, int flags)
   return (new vl_graphics_Image())->g_new()->m_Init(surface, frameCount, flags);
 }
 
-vl_graphics_Image* vl_graphics_LoadImage2(String path, int frameWidth, int frameHeight,
-                                          int frameCount, int flags) {
+vl_graphics_Image* vl_graphics_LoadImage2(String path, int frameWidth, int frameHeight, int frameCount, int flags) {
   vl_graphics_Image* whole = vl_graphics_LoadImage(path, 1, 0);
   if (!whole) return nullptr;
   return whole->m_GrabImage(0, 0, frameWidth, frameHeight, frameCount, flags);
@@ -226,8 +220,7 @@ int vl_graphics_SetFont(vl_graphics_Image* font, int firstChar) {
   if (!font) {
     if (!context->defaultFont) {
       gc_assign(context->defaultFont,
-                vl_graphics_LoadImage(String(kDefaultFontFile), kDefaultFontFrames,
-                                      vl_graphics_Image::PadX));
+                vl_graphics_LoadImage(String(kDefaultFontFile), kDefaultFontFrames, vl_graphics_Image::PadX));
     }
     font = context->defaultFont;
     firstChar = kDefaultFontFirstChar;
@@ -263,8 +256,8 @@ int vl_graphics_SetScissor(float x, float y, float w, float h) {
   context->scissorY = y;
   context->scissorWidth = w;
   context->scissorHeight = h;
-  vl_graphics_renderDevice->SetScissor(static_cast<int>(x), static_cast<int>(y),
-                                       static_cast<int>(w), static_cast<int>(h));
+  vl_graphics_renderDevice->SetScissor(static_cast<int>(x), static_cast<int>(y), static_cast<int>(w),
+                                       static_cast<int>(h));
   return 0;
 }
 
@@ -276,21 +269,16 @@ int vl_graphics_SetMatrix(float a, float b, float c, float d, float tx, float ty
   return 0;
 }
 
-int vl_graphics_SetMatrix2(Array<float> m) {
-  return vl_graphics_SetMatrix(m[0], m[1], m[2], m[3], m[4], m[5]);
-}
+int vl_graphics_SetMatrix2(Array<float> m) { return vl_graphics_SetMatrix(m[0], m[1], m[2], m[3], m[4], m[5]); }
 
 int vl_graphics_Transform(float ia, float ib, float ic, float id, float itx, float ity) {
   const vl_graphics_GraphicsContext* m = vl_graphics_context;
-  storeMatrix(vl_graphics_context, m->a * ia + m->c * ib, m->b * ia + m->d * ib,
-              m->a * ic + m->c * id, m->b * ic + m->d * id, m->a * itx + m->c * ity + m->tx,
-              m->b * itx + m->d * ity + m->ty);
+  storeMatrix(vl_graphics_context, m->a * ia + m->c * ib, m->b * ia + m->d * ib, m->a * ic + m->c * id,
+              m->b * ic + m->d * id, m->a * itx + m->c * ity + m->tx, m->b * itx + m->d * ity + m->ty);
   return 0;
 }
 
-int vl_graphics_Transform2(Array<float> m) {
-  return vl_graphics_Transform(m[0], m[1], m[2], m[3], m[4], m[5]);
-}
+int vl_graphics_Transform2(Array<float> m) { return vl_graphics_Transform(m[0], m[1], m[2], m[3], m[4], m[5]); }
 
 int vl_graphics_Translate(float x, float y) { return vl_graphics_Transform(1, 0, 0, 1, x, y); }
 
@@ -326,8 +314,7 @@ int vl_graphics_PopMatrix() {
   if (top < 0) return 0;
   const Array<float>& stack = context->matrixStack;
   context->stackTop = top;
-  storeMatrix(context, stack[top + 0], stack[top + 1], stack[top + 2], stack[top + 3],
-              stack[top + 4], stack[top + 5]);
+  storeMatrix(context, stack[top + 0], stack[top + 1], stack[top + 2], stack[top + 3], stack[top + 4], stack[top + 5]);
   return 0;
 }
 
@@ -374,8 +361,8 @@ int vl_graphics_DrawImage(vl_graphics_Image* image, float x, float y, int frame)
   return 0;
 }
 
-int vl_graphics_DrawImage2(vl_graphics_Image* image, float x, float y, float rotation,
-                           float scaleX, float scaleY, int frame) {
+int vl_graphics_DrawImage2(vl_graphics_Image* image, float x, float y, float rotation, float scaleX, float scaleY,
+                           int frame) {
   vl_graphics_Frame* f = frameAt(image, frame);
   if (!f) return 0;
   vl_graphics_PushMatrix();
@@ -389,9 +376,7 @@ int vl_graphics_DrawImage2(vl_graphics_Image* image, float x, float y, float rot
   return 0;
 }
 
-int vl_graphics_ReadPixels(Array<int> pixels, int x, int y, int width, int height, int offset,
-                           int pitch) {
-  vl_graphics_renderDevice->ReadPixels(pixels, x, y, width, height, offset,
-                                       pitch != 0 ? pitch : width);
+int vl_graphics_ReadPixels(Array<int> pixels, int x, int y, int width, int height, int offset, int pitch) {
+  vl_graphics_renderDevice->ReadPixels(pixels, x, y, width, height, offset, pitch != 0 ? pitch : width);
   return 0;
 }

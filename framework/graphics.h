@@ -86,10 +86,9 @@ class vl_graphics_Image : public Object {
   virtual int m_SetHandle(float x, float y);
   virtual int m_ApplyFlags(int flags);
   virtual vl_graphics_Image* m_Init(gxtkSurface* surface, int frameCount, int flags);
-  virtual vl_graphics_Image* m_Grab(int x, int y, int width, int height, int frameCount,
-                                    int flags, vl_graphics_Image* source);
-  virtual vl_graphics_Image* m_GrabImage(int x, int y, int width, int height, int frameCount,
-                                         int flags);
+  virtual vl_graphics_Image* m_Grab(int x, int y, int width, int height, int frameCount, int flags,
+                                    vl_graphics_Image* source);
+  virtual vl_graphics_Image* m_GrabImage(int x, int y, int width, int height, int frameCount, int flags);
 };
 
 int vl_graphics_SetGraphicsDevice(gxtkGraphics* device);
@@ -101,8 +100,7 @@ int vl_graphics_DeviceHeight();
 // one already shown is not drawn and not counted.
 int vl_graphics_FramesDrawn();
 vl_graphics_Image* vl_graphics_LoadImage(String path, int frameCount, int flags);
-vl_graphics_Image* vl_graphics_LoadImage2(String path, int frameWidth, int frameHeight,
-                                          int frameCount, int flags);
+vl_graphics_Image* vl_graphics_LoadImage2(String path, int frameWidth, int frameHeight, int frameCount, int flags);
 int vl_graphics_SetFont(vl_graphics_Image* font, int firstChar);
 int vl_graphics_SetColor(float r, float g, float b);
 int vl_graphics_SetAlpha(float alpha);
@@ -122,7 +120,6 @@ int vl_graphics_DrawRect(float x, float y, float w, float h);
 int vl_graphics_DrawLine(float x1, float y1, float x2, float y2);
 int vl_graphics_DrawEllipse(float x, float y, float xRadius, float yRadius);
 int vl_graphics_DrawImage(vl_graphics_Image* image, float x, float y, int frame);
-int vl_graphics_DrawImage2(vl_graphics_Image* image, float x, float y, float rotation,
-                           float scaleX, float scaleY, int frame);
-int vl_graphics_ReadPixels(Array<int> pixels, int x, int y, int width, int height, int offset,
-                           int pitch);
+int vl_graphics_DrawImage2(vl_graphics_Image* image, float x, float y, float rotation, float scaleX, float scaleY,
+                           int frame);
+int vl_graphics_ReadPixels(Array<int> pixels, int x, int y, int width, int height, int offset, int pitch);

@@ -24,13 +24,9 @@ int vl_input_TouchDown(int index) { return vl_input_device->KeyDown(keycode::Tou
 float vl_input_TouchX(int index) { return vl_input_device->TouchX(index); }
 float vl_input_TouchY(int index) { return vl_input_device->TouchY(index); }
 
-float vl_input_JoyX(int index, int unit) {
-  return vl_input_device->JoyX(index | unit << kJoyUnitShift);
-}
+float vl_input_JoyX(int index, int unit) { return vl_input_device->JoyX(index | unit << kJoyUnitShift); }
 
-float vl_input_JoyY(int index, int unit) {
-  return vl_input_device->JoyY(index | unit << kJoyUnitShift);
-}
+float vl_input_JoyY(int index, int unit) { return vl_input_device->JoyY(index | unit << kJoyUnitShift); }
 
 int vl_input_JoyDown(int button, int unit) {
   return vl_input_device->KeyDown(keycode::kJoyButtonBase | button | unit << kJoyUnitShift);

@@ -15,3 +15,13 @@ float vl_random_Rnd();
 float vl_random_Rnd2(float low, float high);
 // r x range.
 float vl_random_Rnd3(float range);
+
+namespace korvane {
+
+// A whole number from low to high from one step of the generator: the floor of
+// low + (high + 0.99 - low) x r in single precision, so high comes out slightly
+// less often than the others (its share of the range is 0.99). The game's and
+// the music player's m_Rand are this.
+int RandomWhole(int low, int high);
+
+}  // namespace korvane

@@ -15,9 +15,8 @@ struct ArcadeLetters {
   char release;
 };
 constexpr ArcadeLetters kArcadeLetters[] = {
-    {0, 'W', 'E'},  {8, 'X', 'Z'},  {3, 'A', 'Q'},  {5, 'D', 'C'},
-    {10, 'H', 'R'}, {11, 'J', 'N'}, {12, 'K', 'P'}, {13, 'Y', 'T'},
-    {14, 'U', 'F'}, {15, 'I', 'M'}, {16, 'O', 'G'}, {17, 'L', 'V'},
+    {0, 'W', 'E'},  {8, 'X', 'Z'},  {3, 'A', 'Q'},  {5, 'D', 'C'},  {10, 'H', 'R'}, {11, 'J', 'N'},
+    {12, 'K', 'P'}, {13, 'Y', 'T'}, {14, 'U', 'F'}, {15, 'I', 'M'}, {16, 'O', 'G'}, {17, 'L', 'V'},
 };
 constexpr int kPadHeldByArcade = 2;
 

@@ -6,6 +6,8 @@
 #include "framework/audio.h"
 #include "framework/graphics.h"
 #include "game/my_app.h"
+#include "game/resolution_levels.h"
+#include "game/slots.h"
 #include "game/texts.h"
 #include "runtime/errors.h"
 
@@ -13,19 +15,11 @@ using namespace korvane;
 
 namespace {
 
-// The image set comes in three resolutions; a side longer than these (device
-// pixels) selects the next one.
-constexpr int kLevel2Above = 630;
-constexpr int kLevel4Above = 1230;
-
 constexpr int kFontCellPixels = 16;  // character cell at level 1
 constexpr int kFontFrames = 128;
 constexpr int kFlagHandleCentre = 1;
-constexpr int kSoundSlots = 100;
 
-// Slots and sizes of the assets (frame sizes at level 1).
-constexpr int kSlotLogo = 93;
-constexpr int kSlotFont = 90;
+// Sizes of the assets (frame sizes at level 1).
 constexpr int kFontAdvance = 7;
 constexpr int kFontLineHeight = 10;
 constexpr int kLastLoadStep = 22;
@@ -34,7 +28,6 @@ constexpr int kLastLoadStep = 22;
 constexpr int kGrabSize = 64;
 constexpr int kGrabPixels = kGrabSize * kGrabSize;
 constexpr int kWordsPerSheet = 2048;
-constexpr int kWordListSlot = 85;
 
 struct ImageStep {
   int slot;
@@ -93,8 +86,8 @@ void drawFrameIfPresent(vl_graphics_Image* image, float x, float y, int frame) {
 
 int vl_Korvane_MyApp::m_LoadImg(int slot, String name, int w, int h, int frames, int flags) {
   if (!validImageSlot(*this, slot)) return 0;
-  storeImage(*this, slot, name + String(levelSuffix(hdLevel)) + String(".png"), w * hdLevel, h * hdLevel,
-             frames, flags);
+  storeImage(*this, slot, name + String(levelSuffix(hdLevel)) + String(".png"), w * hdLevel, h * hdLevel, frames,
+             flags);
   return 0;
 }
 
@@ -130,23 +123,23 @@ int vl_Korvane_MyApp::m_Reload() {
   clearAlpha = 1;
   chooseLevel(*this);
   // The loading screen shows the logo and text from its first frame.
-  m_LoadImg(kSlotLogo, String("common/ZEVOLogo"), 256, 256, 1, kFlagHandleCentre);
-  m_LoadFont(kSlotFont, String("fonts/editundo"), kFontAdvance, kFontLineHeight);
+  m_LoadImg(kImageTeamLogo, String("common/ZEVOLogo"), 256, 256, 1, kFlagHandleCentre);
+  m_LoadFont(kImageFont, String("fonts/editundo"), kFontAdvance, kFontLineHeight);
   loadStage = 1;
   return 0;
 }
 
 int vl_Korvane_MyApp::m_Loader() {
   static const ImageStep kImageSteps[] = {
-      {97, "common/icons", 32, 32, 16},  {95, "common/Buttons", 64, 64, 16},
-      {94, "common/dpad", 32, 32, 16},   {92, "common/icade", 64, 64, 2},
-      {93, "common/ZEVOLogo", 256, 256, 1},
+      {kImageIcons, "common/icons", 32, 32, 16},        {kImageButtons, "common/Buttons", 64, 64, 16},
+      {kImageDpad, "common/dpad", 32, 32, 16},          {kImageArcade, "common/icade", 64, 64, 2},
+      {kImageTeamLogo, "common/ZEVOLogo", 256, 256, 1},
   };
   static const ImageStep kLaterImageSteps[] = {
-      {99, "menu", 256, 256, 4}, {98, "logo", 256, 128, 1}, {96, "parts", 8, 8, 16},
-      {80, "BadgesA", 64, 64, 64}, {1, "gems", 32, 32, 16},
+      {kImageMenuArt, "menu", 256, 256, 4},  {kImageTitleLogo, "logo", 256, 128, 1}, {kImageParts, "parts", 8, 8, 16},
+      {kImageBadges, "BadgesA", 64, 64, 64}, {kImageGems, "gems", 32, 32, 16},
   };
-  static const int kFirstSounds[] = {1, 95, 98, 99};
+  static const int kFirstSounds[] = {kSfxSpare, kSfxSpareBell, kSfxClick, kSfxCredits};
 
   chooseLevel(*this);
   const int step = loadStage;
@@ -154,14 +147,14 @@ int vl_Korvane_MyApp::m_Loader() {
     const ImageStep& s = kImageSteps[step - 1];
     m_LoadImg(s.slot, String(s.name), s.w, s.h, s.frames, kFlagHandleCentre);
   } else if (step == 6) {
-    m_LoadFont(kSlotFont, String("fonts/editundo"), kFontAdvance, kFontLineHeight);
+    m_LoadFont(kImageFont, String("fonts/editundo"), kFontAdvance, kFontLineHeight);
   } else if (step >= 7 && step <= 10) {
     m_LoadSFX(kFirstSounds[step - 7]);
   } else if (step >= 11 && step <= 15) {
     const ImageStep& s = kLaterImageSteps[step - 11];
     m_LoadImg(s.slot, String(s.name), s.w, s.h, s.frames, kFlagHandleCentre);
   } else if (step >= 16 && step <= kLastLoadStep) {
-    m_LoadSFX(step - 14);  // sound effects 2 to 8
+    m_LoadSFX(step - 16 + kSfxShatter);  // kSfxShatter to kSfxTargetReached
   }
   loadStage = (step >= 1 && step <= kLastLoadStep) ? step + 1 : 0;
   m_WaitStart(1);
@@ -196,7 +189,7 @@ int vl_Korvane_MyApp::m_Loader_WordList() {
   vl_graphics_SetColor(255, 255, 255);
   if (wordSheet < 1) wordSheet = 1;  // the first sheet is frame 0 of the image
   DebugLog(String(texts::kWordList) + String(wordSheet));
-  drawFrameIfPresent(images[kWordListSlot], kGrabSize / 2, kGrabSize / 2, wordSheet - 1);
+  drawFrameIfPresent(images[kImageWordList], kGrabSize / 2, kGrabSize / 2, wordSheet - 1);
   wordSheet = wordSheet + 1;
   Array<int> pixels = readBlock();
   if (wordList.Length() < wordCount + kWordsPerSheet) {
@@ -206,8 +199,8 @@ int vl_Korvane_MyApp::m_Loader_WordList() {
   }
   for (int i = 0; i < kGrabPixels; i += 2) {
     const int p = pixels[i], q = pixels[i + 1];
-    const int word = fiveBits(p) + (fiveBits(p >> 8) << 5) + (fiveBits(p >> 16) << 10) +
-                     (fiveBits(q) << 15) + (fiveBits(q >> 8) << 20) + (fiveBits(q >> 16) << 25);
+    const int word = fiveBits(p) + (fiveBits(p >> 8) << 5) + (fiveBits(p >> 16) << 10) + (fiveBits(q) << 15) +
+                     (fiveBits(q >> 8) << 20) + (fiveBits(q >> 16) << 25);
     wordList[wordCount] = word;
     wordCount = wordCount + 1;
   }

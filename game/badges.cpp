@@ -5,6 +5,7 @@
 // gallery only ever shows its two panels.
 #include "game/input_actions.h"
 #include "game/my_app.h"
+#include "game/slots.h"
 #include "game/texts.h"
 
 using namespace korvane;
@@ -17,7 +18,6 @@ constexpr int kPopSlideEnd = 240;  // timer value at which a pop-up has left
 constexpr int kPopSlideOut = 230;
 constexpr float kPopWidth = 160;
 constexpr float kPopRowPitch = 34;
-constexpr int kBadgeSheetSlot = 80;
 constexpr int kBadgeSheetFrames = 64;
 
 // Gallery.
@@ -66,7 +66,7 @@ int vl_Korvane_MyApp::m_ShowBadges() {
     m_Text(x + 16, y + 4, m_BadgeName(badge), 0, 0);
     if (badge <= 63 && badge >= 0 && badge < kBadgeSheetFrames) {
       m_SetSize(0.5f, kUnset);
-      m_DrawImg(kBadgeSheetSlot, x + 144, y + 16, static_cast<float>(badge));
+      m_DrawImg(kImageBadges, x + 144, y + 16, static_cast<float>(badge));
       m_SetSize(1, kUnset);
     }
   }

@@ -12,16 +12,16 @@ namespace {
 
 constexpr int kTouchPoints = 10;
 constexpr float kDegToRad = 0.0174532924f;
-constexpr int kFontFirstCode = 33;     // codes below only move the pen
+constexpr int kFontFirstCode = 33;  // codes below only move the pen
 constexpr int kFontLastCode = 159;
-constexpr int kFontCodeOffset = 32;    // frame n shows code n + 32
+constexpr int kFontCodeOffset = 32;  // frame n shows code n + 32
 constexpr int kBackslashFrame = '\\' - kFontCodeOffset;
 
 struct Colour {
   float r, g, b;
 };
 constexpr Colour kBackgrounds[] = {
-    {180, 180, 180},                                   // any other kind
+    {180, 180, 180},  // any other kind
     {100, 160, 240}, {100, 240, 160}, {240, 160, 100}, {240, 100, 160},
     {240, 240, 100}, {100, 240, 240}, {240, 100, 100}, {240, 100, 240},
 };
@@ -133,7 +133,7 @@ int vl_Korvane_MyApp::m_Text(float x, float y, String text, float alignX, float 
   const int n = text.Length();
   const float theta = -drawRot * kDegToRad;
   const float ux = std::cos(theta), uy = std::sin(theta);  // advance direction
-  const float dx = -uy, dy = ux;                            // down direction
+  const float dx = -uy, dy = ux;                           // down direction
   const float total = advance * static_cast<float>(n - 1);
   const float startX = x - ux * total * alignX / 2 + dx * lineHeight * (1 - alignY) / 2;
   const float startY = y - uy * total * alignX / 2 + dy * lineHeight * (1 - alignY) / 2;

@@ -1,9 +1,9 @@
 // The game-action table behind m_PlayKey: which keys, joystick direction and
 // pads count as each action, in normal mode and in arcade-controller mode
 // (where the controller types letters, so letter keys are left out).
+#include "game/input_actions.h"
 #include "framework/input.h"
 #include "framework/key_codes.h"
-#include "game/input_actions.h"
 #include "game/my_app.h"
 
 using namespace korvane;
@@ -20,8 +20,8 @@ struct ActionInputs {
   int keys[kMaxKeys];        // 0 ends the list
   int arcadeKeys[kMaxKeys];  // the same without letters, for arcade-controller mode
   Axis axis;
-  int axisSign;              // -1 below -threshold, +1 above +threshold
-  int pads[2];               // -1 ends the list
+  int axisSign;  // -1 below -threshold, +1 above +threshold
+  int pads[2];   // -1 ends the list
 };
 
 struct ActionEntry {
@@ -34,25 +34,26 @@ using namespace keycode;
 // Joystick buttons 0-3 are the action buttons, 7 is back and 8-11 the
 // directions (left, up, right, down).
 constexpr ActionEntry kActions[] = {
-    {kActionUp,
-     {{kUp, Letter('W'), JoyButton(9)}, {kUp, JoyButton(9)}, Axis::kY, -1, {0, -1}}},
-    {kActionLeft,
-     {{kLeft, Letter('A'), JoyButton(8)}, {kLeft, JoyButton(8)}, Axis::kX, -1, {3, -1}}},
-    {kActionRight,
-     {{kRight, Letter('D'), JoyButton(10)}, {kRight, JoyButton(10)}, Axis::kX, 1, {5, -1}}},
-    {kActionDown,
-     {{kDown, Letter('S'), JoyButton(11)}, {kDown, JoyButton(11)}, Axis::kY, 1, {8, -1}}},
+    {kActionUp, {{kUp, Letter('W'), JoyButton(9)}, {kUp, JoyButton(9)}, Axis::kY, -1, {0, -1}}},
+    {kActionLeft, {{kLeft, Letter('A'), JoyButton(8)}, {kLeft, JoyButton(8)}, Axis::kX, -1, {3, -1}}},
+    {kActionRight, {{kRight, Letter('D'), JoyButton(10)}, {kRight, JoyButton(10)}, Axis::kX, 1, {5, -1}}},
+    {kActionDown, {{kDown, Letter('S'), JoyButton(11)}, {kDown, JoyButton(11)}, Axis::kY, 1, {8, -1}}},
     {kActionFirstButton,
-     {{Letter('Z'), Letter('J'), kSpace, kEnter, JoyButton(0)}, {kSpace, kEnter, JoyButton(0)}, Axis::kNone, 0,
+     {{Letter('Z'), Letter('J'), kSpace, kEnter, JoyButton(0)},
+      {kSpace, kEnter, JoyButton(0)},
+      Axis::kNone,
+      0,
       {10, -1}}},
     {kActionFirstButton + 1,
      {{Letter('X'), Letter('K'), kControl, JoyButton(1)}, {kControl, JoyButton(1)}, Axis::kNone, 0, {11, -1}}},
     {kActionFirstButton + 2,
      {{Letter('C'), Letter('L'), kShift, JoyButton(2)}, {kShift, JoyButton(2)}, Axis::kNone, 0, {12, -1}}},
-    {kActionFirstButton + 3,
-     {{Letter('V'), Letter('I'), JoyButton(3)}, {JoyButton(3)}, Axis::kNone, 0, {13, -1}}},
+    {kActionFirstButton + 3, {{Letter('V'), Letter('I'), JoyButton(3)}, {JoyButton(3)}, Axis::kNone, 0, {13, -1}}},
     {kActionBack,
-     {{kEscape, kDelete, kBackspace, JoyButton(7)}, {kEscape, kDelete, kBackspace, JoyButton(7)}, Axis::kNone, 0,
+     {{kEscape, kDelete, kBackspace, JoyButton(7)},
+      {kEscape, kDelete, kBackspace, JoyButton(7)},
+      Axis::kNone,
+      0,
       {16, 17}}},
 };
 

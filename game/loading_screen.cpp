@@ -4,18 +4,19 @@
 #include <cmath>
 
 #include "framework/app.h"
+#include "game/modes.h"
 #include "game/my_app.h"
+#include "game/slots.h"
 #include "game/texts.h"
 
 using namespace korvane;
 
 namespace {
 
-constexpr int kSpinStep = 16;   // degrees per call
+constexpr int kSpinStep = 16;  // degrees per call
 constexpr int kSpinDots = 11;
 constexpr float kDotRadius = 8;
 constexpr float kDegToRad = 0.0174532924f;
-constexpr int kLogoSlot = 93;
 constexpr int kUpdateRateRunning = 60;
 
 // Eleven dots on a circle of radius m/4 around the screen centre, fading in
@@ -45,7 +46,7 @@ void runClickToStart(vl_Korvane_MyApp& g) {
   const float my = static_cast<float>(g.mouseY);
   if (g.mouseHit > 0 && 0.25f * w < mx && mx < 0.75f * w && 0.25f * h < my && my < 0.75f * h) {
     g.clickLatch = 1;
-    g.mode = 1;
+    g.mode = kModeMenu;
     g.m_Reload();
     vl_app_SetUpdateRate(kUpdateRateRunning);
   }
@@ -65,7 +66,7 @@ int vl_Korvane_MyApp::m_WaitStart(int kind) {
   m_SetCol(250, 160, 60, 0.7f);
   m_Rect(0, 0.4f * h, w, 0.2f * h);
   m_ResetDraw();
-  m_DrawImg(kLogoSlot, w / 2, 0.48f * h, 0);
+  m_DrawImg(kImageTeamLogo, w / 2, 0.48f * h, 0);
   if (kind == 1) {
     drawSpinner(*this, 50, 0, m);
   } else if (kind == 0) {

@@ -8,34 +8,20 @@
 
 #include "framework/replay.h"
 #include "game/input_actions.h"
+#include "game/modes.h"
 #include "game/my_app.h"
 #include "game/score_tables.h"
 #include "game/screen_fit.h"
+#include "game/slots.h"
+#include "game/sound_setting.h"
 #include "game/texts.h"
 
 using namespace korvane;
 
 namespace {
 
-constexpr int kSoundSetting = 5;  // settings index: 0 off, 1 music and effects, 2 effects, 3 music
-constexpr int kSoundModes = 4;
 
-// Image slots and frames.
-constexpr int kMenuArt = 99;
-constexpr int kLogo = 98;
-constexpr int kIcons = 97;
-constexpr int kIconSoundOn = 4;
-constexpr int kIconSoundOff = 5;
-constexpr int kIconMusicModeBase = 7;  // frames 8-10 for sound modes 1-3
-constexpr int kButtons = 95;
-constexpr int kButtonSelected = 15;
-constexpr int kCreditsLogo = 93;
-
-// Sounds.
-constexpr int kSfxClick = 98;
-constexpr int kSfxCredits = 99;
-
-constexpr int kModeNewGame = 11;
+constexpr int kButtonSelected = 15;  // frame of the buttons sheet around the chosen difficulty
 
 // Score panel: 140 wide on the right edge; its texts sit 20 in from its left.
 constexpr float kPanelWidth = 140;
@@ -60,8 +46,8 @@ struct CreditLine {
   const char* text;
 };
 constexpr CreditLine kCreditLines[] = {
-    {0, texts::kCreditsBy},      {20, texts::kCreditsAuthor},   {40, texts::kCreditsAuthorSite},
-    {80, texts::kCreditsUsing},  {100, texts::kCreditsLanguage}, {120, texts::kCreditsLanguageSite},
+    {0, texts::kCreditsBy},     {20, texts::kCreditsAuthor},    {40, texts::kCreditsAuthorSite},
+    {80, texts::kCreditsUsing}, {100, texts::kCreditsLanguage}, {120, texts::kCreditsLanguageSite},
 };
 
 constexpr float kCreditsInner = 0.76f;  // the box's inner part, of the screen's width
@@ -111,7 +97,7 @@ void logoPlace(const vl_Korvane_MyApp& g, float s, float& x, float& y, float& si
   x = 0.4f * vl_Korvane_jscrw;
   y = 0.2f * vl_Korvane_jscrh + 12 * s;
   size = 1.5f;
-  FitImageAcross(g, kLogo, x, size);
+  FitImageAcross(g, kImageTitleLogo, x, size);
 }
 
 int rowsFitting(float top, float bottom, float lineHeight) {
@@ -127,7 +113,7 @@ ScoreColumn scoreColumn(vl_Korvane_MyApp& g, float s) {
   const float w = vl_Korvane_jscrw;
   const float h = vl_Korvane_jscrh;
   const float panelLeft = w - kPanelWidth - kPanelSlide * s;
-  const float buttonsRight = 0.3f * w + 8 * s + HalfImageWidth(g, kButtons, kButtonSize);
+  const float buttonsRight = 0.3f * w + 8 * s + HalfImageWidth(g, kImageButtons, kButtonSize);
   g.m_SetSize(kScoreTextSize, kUnset);
   const int rows = visibleRows(g);
   if (g.landscape == 1 || panelLeft + kPanelTextInset >= buttonsRight + kColumnGap) {
@@ -142,9 +128,9 @@ ScoreColumn scoreColumn(vl_Korvane_MyApp& g, float s) {
   const float lineHeight = static_cast<float>(g.imageInfo[3 * g.fontSlot + 1]) * size;
   float logoX, logoY, logoSize;
   logoPlace(g, s, logoX, logoY, logoSize);
-  const float logoHalf = 0.5f * logoSize * g.hdDrawScale * static_cast<float>(g.imageInfo[3 * kLogo + 1]);
+  const float logoHalf = 0.5f * logoSize * g.hdDrawScale * static_cast<float>(g.imageInfo[3 * kImageTitleLogo + 1]);
   const float bestTop = logoY + logoHalf + kColumnGap;
-  const float creditsHalf = 0.5f * kCreditsSize * g.hdDrawScale * static_cast<float>(g.imageInfo[3 * kCreditsLogo + 1]);
+  const float creditsHalf = 0.5f * kCreditsSize * g.hdDrawScale * static_cast<float>(g.imageInfo[3 * kImageTeamLogo + 1]);
   const float creditsTop = h - kCreditsAbove - 4 * s - creditsHalf;
   const float lastTop = h / 2 + kLastBelowMiddle;
   const float panelLeftHere = left - kColumnGap;
@@ -163,16 +149,16 @@ void drawTitleArt(vl_Korvane_MyApp& g, float s, const ScoreColumn& column) {
   g.m_ResetDraw();
   g.m_SetSize(3, kUnset);
   g.m_Alpha(0.75f);
-  g.m_DrawImg(kMenuArt, w / 2, h / 2 + 16 * s, 0);
+  g.m_DrawImg(kImageMenuArt, w / 2, h / 2 + 16 * s, 0);
   g.m_SetSize(2, kUnset);
   g.m_Alpha(1);
-  g.m_DrawImg(kMenuArt, 0.4f * w + 20 * s, h / 2, 2);
+  g.m_DrawImg(kImageMenuArt, 0.4f * w + 20 * s, h / 2, 2);
   g.m_SetSize(3, kUnset);
-  g.m_DrawImg(kMenuArt, w / 2, h / 2 - 24 * s, 1);
+  g.m_DrawImg(kImageMenuArt, w / 2, h / 2 - 24 * s, 1);
   float logoX, logoY, logoSize;
   logoPlace(g, s, logoX, logoY, logoSize);
   g.m_SetSize(logoSize, kUnset);
-  g.m_DrawImg(kLogo, logoX, logoY, 0);
+  g.m_DrawImg(kImageTitleLogo, logoX, logoY, 0);
   g.m_SetCol(0, 0, 0, 0.4f);
   g.m_Rect(column.panelLeft, 0, column.panelWidth, h);
 }
@@ -182,9 +168,6 @@ void runSoundSwitch(vl_Korvane_MyApp& g, float s) {
   const float w = vl_Korvane_jscrw;
   const float h = vl_Korvane_jscrh;
   g.m_ResetDraw();
-  g.m_SetSize(2, kUnset);
-  g.m_SetCol(50, 250, 50, 1);
-  const int frame = g.settings[kSoundSetting] != 0 ? kIconSoundOn : kIconSoundOff;
   float x, y;
   if (g.landscape == 1) {
     x = 32 + 4 * s;
@@ -193,22 +176,7 @@ void runSoundSwitch(vl_Korvane_MyApp& g, float s) {
     x = static_cast<float>(static_cast<int>(w / 2));
     y = 32 + 4 * s;
   }
-  if (g.m_Button(kIcons, x, y, frame) != 0 && g.clickLatch == 0) {
-    int& sound = g.settings[kSoundSetting];
-    if (vl_Korvane_HasMusic == 0) {
-      sound = sound == 0 ? 1 : 0;
-    } else {
-      sound = (sound + 1) % kSoundModes;
-    }
-    g.clickLatch = 1;
-    g.m_PlaySFX(kSfxClick, 1, 0.5f, 0);
-  }
-  const int sound = g.settings[kSoundSetting];
-  if (vl_Korvane_HasMusic == 1 && sound >= 1 && sound <= 3) {
-    g.m_SetSize(1.5f, kUnset);
-    g.m_SetCol(180, 255, 255, 1);
-    g.m_DrawImg(kIcons, x + 20, y, static_cast<float>(sound + kIconMusicModeBase));
-  }
+  RunSoundSwitch(g, x, y);
 }
 
 void drawScorePanel(vl_Korvane_MyApp& g, const ScoreColumn& column) {
@@ -254,7 +222,7 @@ void runDifficultyButtons(vl_Korvane_MyApp& g, float s) {
   g.m_Alpha(1);
   for (int n = 1; n <= 3; ++n) {
     const Point p = difficultyButtonPlace(g, n, s);
-    if (g.m_Button(kButtons, p.x, p.y, n - 1) != 0 && g.clickLatch == 0 && !boxOpen(g)) {
+    if (g.m_Button(kImageButtons, p.x, p.y, n - 1) != 0 && g.clickLatch == 0 && !boxOpen(g)) {
       g.mode = kModeNewGame;
       g.clickLatch = 1;
       g.keyLatch = 1;
@@ -263,7 +231,7 @@ void runDifficultyButtons(vl_Korvane_MyApp& g, float s) {
     }
     if (g.difficulty == n) {
       g.m_Alpha(0.75f);
-      g.m_DrawImg(kButtons, p.x, p.y, kButtonSelected);
+      g.m_DrawImg(kImageButtons, p.x, p.y, kButtonSelected);
       g.m_Alpha(1);
     }
   }
@@ -305,7 +273,7 @@ void runCreditsButton(vl_Korvane_MyApp& g, float s) {
   g.m_ResetDraw();
   g.m_SetSize(kCreditsSize, kUnset);
   const Point at = creditsButtonPlace(s);
-  if (g.m_Button(kCreditsLogo, at.x, at.y, 0) != 0 &&
+  if (g.m_Button(kImageTeamLogo, at.x, at.y, 0) != 0 &&
       g.clickLatch == 0 && !boxOpen(g)) {
     g.clickLatch = 1;
     g.m_PlaySFX(kSfxCredits, 1, 1, 0);
@@ -342,7 +310,7 @@ void drawSaveNotice(vl_Korvane_MyApp& g, float s) {
   const float x = kScreenMargin + kNoticePadding;
   const float y = vl_Korvane_jscrh - kScreenMargin - kNoticePadding;
   const float creditsLeft =
-      creditsButtonPlace(s).x - kCreditsSize * g.hdDrawScale * static_cast<float>(g.imageInfo[3 * kCreditsLogo]) / 2;
+      creditsButtonPlace(s).x - kCreditsSize * g.hdDrawScale * static_cast<float>(g.imageInfo[3 * kImageTeamLogo]) / 2;
   const String notice = fitSaveNotice(g, creditsLeft - kScreenMargin - x, x, y);
   const Box box = TextBox(g, x, y, notice, 0, 1);
   const float size = g.drawSizeX;

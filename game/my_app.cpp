@@ -10,6 +10,9 @@
 #include "framework/key_codes.h"
 #include "game/arcade_controller.h"
 #include "game/input_actions.h"
+#include "game/modes.h"
+#include "game/slots.h"
+#include "game/sound_setting.h"
 #include "music/music_player.h"
 #include "runtime/errors.h"
 
@@ -18,7 +21,6 @@ using namespace korvane;
 namespace {
 
 // Array lengths of the game object.
-constexpr int kImageSlots = 100;
 constexpr int kImageInfoInts = 300;
 constexpr int kBadgePopSlots = 15;
 constexpr int kBadgeFlagCount = 256;
@@ -27,21 +29,19 @@ constexpr int kHighScoreInts = 150;
 constexpr int kSfxChannelCount = 33;
 constexpr int kDrawListFloats = 37500;
 constexpr int kTouchPoints = 10;
-constexpr int kSoundSlots = 100;
 constexpr int kCellFloats = 25000;
 constexpr int kParticleFloats = 1024;
 constexpr int kColourGridInts = 16384;
 constexpr int kWordsPerSheet = 2048;
 
 // Start-up values.
-constexpr int kUpdateRateRunning = 60;    // updates per second while running
-constexpr int kUpdateRateSuspended = 5;   // while minimised
+constexpr int kUpdateRateRunning = 60;   // updates per second while running
+constexpr int kUpdateRateSuspended = 5;  // while minimised
 constexpr int kStartDifficulty = 2;
 constexpr int kMenuSlideStart = -32;
 constexpr int kPauseSlideHidden = -64;
 constexpr int kClearedBadgeFlags = 128;
 constexpr int kClearedHighScores = 31;
-constexpr int kSoundSetting = 5;          // settings index of the sound switch
 
 // Music player set-up: channel base and four arrangement parameters.
 constexpr int kMusicChannelBase = 32;
@@ -49,14 +49,11 @@ constexpr int kMusicChannelBase = 32;
 // for both drum kits, the lead, the accompaniment and the bass.
 const char* const kSongFile = "inst/song.png";
 constexpr int kMusicSampleSet = 0;
-constexpr int kModeMenu = 1;
-constexpr int kModePlaying = 10;  // and 11, a new game being set up
-constexpr int kModeRecordScore = 2;  // the game-over overlay has ended: the next update records the score
 
 // Every controller action whose key holds the key latch: the directions,
 // the buttons 10-17 and back.
-constexpr int kLatchActions[] = {kActionUp, kActionLeft, kActionRight, kActionDown, 10, 11, 12, 13, 14, 15, 16, 17,
-                                 kActionBack};
+constexpr int kLatchActions[] = {kActionUp, kActionLeft, kActionRight, kActionDown, 10, 11,         12,
+                                 13,        14,          15,           16,          17, kActionBack};
 constexpr int kPadPressedOnce = 1;
 
 // On-screen pad: position and size settings and their limits.
@@ -66,7 +63,6 @@ constexpr int kPadSettingSize = 12;
 constexpr int kPadMargin = 32;  // virtual pixels kept free around the pad
 constexpr int kPadSizeMin = 8;
 constexpr int kPadSizeMax = 25;
-constexpr int kImageDpad = 94;
 // Frames of the pad picture: arrows up, right, down, left (0-3), the cross
 // that is the pad's base (4), action buttons A and B (5, 6); frames 8 on are
 // the same parts pressed.
@@ -78,8 +74,6 @@ constexpr int kDpadDownPressed = 2 + kDpadPressed;
 constexpr int kDpadLeftPressed = 3 + kDpadPressed;
 constexpr int kDpadButtonA = 5;
 constexpr int kDpadButtonB = 6;
-constexpr int kImageIcons = 97;
-constexpr int kIconCalibrate = 7;
 constexpr float kCalibrateInset = 24;  // from the left and the bottom edge
 
 template <typename T>
@@ -94,11 +88,7 @@ int toVirtual(float devicePixels, float scale) {
   return static_cast<int>(devicePixels / scale);
 }
 
-// Music plays in sound modes 1 (music and effects) and 3 (music only).
-int musicWanted(const vl_Korvane_MyApp& g) {
-  const int sound = g.settings[kSoundSetting];
-  return (sound == 1 || sound == 3) ? 1 : 0;
-}
+int musicWanted(const vl_Korvane_MyApp& g) { return SoundPlaysMusic(g.settings[kSoundSetting]) ? 1 : 0; }
 
 // The player is started when the title menu or a game is on screen and it is
 // stopped (at first, and after the game-over overlay has stopped it), never
@@ -106,10 +96,10 @@ int musicWanted(const vl_Korvane_MyApp& g) {
 // every start arranges the song anew; its 70 loading steps then run in the
 // render passes.
 void startMusicWhenStopped(vl_Korvane_MyApp& g) {
-  if (g.loadStage != 0 || g.musicPlayer->playState != 0) return;
+  if (g.loadStage != 0 || g.musicPlayer->playState != vl_KXTrackr_KXPlayer::kStopped) return;
   if (g.mode != kModeMenu && g.mode < kModePlaying) return;
-  g.musicPlayer->m_KX_Start(String(kSongFile), kMusicSampleSet, kMusicSampleSet, kMusicSampleSet,
-                            kMusicSampleSet, kMusicSampleSet, vl_app_Millisecs());
+  g.musicPlayer->m_KX_Start(String(kSongFile), kMusicSampleSet, kMusicSampleSet, kMusicSampleSet, kMusicSampleSet,
+                            kMusicSampleSet, vl_app_Millisecs());
 }
 
 // While the window is minimised no update runs but the clock does: the player
@@ -178,7 +168,7 @@ void vl_Korvane_MyApp::mark() {
 // Start-up
 
 int vl_Korvane_MyApp::m_OnCreate() {
-  mode = 1;
+  mode = kModeMenu;
   vl_app_SetUpdateRate(kUpdateRateRunning);
   deviceWidth = vl_graphics_DeviceWidth();
   deviceHeight = vl_graphics_DeviceHeight();
@@ -198,7 +188,7 @@ int vl_Korvane_MyApp::m_OnCreate() {
   for (lp = 0; lp < kClearedBadgeFlags; ++lp) badgeFlags[lp] = false;
   for (lp = 0; lp < kPadCount; ++lp) pads[lp] = 0;
   for (lp = 0; lp < kSettingCount; ++lp) settings[lp] = 0;
-  settings[kSoundSetting] = 1;
+  settings[kSoundSetting] = kSoundMusicAndEffects;
   for (lp = 0; lp < kClearedHighScores; ++lp) highScores[lp] = 0;
   m_Load();
   for (lp = 0; lp < kSfxChannelCount; ++lp) sfxChannels[lp] = lp;
@@ -250,7 +240,7 @@ void updateKeyLatch(vl_Korvane_MyApp& g) {
     }
   }
   if (!anyDown) g.keyLatch = 0;
-  if (g.keyLatch == 0 && g.clickLatch == 0 && g.m_PlayKey(kActionBack) != 0 && g.mode == 1 &&
+  if (g.keyLatch == 0 && g.clickLatch == 0 && g.m_PlayKey(kActionBack) != 0 && g.mode == kModeMenu &&
       (g.creditsOpen == 1 || g.badgesOpen == 1)) {
     g.creditsOpen = 0;
     g.badgesOpen = 0;
@@ -262,37 +252,30 @@ void updateKeyLatch(vl_Korvane_MyApp& g) {
 void dispatchMode(vl_Korvane_MyApp& g) {
   bool ranLoadMenu = false;
   switch (g.mode) {
-    case 1:
-      g.m_Menu();
-      break;
-    case 2:
+    case kModeMenu: g.m_Menu(); break;
+    case kModeBackToMenu:
       g.m_LoadMenu();
-      g.mode = 1;
+      g.mode = kModeMenu;
       // A press or key held across the end of the game must not work the
       // menu: its buttons need a press that began in the menu.
       g.clickLatch = 1;
       g.keyLatch = 1;
       ranLoadMenu = true;
       break;
-    case 5:
-      g.m_WaitStart(0);
-      break;
-    case 10:
+    case kModeWaitStart: g.m_WaitStart(0); break;
+    case kModePlaying:
       g.m_Game();
       g.m_InGame();
       break;
-    case 11:
-      g.m_LoadGame();
-      break;
-    default:
-      break;
+    case kModeNewGame: g.m_LoadGame(); break;
+    default: break;
   }
-  if (!ranLoadMenu && g.mode == 10 && g.gameOverFlag > 0) g.m_GameOver();
+  if (!ranLoadMenu && g.mode == kModePlaying && g.gameOverFlag > 0) g.m_GameOver();
   // The game-over overlay fades out over the menu.
-  if (g.mode == 1 || g.mode == 2) g.m_GameOver();
-  if (g.mode == 1) {
+  if (g.mode == kModeMenu || g.mode == kModeBackToMenu) g.m_GameOver();
+  if (g.mode == kModeMenu) {
     if (g.creditsOpen == 1) g.m_CreditBox();
-    if (g.mode == 1 && g.badgesOpen == 1) g.m_BadgesBox();
+    if (g.mode == kModeMenu && g.badgesOpen == 1) g.m_BadgesBox();
   }
 }
 
@@ -349,8 +332,7 @@ void runTiltInput(vl_Korvane_MyApp& g) {
   g.tiltX = vl_input_AccelX() - g.accelZeroX;
   g.tiltY = vl_input_AccelY() - g.accelZeroY;
   g.m_ResetDraw();
-  if (g.m_Button(kImageIcons, kCalibrateInset, vl_Korvane_jscrh - kCalibrateInset, kIconCalibrate) !=
-          0 &&
+  if (g.m_Button(kImageIcons, kCalibrateInset, vl_Korvane_jscrh - kCalibrateInset, kIconCalibrate) != 0 &&
       g.clickLatch == 0) {
     g.clickLatch = 1;
     g.accelZeroX = vl_input_AccelX();
@@ -379,9 +361,9 @@ int vl_Korvane_MyApp::m_OnUpdate() {
   for (lp = 0; lp < kPadCount; ++lp) {
     if (pads[lp] == kPadPressedOnce) pads[lp] = 0;
   }
-  if (vl_Korvane_OnScreenControls == 1 && mode > 5 && vl_Korvane_iCadeControls == 0) runOnScreenPad(*this);
+  if (vl_Korvane_OnScreenControls == 1 && mode > kModeWaitStart && vl_Korvane_iCadeControls == 0) runOnScreenPad(*this);
   if (vl_Korvane_AccelerometerControls == 1) runTiltInput(*this);
-  if (vl_Korvane_DebugMode == 1 && mode != 5) drawDebugLine(*this);
+  if (vl_Korvane_DebugMode == 1 && mode != kModeWaitStart) drawDebugLine(*this);
   m_ShowBadges();
   return 0;
 }
@@ -441,8 +423,8 @@ void replayImage(vl_Korvane_MyApp& g, const float* r) {
   const int frame = static_cast<int>(r[kFloatIndexFrame]);
   if (frame < 0 || frame >= image->frames.Length()) return;  // not a frame of this image
   vl_graphics_DrawImage2(image, r[kFloatIndexX] * g.scaleX, r[kFloatIndexY] * g.scaleY, r[kFloatIndexRot],
-                         r[kFloatIndexSizeX] * g.scaleX * g.hdDrawScale,
-                         r[kFloatIndexSizeY] * g.scaleY * g.hdDrawScale, frame);
+                         r[kFloatIndexSizeX] * g.scaleX * g.hdDrawScale, r[kFloatIndexSizeY] * g.scaleY * g.hdDrawScale,
+                         frame);
 }
 
 void replayDisplayList(vl_Korvane_MyApp& g) {
@@ -503,7 +485,7 @@ namespace {
 // A game in progress comes back with its pause panel already open; a game
 // that has ended does not (its overlay runs on to the menu).
 void applySuspendPauseRule(vl_Korvane_MyApp& g) {
-  if (g.mode > 9 && g.gameOverFlag == 0) {
+  if (g.mode >= kModePlaying && g.gameOverFlag == 0) {
     g.pauseActive = 1;
     g.pauseState = 1;
     g.pauseSlide = static_cast<int>(0.5f * vl_Korvane_jscrh);
@@ -530,7 +512,7 @@ int vl_Korvane_MyApp::m_OnSuspend() {
 // as the overlay's end would record it. Otherwise a setting changed since the
 // last save is saved. A game still in play has not ended and scores nothing.
 int vl_Korvane_MyApp::m_OnClose() {
-  const bool scoreShown = (mode == kModePlaying && gameOverFlag > 0) || mode == kModeRecordScore;
+  const bool scoreShown = (mode == kModePlaying && gameOverFlag > 0) || mode == kModeBackToMenu;  // recorded by the next update
   if (scoreShown) {
     m_LoadMenu();
   } else if (!unsavedScores.empty() || SettingsChanged()) {

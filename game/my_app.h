@@ -40,7 +40,8 @@ constexpr int kRecordFloats = 15;
 constexpr int kLastRecordStart = 37484;
 }  // namespace korvane
 
-// Build-wide switches and the virtual screen, set by vlInit (game/program.cpp).
+// Build-wide switches and the virtual screen, set by vlInit (game/program.cpp,
+// which also lists the dormant features these switches keep off).
 extern float vl_Korvane_rawscrw;
 extern float vl_Korvane_rawscrh;
 extern float vl_Korvane_jscrw;

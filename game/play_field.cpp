@@ -17,8 +17,10 @@
 #include "framework/random.h"
 #include "game/board_cursor.h"
 #include "framework/replay.h"
+#include "game/modes.h"
 #include "game/my_app.h"
 #include "game/screen_fit.h"
+#include "game/slots.h"
 #include "game/texts.h"
 #include "runtime/errors.h"
 
@@ -53,7 +55,7 @@ constexpr int kFragmentsPerBurst = 4;
 // Board geometry.
 constexpr int kGridColumns = 10;
 constexpr int kGridRows = 6;
-constexpr float kGemPixels = 32;     // frame size of a gem at cell scale 1
+constexpr float kGemPixels = 32;  // frame size of a gem at cell scale 1
 constexpr float kHalfGem = 16;
 constexpr float kBoardVisibleMargin = 64;  // a cell this far below the bottom edge is gone
 constexpr float kPathTouchSize = 28;       // touch area of a gem at cell scale 1
@@ -61,8 +63,8 @@ constexpr float kMarkerOuterRadius = 20;
 constexpr float kMarkerInnerRadius = 18;
 
 // Round rules, in updates.
-constexpr int kComboTime = 90;     // combo timer after each accepted path
-constexpr int kRoundTime = 900;    // still updates in a round
+constexpr int kComboTime = 90;   // combo timer after each accepted path
+constexpr int kRoundTime = 900;  // still updates in a round
 constexpr int kShortestPath = 3;
 constexpr int kTargetPerLevel = 10;  // round target = round x difficulty x this
 constexpr int kSeedDiscards = 100;   // draws thrown away after reseeding a round
@@ -81,15 +83,6 @@ constexpr float kLeaveBase = 0.2f, kLeaveRandom = 0.4f;
 constexpr float kFlipBase = 24, kFlipRandom = 8;  // degrees per update
 constexpr float kFlipMax = 180;
 
-// Image and sound slots.
-constexpr int kGemImage = 1;
-constexpr int kSfxShatter = 2;
-constexpr int kSfxPathAccepted = 3;
-constexpr int kSfxGemTaken = 4;
-constexpr int kSfxPathShort = 5;
-constexpr int kSfxRoundFailed = 6;
-constexpr int kSfxRoundCleared = 7;
-constexpr int kSfxTargetReached = 8;
 constexpr float kMaxAcceptRate = 2.5f;
 
 // Texts at size 2, and the two bars.
@@ -109,9 +102,7 @@ constexpr float kTextGap = 4;  // virtual pixels between a text and what it keep
 
 int cellIndex(int c, int r) { return kCellStride * (c + kStoreColumns * r); }
 
-bool onTopEdge(const vl_Korvane_MyApp& g, int c, int r) {
-  return g.landscape == 1 ? r == 0 : c == 0;
-}
+bool onTopEdge(const vl_Korvane_MyApp& g, int c, int r) { return g.landscape == 1 ? r == 0 : c == 0; }
 
 // The cell that falls into (c, r): one row up in landscape, one column left
 // in portrait; the spare empty cell above the top edge.
@@ -242,7 +233,7 @@ bool runCell(vl_Korvane_MyApp& g, const Board& b, int c, int r) {
   g.m_Alpha(inPath ? 1.0f : 0.9f);
   g.m_SetRot(cell[kCellFlip]);
   const int kind = static_cast<int>(std::floor(cell[kCellKind]));
-  if (kind > 0) g.m_DrawImg(kGemImage, x, y, static_cast<float>(kind - 1));
+  if (kind > 0) g.m_DrawImg(kImageGems, x, y, static_cast<float>(kind - 1));
 
   const float flipStep = kFlipBase + kFlipRandom * vl_random_Rnd();
   float& flip = cell[kCellFlip];
@@ -381,7 +372,7 @@ void runFragments(vl_Korvane_MyApp& g, float cellScale) {
     g.m_Alpha(p[kPartAlpha]);
     p[kPartAlpha] -= 0.01f + 0.01f * vl_random_Rnd();
     g.m_SetRot(p[kPartAngle]);
-    g.m_DrawImg(kGemImage, p[kPartX], p[kPartY], p[kPartKind] - 1);
+    g.m_DrawImg(kImageGems, p[kPartX], p[kPartY], p[kPartKind] - 1);
     const float x = p[kPartX], y = p[kPartY];
     if (x < -32 || x > w + 32 || y < -32 || y > h + 32 || p[kPartAlpha] < 0.01f) p[kPartKind] = 0;
   }
@@ -488,7 +479,7 @@ int vl_Korvane_MyApp::m_LoadGame() {
   score = 0;
   gameOverFlag = 0;
   gameOverTimer = 0;
-  mode = 10;
+  mode = kModePlaying;
   gemKinds = difficulty + 2;
   gridCols = kGridColumns;
   gridRows = kGridRows;
@@ -602,12 +593,5 @@ int vl_Korvane_MyApp::m_Burst(float x, float y, int kind) {
   return 0;
 }
 
-// A random integer from low to high for gem kinds and seeding, from one step
-// of the framework's generator; high comes out slightly less often than the
-// others (its share of the range is 0.99).
-int vl_Korvane_MyApp::m_Rand(int low, int high) {
-  const float r = vl_random_Rnd();
-  const float lowF = static_cast<float>(low);
-  const float value = lowF + (static_cast<float>(high) + 0.99f - lowF) * r;
-  return static_cast<int>(std::floor(value));
-}
+// A random integer from low to high for gem kinds and seeding.
+int vl_Korvane_MyApp::m_Rand(int low, int high) { return RandomWhole(low, high); }

@@ -16,14 +16,26 @@ float vl_Korvane_rawscrw = 0;
 float vl_Korvane_rawscrh = 0;
 float vl_Korvane_jscrw = 0;
 float vl_Korvane_jscrh = 0;
-int vl_Korvane_HasMusic = 0;
+int vl_Korvane_HasMusic = 0;  // the KORVANE_MUSIC build switch, set below
+
+// The dormant features, all in one look. The program keeps each of them and
+// its tests switch each one on, but vlInit leaves every switch 0:
+//   vl_Korvane_DebugMode              the debug line (drawDebugLine, game/my_app.cpp)
+//   vl_Korvane_OnScreenControls       the on-screen pad (runOnScreenPad, game/my_app.cpp)
+//   vl_Korvane_AccelerometerControls  tilt control (runTiltInput, game/my_app.cpp)
+//   vl_Korvane_iCadeControls          arcade-controller letters (game/arcade_controller.cpp);
+//                                     m_iCade only ever turns it off
+// Two more have no switch, only nothing that enters them: the click-to-start
+// screen (m_WaitStart, game/loading_screen.cpp; no transition sets
+// kModeWaitStart) and the badges (game/badges.cpp; none is ever earned and
+// nothing sets badgesOpen to open the gallery).
 int vl_Korvane_DebugMode = 0;
 int vl_Korvane_OnScreenControls = 0;
 int vl_Korvane_AccelerometerControls = 0;
 int vl_Korvane_iCadeControls = 0;
 
 namespace {
-constexpr float kDesignWidth = 640;   // virtual pixels
+constexpr float kDesignWidth = 640;  // virtual pixels
 constexpr float kDesignHeight = 480;
 constexpr int kRandomSeed = 1234;
 // The build switch KORVANE_MUSIC: 1 plays the procedural music and gives the

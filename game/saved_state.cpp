@@ -25,6 +25,7 @@
 #include "framework/app.h"
 #include "game/my_app.h"
 #include "game/score_tables.h"
+#include "game/sound_setting.h"
 #include "game/texts.h"
 #include "runtime/errors.h"
 
@@ -33,7 +34,6 @@ using namespace korvane;
 namespace {
 
 constexpr int kSettingCount = 25;
-constexpr int kSoundSetting = 5;
 constexpr int kBadgeWords = 8;
 constexpr int kBadgeCount = 256;
 constexpr int kTables = kScoreTables;
@@ -249,7 +249,7 @@ int64_t loadSettings(vl_Korvane_MyApp& g, const StateTokens& tokens) {
   } else {
     DebugLog(String(texts::kSettingsInvalid));
     for (int i = 0; i < kSettingCount; ++i) g.settings[i] = 0;
-    g.settings[kSoundSetting] = 1;
+    g.settings[kSoundSetting] = kSoundMusicAndEffects;
   }
   return kSettingsTokens;
 }

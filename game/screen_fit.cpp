@@ -9,9 +9,7 @@ namespace korvane {
 namespace {
 
 // The text writer's line break: a backslash followed by the letter n.
-bool lineBreakAt(const String& text, int i) {
-  return text[i] == '\\' && i + 1 < text.Length() && text[i + 1] == 'n';
-}
+bool lineBreakAt(const String& text, int i) { return text[i] == '\\' && i + 1 < text.Length() && text[i + 1] == 'n'; }
 
 // Characters in the longest line and the number of lines, counted as m_Text
 // counts them.
@@ -51,8 +49,7 @@ Box TextBox(const vl_Korvane_MyApp& g, float x, float y, const String& text, flo
   const float total = advance * static_cast<float>(text.Length() - 1);
   const float firstX = x - total * alignX / 2;
   const float firstY = y + lineHeight * (1 - alignY) / 2;
-  return {firstX - advance / 2, firstY - lineHeight / 2,
-          firstX + advance * (static_cast<float>(longest) - 0.5f),
+  return {firstX - advance / 2, firstY - lineHeight / 2, firstX + advance * (static_cast<float>(longest) - 0.5f),
           firstY + lineHeight * (static_cast<float>(lines) - 0.5f)};
 }
 

@@ -7,8 +7,11 @@
 
 #include "framework/replay.h"
 #include "game/input_actions.h"
+#include "game/modes.h"
 #include "game/my_app.h"
 #include "game/screen_fit.h"
+#include "game/slots.h"
+#include "game/sound_setting.h"
 #include "game/texts.h"
 #include "music/music_player.h"
 
@@ -16,21 +19,8 @@ using namespace korvane;
 
 namespace {
 
-constexpr int kSoundSetting = 5;
-constexpr int kSoundModes = 4;
 constexpr int kRowLength = 10;
 
-// The icon sheet and its frames.
-constexpr int kIcons = kIconSheet;
-constexpr int kIconPause = 0;
-constexpr int kIconQuit = 1;
-constexpr int kIconResume = 3;
-constexpr int kIconSoundOn = 4;
-constexpr int kIconSoundOff = 5;
-constexpr int kIconHighlight = 6;
-constexpr int kIconMusicModeBase = 7;
-
-constexpr int kSfxClick = 98;
 constexpr float kClickVolume = 0.5f;
 
 // Pause panel choices for the keys.
@@ -38,7 +28,7 @@ constexpr int kChoiceQuit = -1;
 constexpr int kChoiceResume = 0;
 constexpr int kChoiceSound = 1;
 
-constexpr int kPanelHidden = -64;   // pauseSlide of a hidden panel
+constexpr int kPanelHidden = -64;  // pauseSlide of a hidden panel
 constexpr int kPanelClosedBelow = -32;
 constexpr int kPanelStep = 24;      // pixels per update while sliding
 constexpr float kShadeFull = 0.8f;  // the shade is opaque when the panel is this far down (x H)
@@ -47,14 +37,20 @@ constexpr float kShadeFull = 0.8f;  // the shade is opaque when the panel is thi
 constexpr int kGameOverLength = 90;
 constexpr int kFadeStart = 75;  // timer value the fade over the menu starts from
 constexpr int kFadeStep = 2;
-constexpr int kModeBackToMenu = 2;
-constexpr int kModePlaying = 10;
 constexpr float kNoticeSize = 2;     // text size of the high-score notice
 constexpr float kNoticePadding = 4;  // virtual pixels of box around its text
 
-const char* const kPlaceTexts[] = {"",        texts::kPlace1, texts::kPlace2, texts::kPlace3,
-                                   texts::kPlace4, texts::kPlace5, texts::kPlace6, texts::kPlace7,
-                                   texts::kPlace8, texts::kPlace9, texts::kPlace10};
+const char* const kPlaceTexts[] = {"",
+                                   texts::kPlace1,
+                                   texts::kPlace2,
+                                   texts::kPlace3,
+                                   texts::kPlace4,
+                                   texts::kPlace5,
+                                   texts::kPlace6,
+                                   texts::kPlace7,
+                                   texts::kPlace8,
+                                   texts::kPlace9,
+                                   texts::kPlace10};
 
 // The portrait panel where the screen has room for it.
 constexpr float kPortraitBodyWidth = 256;
@@ -62,8 +58,6 @@ constexpr float kPortraitStripWidth = 192;
 constexpr float kStripInset = 16;  // the strips' ends stand in from the body's
 constexpr float kPortraitButtonReach = 96;  // centre to the quit and sound buttons
 // The sound mode icon beside the sound button (with music).
-constexpr float kSoundModeOffset = 20;
-constexpr float kSoundModeSize = 1.5f;
 
 struct Point {
   float x, y;
@@ -84,12 +78,20 @@ PanelLayout panelLayout(const vl_Korvane_MyApp& g, float y) {
   const float cx = w / 2;
   auto whole = [](float v) { return static_cast<float>(static_cast<int>(v)); };
   if (g.landscape == 1) {
-    return {cx - 128, 256, y - 64, y + 56, cx - 140, y - 52, 280, 104,
-            {whole(cx - 140), whole(y - 64)}, {whole(cx + 140), whole(y - 64)}};
+    return {cx - 128,
+            256,
+            y - 64,
+            y + 56,
+            cx - 140,
+            y - 52,
+            280,
+            104,
+            {whole(cx - 140), whole(y - 64)},
+            {whole(cx + 140), whole(y - 64)}};
   }
   const float bodyWidth = std::fmin(kPortraitBodyWidth, w);
   const float stripWidth = std::fmin(kPortraitStripWidth, bodyWidth - 2 * kStripInset);
-  const float modeReach = kSoundModeOffset + HalfImageWidth(g, kIcons, kSoundModeSize);
+  const float modeReach = kSoundMarkOffset + HalfImageWidth(g, kImageIcons, kSoundMarkSize);
   const float reach = std::fmin(kPortraitButtonReach, cx - kScreenMargin - modeReach);
   return {cx - stripWidth / 2, stripWidth, y - 92, y + 84, cx - bodyWidth / 2, y - 80, bodyWidth, 160,
           {whole(cx - reach), whole(y - 96)}, {whole(cx + reach), whole(y - 96)}};
@@ -100,7 +102,7 @@ void playClick(vl_Korvane_MyApp& g, float rate) { g.m_PlaySFX(kSfxClick, rate, k
 void drawHighlight(vl_Korvane_MyApp& g, Point p) {
   g.m_SetSize(2.5f, kUnset);
   g.m_SetCol(255, 255, 100, 1);
-  g.m_DrawImg(kIcons, p.x, p.y, kIconHighlight);
+  g.m_DrawImg(kImageIcons, p.x, p.y, kIconHighlight);
 }
 
 void openPause(vl_Korvane_MyApp& g) {
@@ -125,10 +127,9 @@ void quitGame(vl_Korvane_MyApp& g) {
   playClick(g, 0.5f);
 }
 
+// The action key steps through all four sound modes, with or without music.
 void stepSoundSetting(vl_Korvane_MyApp& g) {
-  int& sound = g.settings[kSoundSetting];
-  sound = (sound + 1) % kSoundModes;
-  if (sound < 0) sound = 0;
+  g.settings[kSoundSetting] = NextSoundMode(g.settings[kSoundSetting], true);
 }
 
 void slidePanel(vl_Korvane_MyApp& g) {
@@ -156,7 +157,7 @@ void drawPanel(vl_Korvane_MyApp& g, const PanelLayout& p) {
 void runResumeButton(vl_Korvane_MyApp& g, Point at) {
   g.m_SetSize(2, kUnset);
   g.m_SetCol(50, 50, 250, 1);
-  if (g.m_Button(kIcons, at.x, at.y, kIconResume) != 0 && g.clickLatch == 0) {
+  if (g.m_Button(kImageIcons, at.x, at.y, kIconResume) != 0 && g.clickLatch == 0) {
     resume(g);
     g.clickLatch = 1;
   }
@@ -180,7 +181,7 @@ void runResumeButton(vl_Korvane_MyApp& g, Point at) {
 void runQuitButton(vl_Korvane_MyApp& g, Point at) {
   g.m_SetSize(2, kUnset);
   g.m_SetCol(255, 50, 50, 1);
-  if (g.m_Button(kIcons, at.x, at.y, kIconQuit) != 0 && g.clickLatch == 0) {
+  if (g.m_Button(kImageIcons, at.x, at.y, kIconQuit) != 0 && g.clickLatch == 0) {
     quitGame(g);
     g.clickLatch = 1;
   }
@@ -201,26 +202,7 @@ void runQuitButton(vl_Korvane_MyApp& g, Point at) {
 }
 
 void runSoundButton(vl_Korvane_MyApp& g, Point at) {
-  g.m_SetSize(2, kUnset);
-  g.m_SetCol(50, 250, 50, 1);
-  const int frame = g.settings[kSoundSetting] != 0 ? kIconSoundOn : kIconSoundOff;
-  if (g.m_Button(kIcons, at.x, at.y, frame) != 0 && g.clickLatch == 0) {
-    int& sound = g.settings[kSoundSetting];
-    if (vl_Korvane_HasMusic == 1) {
-      stepSoundSetting(g);
-    } else {
-      sound = 1 - sound;
-      if (sound < 0 || sound > 1) sound = 0;
-    }
-    g.clickLatch = 1;
-    playClick(g, 1);
-  }
-  const int sound = g.settings[kSoundSetting];
-  if (vl_Korvane_HasMusic == 1 && sound >= 1 && sound <= 3) {
-    g.m_SetSize(kSoundModeSize, kUnset);
-    g.m_SetCol(180, 255, 255, 1);
-    g.m_DrawImg(kIcons, at.x + kSoundModeOffset, at.y, static_cast<float>(sound + kIconMusicModeBase));
-  }
+  RunSoundSwitch(g, at.x, at.y);
   if (g.pauseChoice != kChoiceSound) return;
   drawHighlight(g, at);
   if (g.keyLatch != 0) return;
@@ -301,7 +283,7 @@ int vl_Korvane_MyApp::m_InGame() {
     keyLatch = 1;
     openPause(*this);
   }
-  if (m_Button(kIcons, kPauseButtonCentre, kPauseButtonCentre, kIconPause) != 0 && clickLatch == 0 && canOpen) {
+  if (m_Button(kImageIcons, kPauseButtonCentre, kPauseButtonCentre, kIconPause) != 0 && clickLatch == 0 && canOpen) {
     clickLatch = 1;
     openPause(*this);
   }
@@ -337,8 +319,9 @@ int vl_Korvane_MyApp::m_GameOver() {
     if (gameOverTimer >= kGameOverLength) {
       mode = kModeBackToMenu;
       gameOverTimer = kFadeStart;
+      // Every build stops the player here, the silent one included (it has a
+      // player that never starts); one stop is enough with music too.
       musicPlayer->m_KX_Stop(1);
-      if (vl_Korvane_HasMusic == 1) musicPlayer->m_KX_Stop(1);
     }
   } else if (mode < kModePlaying) {
     gameOverTimer -= kFadeStep;

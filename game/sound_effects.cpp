@@ -3,17 +3,15 @@
 // cutting itself off, and only while the sound switch lets effects play.
 #include "framework/audio.h"
 #include "game/my_app.h"
+#include "game/sound_setting.h"
+
+using namespace korvane;
 
 namespace {
 
-constexpr int kSoundSetting = 5;   // settings index of the sound switch
 constexpr int kSfxRotorSize = 24;  // effect channels in rotation
 
-// Effects play in sound modes 1 (music and effects) and 2 (effects only).
-bool effectsOn(const vl_Korvane_MyApp& g) {
-  const int sound = g.settings[kSoundSetting];
-  return sound == 1 || sound == 2;
-}
+bool effectsOn(const vl_Korvane_MyApp& g) { return SoundPlaysEffects(g.settings[kSoundSetting]); }
 
 }  // namespace
 

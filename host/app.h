@@ -34,9 +34,9 @@ class gxtkApp : public gxtkObject {
   gxtkGraphics* graphics;
   gxtkInput* input;
   gxtkAudio* audio;
-  int updateRate;      // updates per second; 0: no timed updates
-  double nextUpdate;   // clock time at which the next update is due
-  double updatePeriod; // seconds between updates
+  int updateRate;       // updates per second; 0: no timed updates
+  double nextUpdate;    // clock time at which the next update is due
+  double updatePeriod;  // seconds between updates
   bool suspended;
 
   gxtkApp();
@@ -85,8 +85,8 @@ class gxtkApp : public gxtkObject {
  private:
   // Shared by both hosts' loops (host/desktop_loop.cpp, host/web_loop.cpp).
   void InstallCallbacks();
-  void Start();           // create, then one first frame before any update
-  int RunDueUpdates();    // up to seven updates, dropping a longer backlog; how many ran
+  void Start();         // create, then one first frame before any update
+  int RunDueUpdates();  // up to seven updates, dropping a longer backlog; how many ran
 
   bool WaitForDrawableWindow();  // desktop: blocks until the window has a size
   bool created = false;          // the application has been created

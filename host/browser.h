@@ -9,8 +9,9 @@
 // data of one resolution level at a time is fetched; the page loads the level
 // its first size needs before the program starts, others on demand.
 //
-// Built only with Emscripten; its JavaScript half is the page's
-// web/korvane-page.js (Module.korvane). Main thread only.
+// Built only with Emscripten; its JavaScript half is web/korvane-page.js (the
+// page's script, which sets up Module.korvane before the program starts). Main
+// thread only.
 #pragma once
 
 namespace browser {

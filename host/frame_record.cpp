@@ -77,8 +77,8 @@ void FrameRecord::Scissor(bool enabled, int x, int y, int width, int height) {
   Push(command);
 }
 
-void FrameRecord::Draw(unsigned glMode, bool indexed, unsigned texture, const gxtkVertex* vertices,
-                       int vertexCount, int count) {
+void FrameRecord::Draw(unsigned glMode, bool indexed, unsigned texture, const gxtkVertex* vertices, int vertexCount,
+                       int count) {
   Command command{};
   command.kind = indexed ? kDrawIndexed : kDraw;
   command.glMode = glMode;
@@ -113,9 +113,7 @@ void FrameRecord::Replay(const Command& command) const {
       glClearColor(command.red, command.green, command.blue, 1.0f);
       glClear(GL_COLOR_BUFFER_BIT);
       return;
-    case kBlend:
-      glBlendFunc(GL_ONE, command.glMode);
-      return;
+    case kBlend: glBlendFunc(GL_ONE, command.glMode); return;
     case kScissor:
       if (command.glMode == 0) {
         glDisable(GL_SCISSOR_TEST);
@@ -124,8 +122,7 @@ void FrameRecord::Replay(const Command& command) const {
         glScissor(command.x, command.y, command.width, command.height);
       }
       return;
-    default:
-      break;
+    default: break;
   }
   // The vertex store may have moved since an earlier draw: point the arrays
   // at this draw's own vertices.
@@ -157,10 +154,8 @@ void FrameRecord::Execute() {
 
 bool FrameRecord::MatchesScreen() const {
   return shownValid && recording.width == shown.width && recording.height == shown.height &&
-         recording.textureGeneration == textureGeneration &&
-         shown.textureGeneration == textureGeneration &&
-         sameBytes(recording.commands, shown.commands) &&
-         sameBytes(recording.vertices, shown.vertices);
+         recording.textureGeneration == textureGeneration && shown.textureGeneration == textureGeneration &&
+         sameBytes(recording.commands, shown.commands) && sameBytes(recording.vertices, shown.vertices);
 }
 
 bool FrameRecord::Finish() {

@@ -50,8 +50,7 @@ class FrameRecord {
   void Scissor(bool enabled, int x, int y, int width, int height);
   // One OpenGL draw call: `glMode` a primitive mode, `indexed` for quads
   // drawn as index triangles (`count` indices), texture 0 for none.
-  void Draw(unsigned glMode, bool indexed, unsigned texture, const gxtkVertex* vertices,
-            int vertexCount, int count);
+  void Draw(unsigned glMode, bool indexed, unsigned texture, const gxtkVertex* vertices, int vertexCount, int count);
 
   // Replays into OpenGL what this frame recorded and has not replayed yet;
   // such a frame is always shown.
@@ -84,8 +83,8 @@ class FrameRecord {
     std::uint32_t kind;
     std::uint32_t glMode;
     std::uint32_t texture;
-    std::int32_t first;  // first vertex in the vertex store
-    std::int32_t count;  // vertices, or indices when indexed
+    std::int32_t first;                // first vertex in the vertex store
+    std::int32_t count;                // vertices, or indices when indexed
     std::int32_t x, y, width, height;  // scissor rectangle
     float red, green, blue;            // clear colour
   };

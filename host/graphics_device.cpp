@@ -31,7 +31,6 @@ constexpr int kMaxOvalSegments = gxtkGraphics::kMaxVertices;
 
 constexpr int kAdditiveBlend = 1;
 
-
 int capacityOf(int kind) {
   switch (kind) {
     case gxtkGraphics::kPoints: return kPointCapacity;
@@ -157,7 +156,8 @@ gxtkGraphics::gxtkGraphics()
     index[3] = first;
     index[4] = static_cast<std::uint16_t>(first + 2);
     index[5] = static_cast<std::uint16_t>(first + 3);
-  }  frame.SetQuadIndices(quadIndices);
+  }
+  frame.SetQuadIndices(quadIndices);
 }
 
 int gxtkGraphics::Mode() { return mode; }
@@ -229,8 +229,8 @@ void gxtkGraphics::EndBatch() {
 }
 
 void gxtkGraphics::UpdateColor() {
-  color = colorByte(red * alpha) | colorByte(green * alpha) << 8 |
-          colorByte(blue * alpha) << 16 | colorByte(255.0f * alpha) << 24;
+  color = colorByte(red * alpha) | colorByte(green * alpha) << 8 | colorByte(blue * alpha) << 16 |
+          colorByte(255.0f * alpha) << 24;
 }
 
 int gxtkGraphics::SetColor(float r, float g, float b) {
@@ -338,8 +338,7 @@ int gxtkGraphics::DrawSurface(gxtkSurface* surface, float x, float y) {
   return 0;
 }
 
-int gxtkGraphics::DrawSurface2(gxtkSurface* surface, float x, float y, int srcx, int srcy,
-                               int srcw, int srch) {
+int gxtkGraphics::DrawSurface2(gxtkSurface* surface, float x, float y, int srcx, int srcy, int srcw, int srch) {
   const float uLeft = srcx * surface->uscale;
   const float uRight = (srcx + srcw) * surface->uscale;
   const float vTop = srcy * surface->vscale;
@@ -404,8 +403,7 @@ int gxtkGraphics::DrawOval(float x, float y, float w, float h) {
   return 0;
 }
 
-int gxtkGraphics::ReadPixels(Array<int> pixels, int x, int y, int w, int h, int offset,
-                             int pitch) {
+int gxtkGraphics::ReadPixels(Array<int> pixels, int x, int y, int w, int h, int offset, int pitch) {
   Flush();
   if (!pixelRangeFits(pixels.Length(), w, h, offset, pitch)) return 0;
   // What a GPU reads back is the host's answer: a replay keeps it.
@@ -419,8 +417,8 @@ int gxtkGraphics::ReadPixels(Array<int> pixels, int x, int y, int w, int h, int 
   return 0;
 }
 
-int gxtkGraphics::WritePixels2(gxtkSurface* surface, Array<int> pixels, int x, int y, int w,
-                               int h, int offset, int pitch) {
+int gxtkGraphics::WritePixels2(gxtkSurface* surface, Array<int> pixels, int x, int y, int w, int h, int offset,
+                               int pitch) {
   Flush();
   if (!surface || !surface->texture) return 0;
   if (!pixelRangeFits(pixels.Length(), w, h, offset, pitch)) return 0;
@@ -460,8 +458,7 @@ gxtkSurface* gxtkGraphics::CreateSurface(int w, int h) {
 // ---------------------------------------------------------------------------
 // gxtkSurface
 
-gxtkSurface::gxtkSurface()
-    : data(nullptr), width(0), height(0), depth(0), texture(0), uscale(0), vscale(0) {}
+gxtkSurface::gxtkSurface() : data(nullptr), width(0), height(0), depth(0), texture(0), uscale(0), vscale(0) {}
 
 gxtkSurface::~gxtkSurface() { Discard(); }
 
@@ -514,8 +511,7 @@ bool gxtkSurface::OnUnsafeLoadComplete() {
   // The exact size first; drivers without non-power-of-two textures refuse
   // it, and then the image goes into the top-left corner of a larger one.
   int textureWidth = width, textureHeight = height;
-  const bool exactRefused =
-      graphics_seams::refuseNonPow2 && !(isPowerOfTwo(width) && isPowerOfTwo(height));
+  const bool exactRefused = graphics_seams::refuseNonPow2 && !(isPowerOfTwo(width) && isPowerOfTwo(height));
   if (exactRefused || !allocateTexture(format, width, height)) {
     textureWidth = Pow2Size(width);
     textureHeight = Pow2Size(height);

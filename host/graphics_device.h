@@ -31,7 +31,6 @@
 
 class gxtkSurface;
 
-
 class gxtkGraphics : public gxtkObject {
  public:
   static constexpr int kMaxVertices = 1024;  // one batch; also the polygon limit
@@ -77,12 +76,10 @@ class gxtkGraphics : public gxtkObject {
   virtual int DrawOval(float x, float y, float w, float h);
   virtual int DrawPoly(Array<float> verts);
   virtual int DrawSurface(gxtkSurface* surface, float x, float y);
-  virtual int DrawSurface2(gxtkSurface* surface, float x, float y, int srcx, int srcy,
-                           int srcw, int srch);
-  virtual int ReadPixels(Array<int> pixels, int x, int y, int width, int height, int offset,
-                         int pitch);
-  virtual int WritePixels2(gxtkSurface* surface, Array<int> pixels, int x, int y, int width,
-                           int height, int offset, int pitch);
+  virtual int DrawSurface2(gxtkSurface* surface, float x, float y, int srcx, int srcy, int srcw, int srch);
+  virtual int ReadPixels(Array<int> pixels, int x, int y, int width, int height, int offset, int pitch);
+  virtual int WritePixels2(gxtkSurface* surface, Array<int> pixels, int x, int y, int width, int height, int offset,
+                           int pitch);
 
   void BeginRender();
   // Ends the frame; answers whether it was drawn and swapped onto the screen
@@ -109,7 +106,7 @@ class gxtkSurface : public gxtkObject {
  public:
   unsigned char* data;  // decoded pixels until uploaded, else null
   int width, height;
-  int depth;  // bytes per pixel, 1 to 4
+  int depth;             // bytes per pixel, 1 to 4
   unsigned int texture;  // OpenGL texture name, 0 when none
   float uscale, vscale;  // 1 / texture width, 1 / texture height
 
@@ -132,7 +129,7 @@ int Pow2Size(int n);
 namespace graphics_seams {
 // Batches ended so far; each is one OpenGL draw call when its frame is drawn.
 extern long drawCalls;
-extern int lastDrawMode;     // GL primitive mode of the latest batch
-extern int lastDrawCount;    // vertex (or index) count of the latest batch
-extern bool refuseNonPow2;   // treat every non-power-of-two texture size as refused
+extern int lastDrawMode;    // GL primitive mode of the latest batch
+extern int lastDrawCount;   // vertex (or index) count of the latest batch
+extern bool refuseNonPow2;  // treat every non-power-of-two texture size as refused
 }  // namespace graphics_seams

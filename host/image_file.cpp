@@ -32,8 +32,7 @@ bool imageSizeAcceptable(int width, int height, size_t fileBytes) {
   if (width <= 0 || height <= 0) return false;
   if (width > kMaxImageSide || height > kMaxImageSide) return false;
   const long long pixels = static_cast<long long>(width) * height;
-  return pixels <= kMaxImagePixels &&
-         pixels <= static_cast<long long>(fileBytes) * kMaxPixelsPerFileByte;
+  return pixels <= kMaxImagePixels && pixels <= static_cast<long long>(fileBytes) * kMaxPixelsPerFileByte;
 }
 
 // stb_image accepts a binary PGM or PPM file whose pixel data is cut short
@@ -48,9 +47,7 @@ bool netpbmDamaged(const unsigned char* bytes, size_t length) {
   size_t pos = 2;
   auto next = [&]() -> char { return pos < length ? static_cast<char>(bytes[pos++]) : '\0'; };
   auto atEnd = [&]() { return pos >= length; };
-  auto isSpace = [](char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-  };
+  auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; };
   char c = next();
   auto skipSpace = [&]() {
     for (;;) {
@@ -128,8 +125,8 @@ bool pngChunkOverruns(const unsigned char* bytes, size_t length) {
   if (length < sizeof kSignature || std::memcmp(bytes, kSignature, sizeof kSignature) != 0) return false;
   size_t pos = sizeof kSignature;
   while (pos + kPngChunkHeaderBytes <= length) {
-    const size_t dataLength = static_cast<size_t>(bytes[pos]) << 24 | bytes[pos + 1] << 16 |
-                              bytes[pos + 2] << 8 | bytes[pos + 3];
+    const size_t dataLength =
+        static_cast<size_t>(bytes[pos]) << 24 | bytes[pos + 1] << 16 | bytes[pos + 2] << 8 | bytes[pos + 3];
     if (dataLength > length - pos - kPngChunkHeaderBytes) return true;
     if (std::memcmp(bytes + pos + 4, "IEND", 4) == 0) return false;
     pos += kPngChunkHeaderBytes + dataLength + kPngChunkCrcBytes;
@@ -139,15 +136,13 @@ bool pngChunkOverruns(const unsigned char* bytes, size_t length) {
 
 }  // namespace
 
-unsigned char* loadImage(const unsigned char* bytes, int length, int* width, int* height,
-                         int* depth) {
+unsigned char* loadImage(const unsigned char* bytes, int length, int* width, int* height, int* depth) {
   int w = 0, h = 0, channels = 0;
   if (!bytes || length <= 0) return nullptr;
   // Files that the decoder is known to misread are refused before it sees
   // them, even its header reader.
   const size_t size = static_cast<size_t>(length);
-  if (netpbmDamaged(bytes, size) || jpegHuffmanTableOversized(bytes, size) ||
-      pngChunkOverruns(bytes, size)) {
+  if (netpbmDamaged(bytes, size) || jpegHuffmanTableOversized(bytes, size) || pngChunkOverruns(bytes, size)) {
     return nullptr;
   }
   if (!stb_image::Info(bytes, length, &w, &h, &channels) || !imageSizeAcceptable(w, h, size)) {

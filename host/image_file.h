@@ -14,8 +14,7 @@
 #include "runtime/string.h"
 
 unsigned char* loadImage(String path, int* width, int* height, int* depth);
-unsigned char* loadImage(const unsigned char* bytes, int length, int* width, int* height,
-                         int* depth);
+unsigned char* loadImage(const unsigned char* bytes, int length, int* width, int* height, int* depth);
 unsigned char* loadImageFromFile(FILE* file, int* width, int* height, int* depth);
 void unloadImage(unsigned char* pixels);
 

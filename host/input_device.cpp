@@ -163,14 +163,20 @@ int TransKey(int key) {
 int KeyToChar(int key) {
   using namespace keycode;
   switch (key) {
-    case kBackspace: case kTab: case kEnter: case kEscape:
-      return key;
-    case kPageUp: case kPageDown: case kEnd: case kHome: case kLeft: case kUp: case kRight: case kDown:
-    case kInsert:
-      return key + kNavigationCharBase;
-    case kDelete:
-      return kDeleteChar;
-    default:
-      return 0;
+    case kBackspace:
+    case kTab:
+    case kEnter:
+    case kEscape: return key;
+    case kPageUp:
+    case kPageDown:
+    case kEnd:
+    case kHome:
+    case kLeft:
+    case kUp:
+    case kRight:
+    case kDown:
+    case kInsert: return key + kNavigationCharBase;
+    case kDelete: return kDeleteChar;
+    default: return 0;
   }
 }

@@ -24,10 +24,10 @@ constexpr size_t kMaxSamples = size_t(INT_MAX) / sizeof(int16_t);
 constexpr size_t kDecoderHeapBytes = 16u << 20;
 
 constexpr uint8_t kPageMagic[4] = {'O', 'g', 'g', 'S'};
-constexpr size_t kPageHeaderBytes = 27;     // up to and including the segment count
-constexpr int kLacingContinues = 255;       // a segment of 255 bytes continues its packet
+constexpr size_t kPageHeaderBytes = 27;  // up to and including the segment count
+constexpr int kLacingContinues = 255;    // a segment of 255 bytes continues its packet
 constexpr uint8_t kCommentPacketType = 3;
-constexpr size_t kPacketIdBytes = 7;        // packet type and "vorbis"
+constexpr size_t kPacketIdBytes = 7;  // packet type and "vorbis"
 
 // Reads whole Ogg pages of the first logical stream and hands out their
 // packets; enough to look at the stream's header packets.
@@ -56,8 +56,8 @@ class OggPacketReader {
       uint8_t header[kPageHeaderBytes];
       if (std::fread(header, 1, sizeof header, file_) != sizeof header) return false;
       if (std::memcmp(header, kPageMagic, sizeof kPageMagic) != 0) return false;
-      uint32_t serial = uint32_t(header[14]) | uint32_t(header[15]) << 8 |
-                        uint32_t(header[16]) << 16 | uint32_t(header[17]) << 24;
+      uint32_t serial =
+          uint32_t(header[14]) | uint32_t(header[15]) << 8 | uint32_t(header[16]) << 16 | uint32_t(header[17]) << 24;
       lacing_.resize(header[26]);
       if (std::fread(lacing_.data(), 1, lacing_.size(), file_) != lacing_.size()) return false;
       size_t bodyBytes = 0;
@@ -128,8 +128,8 @@ bool decodeAll(stb_vorbis* decoder, int channels, std::vector<int16_t>& samples,
   samples.resize(packetSamples);
   size_t used = 0;
   for (;;) {
-    int got = stb_vorbis_get_frame_short_interleaved(decoder, channels, samples.data() + used,
-                                                     int(samples.size() - used));
+    int got =
+        stb_vorbis_get_frame_short_interleaved(decoder, channels, samples.data() + used, int(samples.size() - used));
     if (got <= 0) break;
     used += size_t(got) * size_t(channels);
     if (used > kMaxSamples) return false;
@@ -155,8 +155,7 @@ bool readOgg(FILE* file, DecodedSound& out) {
   stb_vorbis_info info = stb_vorbis_get_info(decoder);
   // Streams with more than two channels fail up front, like such WAV files:
   // OpenAL could not take them and they would only cost decoding time.
-  if (info.channels < 1 || info.channels > 2 || info.sample_rate == 0 ||
-      info.sample_rate > unsigned(INT_MAX)) {
+  if (info.channels < 1 || info.channels > 2 || info.sample_rate == 0 || info.sample_rate > unsigned(INT_MAX)) {
     return false;
   }
   out.channels = info.channels;

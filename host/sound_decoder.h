@@ -22,11 +22,9 @@ struct DecodedSound {
   int frames = 0;                  // length in sample frames
   int channels = 0;
   int bytesPerSample = 0;
-  int rate = 0;                    // frames per second
+  int rate = 0;  // frames per second
 
-  const void* data() const {
-    return samples16.empty() ? static_cast<const void*>(bytes.data()) : samples16.data();
-  }
+  const void* data() const { return samples16.empty() ? static_cast<const void*>(bytes.data()) : samples16.data(); }
   // frames x channels x bytesPerSample: what the device uploads.
   int byteCount() const { return frames * channels * bytesPerSample; }
 };

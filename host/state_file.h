@@ -34,8 +34,8 @@
 
 // Results of SaveStateFile and UpdateStateFile.
 constexpr int kStateSaved = 0;
-constexpr int kStateNotCreated = -1;   // the file could not be created, or is write-protected
-constexpr int kStateNotWritten = -2;   // the text could not be written completely
+constexpr int kStateNotCreated = -1;  // the file could not be created, or is write-protected
+constexpr int kStateNotWritten = -2;  // the text could not be written completely
 
 // The state text, or the empty string when there is none.
 String LoadStateFile();

@@ -86,8 +86,8 @@ bool readFormatChunk(ChunkStream& in, PcmFormat& fmt) {
   uint32_t size = 0, code = 0, byteRate = 0, blockAlign = 0;
   if (!in.expectTag("fmt ") || !in.readU32(size) || size < kPcmFormatBytes) return false;
   if (!in.readU16(code) || code != kPcmFormatCode) return false;
-  if (!in.readU16(fmt.channels) || !in.readU32(fmt.rate) || !in.readU32(byteRate) ||
-      !in.readU16(blockAlign) || !in.readU16(fmt.bitsPerSample)) {
+  if (!in.readU16(fmt.channels) || !in.readU32(fmt.rate) || !in.readU32(byteRate) || !in.readU16(blockAlign) ||
+      !in.readU16(fmt.bitsPerSample)) {
     return false;
   }
   return in.skip(size - kPcmFormatBytes);
@@ -96,8 +96,8 @@ bool readFormatChunk(ChunkStream& in, PcmFormat& fmt) {
 // OpenAL buffers take 8- or 16-bit samples in one or two channels; any other
 // layout would become a buffer that holds nothing playable.
 bool fitsOpenAl(const PcmFormat& fmt) {
-  return (fmt.bitsPerSample == 8 || fmt.bitsPerSample == 16) &&
-         (fmt.channels == 1 || fmt.channels == 2) && fmt.rate > 0 && fmt.rate <= INT_MAX;
+  return (fmt.bitsPerSample == 8 || fmt.bitsPerSample == 16) && (fmt.channels == 1 || fmt.channels == 2) &&
+         fmt.rate > 0 && fmt.rate <= INT_MAX;
 }
 
 bool readDataChunk(ChunkStream& in, uint32_t size, const PcmFormat& fmt, DecodedSound& out) {

@@ -67,9 +67,7 @@ void onGlfwRefresh(GLFWwindow*) {
   if (refreshCallback) refreshCallback();
 }
 
-bool windowAttribute(int attribute) {
-  return window && glfwGetWindowAttrib(window, attribute) == GLFW_TRUE;
-}
+bool windowAttribute(int attribute) { return window && glfwGetWindowAttrib(window, attribute) == GLFW_TRUE; }
 
 }  // namespace
 

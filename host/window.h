@@ -83,7 +83,7 @@ void SetTitle(const char* title);
 // Asks for a new size of the window's area (screen coordinates).
 void SetSize(int width, int height);
 
-bool IsOpened();     // false once the user asked to close the window
+bool IsOpened();  // false once the user asked to close the window
 // Asks for the window to close, as its close button does: the host loop ends
 // after the pass it is in.
 void RequestClose();

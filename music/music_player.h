@@ -29,12 +29,20 @@ class vl_KXTrackr_KXPlayer : public Object {
   static constexpr int kCellInts = 8;
   static constexpr int kRows = 64;
   static constexpr int kVoiceSlots = 8;
-  static constexpr int kVoiceInts = kRows * kCellInts;          // 512
+  static constexpr int kVoiceInts = kRows * kCellInts;           // 512
   static constexpr int kPatternInts = kVoiceSlots * kVoiceInts;  // 4096
   static constexpr int kPatterns = 64;
   static constexpr int kSongInts = kPatterns * kPatternInts + 1;  // one spare entry
 
+  // Values of playState: stopped; started, waiting for the song to load; and
+  // playing, which the last loading step sets. Compared by order too.
+  static constexpr int kStopped = 0;
+  static constexpr int kStarted = 1;
+  static constexpr int kPlaying = 2;
+
   int channelBase = 0;
+  // Entries 1-4 keep the last four arguments of m_KX_Init. Nothing reads them:
+  // they are part of the player's recorded state, kept as it is.
   Array<int> initParams;
   int loadStep = 0;
   Array<int> sampleSet;
@@ -85,8 +93,7 @@ class vl_KXTrackr_KXPlayer : public Object {
   // drum kit A, drum kit B, lead, accompaniment and bass, and the seed; rewinds
   // the song and begins loading. Rows start to play once the 70 loading steps
   // are done. The game never calls it (its music stays switched off).
-  int m_KX_Start(String file, int drumsA, int drumsB, int lead, int accompany, int bass,
-                 int seed);
+  int m_KX_Start(String file, int drumsA, int drumsB, int lead, int accompany, int bass, int seed);
 
   // First index of the cell of pattern p, voice v, row r in songData.
   static int CellIndex(int pattern, int voice, int row) {

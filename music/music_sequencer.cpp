@@ -1,5 +1,6 @@
 // The sequencer of the music player: row timing, the seeded arrangement at
-// bar and section starts, and the playback of one cell on one voice.
+// bar and section starts, the playback of one cell on one voice, and the
+// pitch and chord tables it plays from.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -60,7 +61,6 @@ constexpr float kNoteEnvelope = 1.5f;
 constexpr float kEnvelopeFallPerRow = 0.1f;
 constexpr float kHighestVolume = 30.0f;  // volumes 1-30 map to 0-1
 
-constexpr int kPlaying = 2;
 constexpr int kPlayOnce = 0;
 constexpr int kPlayLooping = 1;
 
@@ -76,21 +76,66 @@ void reseed(int seed, int warmUpDraws, vl_KXTrackr_KXPlayer* player) {
   for (int i = 0; i < warmUpDraws; ++i) player->m_Rand(1, 5);
 }
 
+// Pitch ratios of the twelve semitones above a sample's own pitch (notes 13-24).
+constexpr float kSemitoneRatio[12] = {1.0f,   1.059f, 1.122f, 1.189f, 1.26f,  1.335f,
+                                      1.414f, 1.498f, 1.587f, 1.682f, 1.782f, 1.888f};
+constexpr int kLowestNote = 1;
+constexpr int kMiddleOctaveNote = 13;
+constexpr int kHighOctaveNote = 25;
+constexpr int kHighestNote = 32;
+
+// Chord letters laid out like three octaves of a keyboard: the letter at
+// position i of a row is note (first note of the row) + i.
+struct LetterRow {
+  const char* letters;
+  int firstNote;
+};
+constexpr LetterRow kChordLetters[] = {
+    {"zsxdcvgbhnjm", kLowestNote},
+    {"q2w3er5t6y7u", kMiddleOctaveNote},
+    {"i9o0p[=]", kHighOctaveNote},
+};
+
+// Chord patterns, one letter per bar; any number not listed gives pattern 1.
+const char* const kChordPatterns[] = {"qqqq", "qqjj", "qqbb", "qbqb", "qqqj", "qqzz"};
+constexpr int kDefaultChordPattern = 1;
+
 }  // namespace
 
-int vl_KXTrackr_KXPlayer::ActiveVoices() const {
-  return std::clamp(voiceCount, 0, kVoiceSlots);
+float vl_KXTrackr_KXPlayer::m_GetPitch(int note) {
+  if (note >= kLowestNote && note < kMiddleOctaveNote) {
+    return kSemitoneRatio[note - kLowestNote] * 0.5f;
+  }
+  if (note >= kMiddleOctaveNote && note < kHighOctaveNote) {
+    return kSemitoneRatio[note - kMiddleOctaveNote];
+  }
+  if (note >= kHighOctaveNote && note <= kHighestNote) {
+    return kSemitoneRatio[note - kHighOctaveNote] * 2.0f;
+  }
+  return 0.0f;
 }
 
-int vl_KXTrackr_KXPlayer::m_Rand(int low, int high) {
-  const float r = vl_random_Rnd();
-  const float lowF = static_cast<float>(low);
-  const float span = static_cast<float>(high) + 0.99f - lowF;
-  return static_cast<int>(std::floor(lowF + span * r));
+float vl_KXTrackr_KXPlayer::m_GetPitch_Alpha(int ch) {
+  for (const LetterRow& letterRow : kChordLetters) {
+    for (int i = 0; letterRow.letters[i] != '\0'; ++i) {
+      if (letterRow.letters[i] == ch) return m_GetPitch(letterRow.firstNote + i);
+    }
+  }
+  return 0.0f;
 }
+
+String vl_KXTrackr_KXPlayer::m_KX_GetChord(int k) {
+  const int patternCount = static_cast<int>(sizeof(kChordPatterns) / sizeof(kChordPatterns[0]));
+  if (k < 0 || k >= patternCount) k = kDefaultChordPattern;
+  return T(kChordPatterns[k]);
+}
+
+int vl_KXTrackr_KXPlayer::ActiveVoices() const { return std::clamp(voiceCount, 0, kVoiceSlots); }
+
+int vl_KXTrackr_KXPlayer::m_Rand(int low, int high) { return korvane::RandomWhole(low, high); }
 
 int vl_KXTrackr_KXPlayer::m_KX_Alive_U(int paused, int musicOn) {
-  if (playState == 0) m_KX_Stop(0);
+  if (playState == kStopped) m_KX_Stop(0);
   if (playState == kPlaying && loadStep == 0 && paused == 0) {
     if (musicOn == 1) m_KX_MusicPlay();
     if (musicOn == 0) m_KX_Stop(0);
@@ -115,7 +160,7 @@ int vl_KXTrackr_KXPlayer::m_KX_Stop(int reset) {
       voiceSounding[v] = 0;
     }
   }
-  if (reset == 1) playState = 0;
+  if (reset == 1) playState = kStopped;
   return 0;
 }
 
@@ -143,8 +188,7 @@ int vl_KXTrackr_KXPlayer::m_KX_MusicPlay() {
       }
     }
     const int command = songData[cell + kCommandField];
-    m_KX_PlayNote(v, songData[cell + kNoteField], songData[cell + kVolumeField], command,
-                  songData[cell + kParamField]);
+    m_KX_PlayNote(v, songData[cell + kNoteField], songData[cell + kVolumeField], command, songData[cell + kParamField]);
     if (command == kEndPattern) row = kLastRow;
   }
 
@@ -176,12 +220,12 @@ void vl_KXTrackr_KXPlayer::StartSection() {
   for (int v = 0; v < voices; ++v) {
     reseed(kVoiceSeedStride * v + kBarSeedStride * section + songSeed, kSectionWarmUpDraws, this);
     patternPos[v] = m_Rand(0, lastPattern[v]);
-    if (playState > 1) mute[v] = nextMute[v];
+    if (playState >= kPlaying) mute[v] = nextMute[v];
     nextMute[v] = m_Rand(0, 1);
     fill[v] = m_Rand(0, 1);
   }
   // Never let both drum kits fall silent at once.
-  if (playState > 1 && mute[kDrumVoiceA] == 1 && mute[kDrumVoiceB] == 1) mute[kDrumVoiceA] = 0;
+  if (playState >= kPlaying && mute[kDrumVoiceA] == 1 && mute[kDrumVoiceB] == 1) mute[kDrumVoiceA] = 0;
 }
 
 // Plays one cell on voice v: a drum hit or a looping melodic note, the cell's
@@ -211,8 +255,8 @@ int vl_KXTrackr_KXPlayer::m_KX_PlayNote(int v, int note, int volume, int command
 // A voice is silent while muted, except for a fill leading into the next
 // section (only once the song plays; while loading the mute flag holds).
 bool vl_KXTrackr_KXPlayer::IsVoiceMuted(int v) {
-  if (playState >= kPlaying && barsLeft < 2 && row >= kFillFirstRow && row <= kLastRow &&
-      fill[v] == 1 && nextMute[v] == 0) {
+  if (playState >= kPlaying && barsLeft < 2 && row >= kFillFirstRow && row <= kLastRow && fill[v] == 1 &&
+      nextMute[v] == 0) {
     return false;
   }
   return mute[v] != 0;

@@ -16,9 +16,7 @@ constexpr size_t kLoadChunkBytes = 4096;
 
 // A block of `size` bytes; never null for a successful zero-byte block, so
 // that an empty buffer still counts as holding one.
-unsigned char* allocateBlock(size_t size) {
-  return static_cast<unsigned char*>(std::malloc(size > 0 ? size : 1));
-}
+unsigned char* allocateBlock(size_t size) { return static_cast<unsigned char*>(std::malloc(size > 0 ? size : 1)); }
 
 template <class T>
 T load(const unsigned char* at) {

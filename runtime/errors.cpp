@@ -21,8 +21,8 @@ constexpr const char* kFloatingPoint = "Floating point exception";
 constexpr const char* kMemoryAccess = "Memory access violation";
 constexpr const char* kUnknownSignal = "Unknown signal";
 constexpr const char* kOutOfMemory = "Out of memory: no room for a line of output";
-constexpr int kStopLineBytes = 256;  // a stop command of at most 255 characters
-constexpr int kBufferSlack = 100;    // bytes a line buffer grows beyond the text
+constexpr int kStopLineBytes = 256;    // a stop command of at most 255 characters
+constexpr int kBufferSlack = 100;      // bytes a line buffer grows beyond the text
 constexpr int kValueShownUnits = 100;  // longer string values are cut here
 
 // A reusable narrow-text buffer: grows to n + kBufferSlack bytes when a text of
@@ -74,8 +74,7 @@ bool stepCommand(const char* line) {
       dbg_suspend = 1;
       dbg_stepmode = 's';
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -179,14 +178,10 @@ void dbg_callstack() {}
 
 void sighandler(int sig) {
   switch (sig) {
-    case SIGILL:
-      dbg_error(kIllegalInstruction);
-    case SIGFPE:
-      dbg_error(kFloatingPoint);
-    case SIGSEGV:
-      dbg_error(kMemoryAccess);
-    default:
-      dbg_error(kUnknownSignal);
+    case SIGILL: dbg_error(kIllegalInstruction);
+    case SIGFPE: dbg_error(kFloatingPoint);
+    case SIGSEGV: dbg_error(kMemoryAccess);
+    default: dbg_error(kUnknownSignal);
   }
 }
 

@@ -87,6 +87,5 @@ FILE* fopenFile(String path, String mode) {
   if (!resolvePath(path, &resolved)) return nullptr;
   std::vector<unsigned char> fileName, openMode;
   if (!toFileName(resolved, &fileName) || !toFileName(mode, &openMode)) return nullptr;
-  return std::fopen(reinterpret_cast<const char*>(fileName.data()),
-                    reinterpret_cast<const char*>(openMode.data()));
+  return std::fopen(reinterpret_cast<const char*>(fileName.data()), reinterpret_cast<const char*>(openMode.data()));
 }

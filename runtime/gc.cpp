@@ -41,20 +41,18 @@ const gc_step_hooks* gc_step_observer;
 
 namespace {
 
-constexpr int kMarkBudget = 2500;           // objects traced per incremental step
-constexpr int kSweepBytes = 4 * 1024 * 1024;    // allocation since the last sweep that allows one
+constexpr int kMarkBudget = 2500;                 // objects traced per incremental step
+constexpr int kSweepBytes = 4 * 1024 * 1024;      // allocation since the last sweep that allows one
 constexpr int kFullModeBytes = 64 * 1024 * 1024;  // beyond this a step marks without budget
-constexpr const char* kOutOfMemory = "Out of memory: the collector could not allocate %i bytes\n";
+constexpr const char* kOutOfMemory = "Out of memory: the collector could not allocate %lld bytes\n";
 constexpr const char* kLostObject = "Collector error: a new object left the list of new objects";
 constexpr const char* kFreeListError = "ERROR:p=%p gc_free_bytes=%i\n";
 
-// Ends the program with the out-of-memory message: the one end of every
-// allocation the collector makes, its own blocks and its records alike.
+// Ends the program with the out-of-memory message: the end of every
+// allocation the collector makes, its own blocks and its records alike. The
+// size is shown as an int, as the allocator counts sizes.
 [[noreturn]] void outOfMemory(long long bytes) {
-  std::fflush(stdout);
-  std::printf(kOutOfMemory, static_cast<int>(bytes > 0x7fffffff ? 0x7fffffff : bytes));
-  std::fflush(stdout);
-  std::exit(-1);
+  gc_out_of_memory(kOutOfMemory, bytes > 0x7fffffff ? 0x7fffffff : bytes);
 }
 
 // --- list primitives -------------------------------------------------------
@@ -99,8 +97,8 @@ GC_RAW_HEADER_ACCESS int sizeOf(const gc_object* p) { return static_cast<int>(p-
 // prefetch.
 namespace hint {
 
-constexpr size_t kAhead = 32;      // objects fetched ahead of the one finalised
-constexpr size_t kMarkAhead = 16;  // white objects fetched ahead of a full trace
+constexpr size_t kAhead = 32;        // objects fetched ahead of the one finalised
+constexpr size_t kMarkAhead = 16;    // white objects fetched ahead of a full trace
 constexpr size_t kSpareRecords = 4;  // finished records kept for their storage
 
 // The records' storage, straight from the C library: a record that cannot
@@ -138,7 +136,7 @@ Record marked;    // appends to gc_marked_list, in order
 // null is harmless.
 std::deque<Record, Storage<Record>> freed;
 gc_object* const kNoEntries[kAhead + 1] = {};
-gc_object* const* cursor = kNoEntries;  // the free list's head in freed.front(), or past it
+gc_object* const* cursor = kNoEntries;     // the free list's head in freed.front(), or past it
 gc_object* const* cursorEnd = kNoEntries;  // the first null entry
 // Finished records, cleared: their storage serves the next cycles, so that
 // the records of a large heap are not grown again (copied, and fresh pages
@@ -320,7 +318,7 @@ struct Pending {
   gc_object* pred;  // the tail of gc_unmarked_list when the block was linked
 };
 
-intptr_t newest_flags;    // gc_unconstructed's flags and predecessor
+intptr_t newest_flags;  // gc_unconstructed's flags and predecessor
 gc_object* newest_pred;
 
 constexpr unsigned kOlderSlots = 256;  // far beyond any nesting of new-expressions; a power of two
@@ -422,6 +420,13 @@ int Object::Compare(Object* other) {
 String Object::debug() { return String("+Object\n"); }
 
 // --- allocation and finalisation -------------------------------------------------
+
+void gc_out_of_memory(const char* format, long long amount) {
+  std::fflush(stdout);
+  std::printf(format, amount);
+  std::fflush(stdout);
+  std::exit(-1);
+}
 
 void gc_size_overflow(size_t bytes) { outOfMemory(static_cast<long long>(bytes)); }
 
@@ -584,6 +589,20 @@ void sweep() {
   last_alloced = gc_alloced_bytes;
 }
 
+#ifdef KORVANE_GC_CHECKS
+// At the end of a mark phase nothing is grey, so every object a black object
+// or a root refers to must be black: anything white now would be swept while
+// still in use.
+void checkTriColour() {
+  gc_checking = true;
+  for (gc_object* p = gc_marked_list.succ; p != &gc_marked_list; p = p->succ) p->mark();
+  gc_mark();
+  gc_checking = false;
+}
+#else
+void checkTriColour() {}
+#endif
+
 void collectStep() {
 #ifdef KORVANE_GC_STRESS
   // Stress builds finish a whole cycle and run every destructor at each step.
@@ -596,7 +615,10 @@ void collectStep() {
   } else {
     traceIncremental(gc_marked_objs + kMarkBudget);
   }
-  if (isEmpty(&gc_queued_list) && (full || allocated > kSweepBytes)) sweep();
+  if (isEmpty(&gc_queued_list) && (full || allocated > kSweepBytes)) {
+    checkTriColour();
+    sweep();
+  }
   if (gc_force_sweep) {
     gc_flush_free(gc_free_bytes);
     if (isEmpty(&gc_free_list)) hint::forgetFreed();
@@ -605,6 +627,20 @@ void collectStep() {
 }
 
 }  // namespace
+
+#ifdef KORVANE_GC_CHECKS
+bool gc_checking;
+
+namespace {
+constexpr const char* kInvariantBroken =
+    "Collector error: a black object or a root refers to the white object %p (a store without gc_assign?)\n";
+}  // namespace
+
+void gc_invariant_broken(const gc_object* white) {
+  std::fprintf(stderr, kInvariantBroken, static_cast<const void*>(white));
+  std::abort();
+}
+#endif
 
 int gc_collect() {
   const gc_step_hooks* observer = gc_step_observer;

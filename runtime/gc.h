@@ -86,13 +86,13 @@ extern gc_object gc_marked_list;    // black: reached and traced
 extern gc_object gc_unmarked_list;  // white: not yet reached this cycle
 extern gc_object gc_queued_list;    // grey: reached, not yet traced
 
-extern int gc_markbit;            // 0 or 1: `flags & 3` equal to it means white
-extern int gc_alloced_bytes;      // allocated since the last sweep plus its survivors
-extern int gc_max_alloced_bytes;  // highest value gc_alloced_bytes reached
-extern int gc_marked_bytes;       // bytes moved to gc_marked_list this cycle
-extern int gc_marked_objs;        // objects moved to gc_marked_list this cycle
-extern int gc_free_bytes;         // bytes waiting on gc_free_list
-extern int last_alloced;          // gc_alloced_bytes right after the last sweep
+extern int gc_markbit;                // 0 or 1: `flags & 3` equal to it means white
+extern int gc_alloced_bytes;          // allocated since the last sweep plus its survivors
+extern int gc_max_alloced_bytes;      // highest value gc_alloced_bytes reached
+extern int gc_marked_bytes;           // bytes moved to gc_marked_list this cycle
+extern int gc_marked_objs;            // objects moved to gc_marked_list this cycle
+extern int gc_free_bytes;             // bytes waiting on gc_free_list
+extern int last_alloced;              // gc_alloced_bytes right after the last sweep
 extern unsigned char gc_force_sweep;  // next gc_collect() sweeps and finalises all
 
 // Small-block cache: gc_cache[size / 8] heads a LIFO list (linked through
@@ -167,6 +167,10 @@ void* gc_malloc_rounded(int size);
 // so that the rounding of a constant size costs nothing.
 inline void* gc_malloc(int size) { return gc_malloc_rounded(gc_rounded_size(size)); }
 
+// The runtime's one out-of-memory exit, for objects and strings alike: flushes
+// standard output, prints `format` (an "Out of memory: ..." line with one
+// %lld) with `amount`, and exits with code -1.
+[[noreturn]] void gc_out_of_memory(const char* format, long long amount);
 // Ends the program with the out-of-memory message for a size beyond int.
 [[noreturn]] void gc_size_overflow(size_t bytes);
 
@@ -223,13 +227,35 @@ inline void gc_enqueue_white(gc_object* p) {
 }
 // gc_mark for an object known to be white.
 void gc_mark_white(gc_object* p);
+// Debug builds (KORVANE_GC_CHECKS) assert the invariant at the end of every
+// mark phase: each black object's mark() and the roots run again while
+// gc_checking is set, gc_enqueue() and gc_mark() then only look at what they
+// are given, and a white object ends the program. Release builds compile the
+// check out entirely.
+#ifdef KORVANE_GC_CHECKS
+extern bool gc_checking;
+[[noreturn]] void gc_invariant_broken(const gc_object* white);
+#endif
+// Whether the invariant check is running (it has then looked at `p`).
+inline bool gc_checked(const gc_object* p) {
+#ifdef KORVANE_GC_CHECKS
+  if (gc_checking) {
+    if (p && gc_is_white(p)) gc_invariant_broken(p);
+    return true;
+  }
+#endif
+  (void)p;
+  return false;
+}
 // Greys `p` if it is white: it will be traced by a later step. Inline, since
 // most calls (every barrier, every mark() field) meet null, grey or black.
 inline void gc_enqueue(gc_object* p) {
+  if (gc_checked(p)) return;
   if (p && gc_is_white(p)) gc_enqueue_white(p);
 }
 // Blackens `p` at once if it is white and runs its mark().
 inline void gc_mark(gc_object* p) {
+  if (gc_checked(p)) return;
   if (p && gc_is_white(p)) gc_mark_white(p);
 }
 // gc_init1: empties the four lists. gc_init2: queues the roots.

@@ -13,16 +13,11 @@ namespace {
 constexpr const char* kFloatFormat = "%.17lg";
 constexpr const char* kInvalidUtf8 = "Invalid UTF-8!";
 constexpr const char* kOutOfMemory = "Out of memory: a string of %lld units could not be allocated\n";
-constexpr int kNumberText = 64;   // bytes; longest "%.17lg" text is 24
-constexpr int kReadBlock = 4096;  // bytes per read of Load(FILE*)
+constexpr int kNumberText = 64;               // bytes; longest "%.17lg" text is 24
+constexpr int kReadBlock = 4096;              // bytes per read of Load(FILE*)
 constexpr long long kMostUnits = 0x7fffffff;  // the length field is an int
 
-[[noreturn]] void out_of_memory(long long units) {
-  std::fflush(stdout);
-  std::printf(kOutOfMemory, units);
-  std::fflush(stdout);
-  std::exit(-1);
-}
+[[noreturn]] void out_of_memory(long long units) { gc_out_of_memory(kOutOfMemory, units); }
 
 // Takes the representation out of s, keeping its count for the new holder.
 String::Rep* detach(String&& s) {
@@ -60,7 +55,8 @@ bool sameUnits(const uint16_t* a, const uint16_t* b, int n) {
 // code points above U+FFFF).
 int wideUnits(const wchar_t* p, int n) {
   int count = 0;
-  for (int i = 0; i < n; ++i) count += static_cast<uint32_t>(p[i]) > 0xFFFF && static_cast<uint32_t>(p[i]) <= 0x10FFFF ? 2 : 1;
+  for (int i = 0; i < n; ++i)
+    count += static_cast<uint32_t>(p[i]) > 0xFFFF && static_cast<uint32_t>(p[i]) <= 0x10FFFF ? 2 : 1;
   return count;
 }
 
@@ -379,7 +375,8 @@ String String::Load(FILE* f) {
     size_t got = std::fread(bytes.data() + have, 1, kReadBlock, f);
     bytes.resize(have + got);
     if (got < static_cast<size_t>(kReadBlock)) break;
-    if (bytes.size() > 0x7fffffff - static_cast<size_t>(kReadBlock)) out_of_memory(static_cast<long long>(bytes.size()));
+    if (bytes.size() > 0x7fffffff - static_cast<size_t>(kReadBlock))
+      out_of_memory(static_cast<long long>(bytes.size()));
   }
   return Load(bytes.data(), static_cast<int>(bytes.size()));
 }

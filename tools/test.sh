@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Builds Korvane in every configuration it supports and runs each one's tests:
+#   checks  no build: every file path a comment or document names exists, and
+#           clang-format-14 would change no C or C++ source (.clang-format)
 #   main    the normal build (warnings as errors): its Debian package checked,
 #           then every test, windows and end-to-end included, on a private
 #           virtual display
@@ -51,6 +53,14 @@ build_tree() {
 }
 
 # --- the parts ----------------------------------------------------------------
+
+# Cheap checks of the sources themselves, before anything is built.
+part_checks() {
+  local status=0
+  python3 "$root/tools/check-paths.py" "$root" || status=1
+  "$root/tools/format.sh" --check || status=1
+  return $status
+}
 
 # The Debian package, from the normal build (no rebuild): lintian must find no
 # errors and the AppStream description must be valid. The package is then
@@ -159,7 +169,7 @@ part_browser() {
   return $status
 }
 
-all_parts=(main asan stress fuzz silent browser)
+all_parts=(checks main asan stress fuzz silent browser)
 
 # --- running them ---------------------------------------------------------------
 

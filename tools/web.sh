@@ -19,7 +19,7 @@ case "${1:-}" in
   *) echo "usage: tools/web.sh [--build-only]" >&2; exit 2 ;;
 esac
 
-"$root/tools/install-deps.sh"
+"$root/tools/install-deps.sh" --web
 
 # emcc runs on Node.js; a Node.js that is not Debian's own does not look in
 # Debian's module folder, where emcc's JavaScript parser is.

@@ -33,10 +33,11 @@ var Module = (function () {
   var ERROR_REPORT = /^Vellum Runtime Error/;
 
   // The game's resolution levels: images for a drawing buffer wider or taller
-  // than 630 device pixels come at twice the size, above 1230 at four times.
+  // than KORVANE_LEVELS.twiceAbove device pixels come at twice the size, above
+  // fourTimesAbove at four times (korvane-levels.js, from the game's header).
   function levelFor(width, height) {
     var longest = Math.max(width, height);
-    return longest > 1230 ? 4 : longest > 630 ? 2 : 1;
+    return longest > KORVANE_LEVELS.fourTimesAbove ? 4 : longest > KORVANE_LEVELS.twiceAbove ? 2 : 1;
   }
 
   function canvasPixels() {

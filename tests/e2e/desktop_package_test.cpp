@@ -81,8 +81,7 @@ TEST_F(WindowIdentity, WindowHasTheMenuEntrysClassAndTheGamesIconInThreeSizes) {
 
   const std::string icon = WindowProperty(game, "_NET_WM_ICON");
   for (const char* size : {"32 x 32", "64 x 64", "128 x 128"}) {
-    EXPECT_NE(icon.find(std::string("Icon (") + size + ")"), std::string::npos) << size << ":\n"
-                                                                                 << icon.substr(0, 200);
+    EXPECT_NE(icon.find(std::string("Icon (") + size + ")"), std::string::npos) << size << ":\n" << icon.substr(0, 200);
   }
 }
 
@@ -137,7 +136,8 @@ TEST_F(Package, HoldsTheGamesLayoutWithComputedDependencies) {
   for (const fs::path& file :
        {fs::path("games/korvane"), fs::path("lib/games/korvane/korvane"), fs::path("share/games/korvane/gems.png"),
         fs::path("share/games/korvane/sfx/004.wav"), fs::path("share/games/korvane/icons/korvane-64.png"),
-        fs::path("share/icons/hicolor/32x32/apps/korvane.png"), fs::path("share/icons/hicolor/128x128/apps/korvane.png"),
+        fs::path("share/icons/hicolor/32x32/apps/korvane.png"),
+        fs::path("share/icons/hicolor/128x128/apps/korvane.png"),
         fs::path("share/icons/hicolor/scalable/apps/korvane.svg"),
         fs::path("share/metainfo/dev.korvane.Korvane.metainfo.xml"), fs::path("share/man/man6/korvane.6.gz"),
         fs::path("share/doc/korvane/copyright"), fs::path("share/doc/korvane/changelog.gz")}) {

@@ -113,8 +113,8 @@ class Faults : public ::testing::Test {
   }
 
   void ExpectStillRunningWithoutErrors() {
-    EXPECT_TRUE(game.Running()) << "exit code " << game.ExitCode() << ", signal " << game.Signal()
-                                << "; output:\n" << game.Output() << game.Errors();
+    EXPECT_TRUE(game.Running()) << "exit code " << game.ExitCode() << ", signal " << game.Signal() << "; output:\n"
+                                << game.Output() << game.Errors();
     EXPECT_EQ(game.Output().find("Runtime Error"), std::string::npos) << game.Output();
   }
 
@@ -169,12 +169,8 @@ void DamageFile(const fs::path& file, size_t kind, const std::string& someWav, c
   std::string bytes = e2e::ReadFile(file);
   const bool png = file.extension() == ".png";
   switch (kind) {
-    case 0:
-      bytes.resize(bytes.size() / 2);
-      break;
-    case 1:
-      bytes.clear();
-      break;
+    case 0: bytes.resize(bytes.size() / 2); break;
+    case 1: bytes.clear(); break;
     case 2:
       for (size_t k = 48; k < bytes.size(); k += 7) bytes[k] = static_cast<char>(bytes[k] ^ 0x5a);
       break;
@@ -186,9 +182,7 @@ void DamageFile(const fs::path& file, size_t kind, const std::string& someWav, c
         bytes.replace(40, 4, "\xff\xff\xff\x7f", 4);
       }
       break;
-    default:
-      bytes = png ? someWav : somePng;
-      break;
+    default: bytes = png ? someWav : somePng; break;
   }
   e2e::WriteFile(file, bytes);
 }
@@ -254,8 +248,8 @@ TEST_F(Faults, DamagedStateKeepsTheSectionsThatAreIntact) {
   ASSERT_NO_FATAL_FAILURE(Launch());
   ASSERT_TRUE(PlayAPath()) << game.Output();
   const std::string out = game.Output();
-  for (const char* line : {"Settings Loaded", "Badges Loaded", "Highscore 0 Loaded",
-                           "Highscore 1 Checksum Invalid", "Highscore 2 Loaded"}) {
+  for (const char* line : {"Settings Loaded", "Badges Loaded", "Highscore 0 Loaded", "Highscore 1 Checksum Invalid",
+                           "Highscore 2 Loaded"}) {
     EXPECT_NE(out.find(line), std::string::npos) << line << " missing from:\n" << out;
   }
   SuspendDuringPlayAndResume();
@@ -298,8 +292,8 @@ TEST_F(Faults, UnreadableStateFileIsNeverOverwritten) {
   const uid_t uid = nobody ? nobody->pw_uid : 0;
   const gid_t gid = nobody ? nobody->pw_gid : 0;
   ASSERT_NO_FATAL_FAILURE(Launch({kQuietSound, [uid, gid] {
-    if (geteuid() == 0 && (setgid(gid) != 0 || setuid(uid) != 0)) _exit(126);
-  }}));
+                                    if (geteuid() == 0 && (setgid(gid) != 0 || setuid(uid) != 0)) _exit(126);
+                                  }}));
   ASSERT_TRUE(PlayAPath()) << game.Output() << game.Errors();
   SuspendDuringPlayAndResume();
   ExpectStillRunningWithoutErrors();
@@ -323,11 +317,13 @@ TEST_F(Faults, FolderInPlaceOfTheStateFileIsLeftAlone) {
 TEST_F(Faults, UnwritableStateKeepsTheOldFileWhole) {
   game.LinkData();
   e2e::WriteFile(game.StateFile(), SavedLine(false));
-  ASSERT_NO_FATAL_FAILURE(Launch({kQuietSound, [] {
+  ASSERT_NO_FATAL_FAILURE(Launch({kQuietSound,
+                                  [] {
     std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails instead of killing
     const rlimit limit = {16, 16};
     setrlimit(RLIMIT_FSIZE, &limit);
-  }, /*outputThroughPipe=*/true}));
+                                  },
+                                  /*outputThroughPipe=*/true}));
   ASSERT_TRUE(PlayAPath()) << game.Output();
   SuspendDuringPlayAndResume();
   ExpectStillRunningWithoutErrors();

@@ -69,8 +69,9 @@ void afterStep() {
     if (cpuNs > longestStepCpuNs) longestStepCpuNs = cpuNs;
   }
   if (++steps == kFirstFrameStep) {
-    std::fprintf(stderr, "first_frame_ms %lld\n",
-                 static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(stepBefore - kStart).count()));
+    std::fprintf(
+        stderr, "first_frame_ms %lld\n",
+        static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(stepBefore - kStart).count()));
   }
   if (after >= nextReport) {
     const long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(after - kStart).count();

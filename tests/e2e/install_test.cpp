@@ -70,7 +70,8 @@ TEST_F(Install, LauncherStartsTheGameInThePlayersFolderWithTheInstalledData) {
   ASSERT_TRUE(fs::is_symlink(home / "data"));
   EXPECT_EQ(fs::canonical(home / "data"), fs::canonical(prefix / "share" / "games" / "korvane"));
   EXPECT_EQ(fs::canonical("/proc/" + std::to_string(game.Pid()) + "/cwd"), fs::canonical(home));
-  EXPECT_EQ(fs::canonical("/proc/" + std::to_string(game.Pid()) + "/exe"), fs::canonical(prefix / "lib" / "games" / "korvane" / "korvane"));
+  EXPECT_EQ(fs::canonical("/proc/" + std::to_string(game.Pid()) + "/exe"),
+            fs::canonical(prefix / "lib" / "games" / "korvane" / "korvane"));
   EXPECT_TRUE(game.Running()) << game.Output() << game.Errors();
 }
 

@@ -52,7 +52,8 @@ size_t Count(const std::string& text, const std::string& part) {
 class MusicMix : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!std::filesystem::is_directory(KORVANE_BUILD_DATA_DIR)) GTEST_SKIP() << "the build has no generated data folder";
+    if (!std::filesystem::is_directory(KORVANE_BUILD_DATA_DIR))
+      GTEST_SKIP() << "the build has no generated data folder";
     if (!e2e::HaveDisplayTools()) GTEST_SKIP() << "xdotool or ImageMagick is missing (tools/install-deps.sh)";
     if (!KORVANE_MUSIC) GTEST_SKIP() << "built with KORVANE_MUSIC=OFF: the game has no music";
     display = std::make_unique<PrivateDisplay>(/*withWindowManager=*/false);
@@ -109,8 +110,7 @@ TEST_F(MusicMix, MenuPlaysMusicOnlyInTheModesWithMusic) {
     e2e::Sleep(2500);
     const Mix mix = StopAndRead();
     const double rms = testsupport::Rms(mix, mix.Seconds() - 2.5, mix.Seconds());
-    std::printf("mode %d: menu RMS over 2.5 s %.5f, peak %.4f\n", mode, rms,
-                testsupport::Peak(mix, 0, mix.Seconds()));
+    std::printf("mode %d: menu RMS over 2.5 s %.5f, peak %.4f\n", mode, rms, testsupport::Peak(mix, 0, mix.Seconds()));
     if (mode == 1 || mode == 3) {
       EXPECT_GT(rms, kAudibleRms);
     } else {
@@ -137,8 +137,8 @@ TEST_F(MusicMix, EffectsSoundOnlyInTheModesWithEffectsAndStayAboveTheMusic) {
     }
   }
   EXPECT_LT(effectPeak[0], kSilence) << "sound off";
-  std::printf("credits effect alone: peak %.4f, RMS over 1.5 s %.5f; music alone: peak %.4f, RMS %.5f\n",
-              effectPeak[2], effectRms, musicPeak, musicRms);
+  std::printf("credits effect alone: peak %.4f, RMS over 1.5 s %.5f; music alone: peak %.4f, RMS %.5f\n", effectPeak[2],
+              effectRms, musicPeak, musicRms);
   EXPECT_GT(effectPeak[2], 0.1) << "effects only: the credits sound";
   EXPECT_GT(musicRms, kAudibleRms) << "music only: the click is silent but the music plays";
   EXPECT_LT(musicPeak, effectPeak[2]) << "the music is never louder than an effect";

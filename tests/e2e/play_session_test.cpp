@@ -51,8 +51,8 @@ class PlaySession : public ::testing::Test {
   }
 
   void Launch() {
-    ASSERT_TRUE(game.StartAndWaitForWindow())
-        << "the Korvane window did not appear; its output:\n" << game.Output() << game.Errors();
+    ASSERT_TRUE(game.StartAndWaitForWindow()) << "the Korvane window did not appear; its output:\n"
+                                              << game.Output() << game.Errors();
   }
 
   // Screenshots until what the player sees passes the test; the last one is
@@ -133,9 +133,9 @@ TEST_F(PlaySession, StartPlayPauseResumeQuitGameOverMenuAndSavedState) {
   EXPECT_FALSE(fs::exists(game.StateFile())) << "nothing is saved before a game ends";
 
   // The hard button starts a game with five kinds of gem.
-  ASSERT_TRUE(ClickUntil(layout::kHardButton, "play",
-                         [](const Shot& s) { return IsRoundOneBackground(s.At(layout::kBackgroundCorner)); }))
-      << "the hard button did not start a game";
+  ASSERT_TRUE(ClickUntil(layout::kHardButton, "play", [](const Shot& s) {
+    return IsRoundOneBackground(s.At(layout::kBackgroundCorner));
+  })) << "the hard button did not start a game";
   Shot board;
   Shot previous;
   ASSERT_TRUE(WaitFor("play", [&](const Shot& s) {
@@ -283,17 +283,20 @@ TEST_F(PlaySession, LargeWindowShowsTheSameGameScaledUp) {
   })) << "the menu did not fill the larger window";
   e2e::Sleep(kSlideInMs);
   // The normal button, at twice the size.
-  ASSERT_TRUE(ClickUntil(testsupport::Scaled(layout::kNormalButton, 2), "play-1280x960",
-                         [](const Shot& s) { return IsRoundOneBackground(s.At(10, 940)); }))
-      << "the game did not start in the larger window";
+  ASSERT_TRUE(ClickUntil(testsupport::Scaled(layout::kNormalButton, 2), "play-1280x960", [](const Shot& s) {
+    return IsRoundOneBackground(s.At(10, 940));
+  })) << "the game did not start in the larger window";
   // A gem in the middle of the board covers much more than a 32-pixel cell.
   const Point gem = testsupport::Scaled(layout::Cell(0, 0), 2);
   int gemPixels = 0;
-  EXPECT_TRUE(WaitFor("play-1280x960", [&](const Shot& s) {
-    gemPixels = s.Count(gem.x - 50, gem.y - 50, gem.x + 50, gem.y + 50,
-                        [](Colour c) { return !IsRoundOneBackground(c); });
+  EXPECT_TRUE(WaitFor(
+      "play-1280x960",
+      [&](const Shot& s) {
+    gemPixels =
+        s.Count(gem.x - 50, gem.y - 50, gem.x + 50, gem.y + 50, [](Colour c) { return !IsRoundOneBackground(c); });
     return gemPixels > 3000;
-  })) << "the first cell's gem covers only " << gemPixels << " pixels";
+      }))
+      << "the first cell's gem covers only " << gemPixels << " pixels";
 }
 
 // In a window taller than wide the board turns: 6 cells across and 10 down.
@@ -307,7 +310,8 @@ bool BoardTurned(const Shot& s) {
                    [](Colour c) { return !IsRoundOneBackground(c); }) > kGemPixels;
   };
   int bottomRowGems = 0;
-  for (int across = 0; across < kPortraitAcross; ++across) bottomRowGems += gemAt(PortraitCell(across, kPortraitDown - 1));
+  for (int across = 0; across < kPortraitAcross; ++across)
+    bottomRowGems += gemAt(PortraitCell(across, kPortraitDown - 1));
   // Right of the turned board there is only the background, where a board of
   // 10 columns would have had gems.
   int backgroundRight = 0;
@@ -315,8 +319,7 @@ bool BoardTurned(const Shot& s) {
     const Point cell = PortraitCell(kPortraitAcross, down);
     backgroundRight += IsRoundOneBackground(s.Mean(cell.x, cell.y, 3)) ? 1 : 0;
   }
-  return s.width == 480 && s.height == 640 && bottomRowGems == kPortraitAcross &&
-         backgroundRight == kPortraitDown - 4;
+  return s.width == 480 && s.height == 640 && bottomRowGems == kPortraitAcross && backgroundRight == kPortraitDown - 4;
 }
 
 TEST_F(PlaySession, PortraitWindowTurnsTheBoard) {

@@ -29,11 +29,11 @@ constexpr const char* kScreen = "2600x2200x24";  // room for a 640x1300 window, 
 constexpr int kScreenWaitMs = 60000;             // loading at a large size on a busy machine
 constexpr int kSettlePollMs = 300;
 constexpr Colour kLoadingBackground{40, 40, 80};
-constexpr int kSameColour = 3;  // colour distance within which two pixels count as one colour
-constexpr int kEdge = 2;               // outermost rows and columns checked, in window pixels
-constexpr float kPauseCorner = 40;     // virtual pixels of the pause button's corner
-constexpr float kTotalBand = 20;       // virtual pixels above the bottom edge that hold the total
-constexpr float kTitleBandHalf = 50;   // virtual pixels above and below the title word's centre row
+constexpr int kSameColour = 3;        // colour distance within which two pixels count as one colour
+constexpr int kEdge = 2;              // outermost rows and columns checked, in window pixels
+constexpr float kPauseCorner = 40;    // virtual pixels of the pause button's corner
+constexpr float kTotalBand = 20;      // virtual pixels above the bottom edge that hold the total
+constexpr float kTitleBandHalf = 50;  // virtual pixels above and below the title word's centre row
 
 struct Shape {
   int width, height;
@@ -72,16 +72,16 @@ class ScreenEdges : public ::testing::TestWithParam<Shape> {
     Shot last, still;
     testsupport::WaitUntil(
         [&] {
-          Shot shot = game.Take(file);
-          if (shot.width != GetParam().width || shot.height != GetParam().height || !ready(shot)) return false;
-          const size_t from = static_cast<size_t>(stillFrom) * shot.width * 3;
-          if (last.rgb.size() == shot.rgb.size() &&
-              std::equal(shot.rgb.begin() + from, shot.rgb.end(), last.rgb.begin() + from)) {
-            still = shot;
-            return true;
-          }
-          last = shot;
-          return false;
+      Shot shot = game.Take(file);
+      if (shot.width != GetParam().width || shot.height != GetParam().height || !ready(shot)) return false;
+      const size_t from = static_cast<size_t>(stillFrom) * shot.width * 3;
+      if (last.rgb.size() == shot.rgb.size() &&
+          std::equal(shot.rgb.begin() + from, shot.rgb.end(), last.rgb.begin() + from)) {
+        still = shot;
+        return true;
+      }
+      last = shot;
+      return false;
         },
         std::chrono::milliseconds(kScreenWaitMs), std::chrono::milliseconds(kSettlePollMs));
     return still;
@@ -99,8 +99,7 @@ TEST_P(ScreenEdges, TitleWordAndPlayTextsAreNotCutByTheWindowEdges) {
 
   // The menu, once loaded and slid in: no pixel of the title word's face in
   // the outermost columns of its band.
-  const Shot menu =
-      WaitForStill("menu", [](const Shot& s) { return !Same(s.At(s.width / 2, 1), kLoadingBackground); });
+  const Shot menu = WaitForStill("menu", [](const Shot& s) { return !Same(s.At(s.width / 2, 1), kLoadingBackground); });
   ASSERT_GT(menu.width, 0) << "the menu did not settle";
   const float virtualH = h / scale;
   const int bandTop = static_cast<int>((0.2f * virtualH - kTitleBandHalf) * scale);

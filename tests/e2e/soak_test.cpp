@@ -41,7 +41,7 @@ struct Sample {
   long rssKiB = 0;
   long gcAlloced = 0;  // from the last report line
   long gcMax = 0;
-  long stepUs = 0;     // longest collector step in that report's second, outside loading
+  long stepUs = 0;      // longest collector step in that report's second, outside loading
   long loadStepUs = 0;  // the same while loading
   long stepCpuUs = 0;   // CPU time of the longest step outside loading
 };
@@ -90,7 +90,7 @@ class RandomPlayer {
     } else if (roll < 80) {
       Drag(width, height);
     } else {
-      static const char* const kKeys[] = {"Escape", "Return", "space", "Up", "Down", "Left", "Right",
+      static const char* const kKeys[] = {"Escape", "Return", "space", "Up", "Down", "Left",     "Right",
                                           "1",      "2",      "3",     "a",  "z",    "BackSpace"};
       game_.Key(kKeys[Pick(0, static_cast<int>(sizeof kKeys / sizeof kKeys[0]) - 1)]);
     }
@@ -135,12 +135,12 @@ TEST(CollectorObserver, ReportsTheHostsCollectorStepsEverySecond) {
   constexpr std::chrono::seconds kReportsWithin(20);  // two reports, on a busy machine
   EXPECT_TRUE(testsupport::WaitUntil(
       [&] {
-        const std::string errors = game.Errors();
-        return errors.find("first_frame_ms ") != std::string::npos &&
-               errors.find("gc ") != errors.rfind("gc ");
+    const std::string errors = game.Errors();
+    return errors.find("first_frame_ms ") != std::string::npos && errors.find("gc ") != errors.rfind("gc ");
       },
       kReportsWithin, std::chrono::milliseconds(100)))
-      << "korvane-observed reported no collector steps:\n" << game.Errors();
+      << "korvane-observed reported no collector steps:\n"
+      << game.Errors();
 }
 
 TEST(Soak, RandomPlayKeepsRunningWithFlatMemory) {
@@ -217,8 +217,9 @@ TEST(Soak, RandomPlayKeepsRunningWithFlatMemory) {
                               << game.Output() << game.Errors();
   EXPECT_EQ(game.Output().find("Runtime Error"), std::string::npos) << game.Output();
   const Sample longest = LongestSteps(game.Errors());
-  std::printf("soak: longest collector step %ld us outside loading (longest CPU time of one %ld us, in the thread clock's ticks), %ld us while loading\n",
-              longest.stepUs, longest.stepCpuUs, longest.loadStepUs);
+  std::printf(
+      "soak: longest collector step %ld us outside loading (longest CPU time of one %ld us, in the thread clock's ticks), %ld us while loading\n",
+      longest.stepUs, longest.stepCpuUs, longest.loadStepUs);
 
   long warmRss = 0, warmGc = 0, lateRss = 0, lateGc = 0;
   for (const Sample& s : samples) {
@@ -230,8 +231,8 @@ TEST(Soak, RandomPlayKeepsRunningWithFlatMemory) {
       lateGc = std::max(lateGc, s.gcAlloced);
     }
   }
-  std::printf("soak: after warm-up (%d s) rss %ld KiB -> highest later %ld KiB; gc %ld -> %ld bytes\n", warmUp,
-              warmRss, lateRss, warmGc, lateGc);
+  std::printf("soak: after warm-up (%d s) rss %ld KiB -> highest later %ld KiB; gc %ld -> %ld bytes\n", warmUp, warmRss,
+              lateRss, warmGc, lateGc);
   // Without reports the memory checks below would pass on zeros.
   ASSERT_GT(warmGc, 0) << "the collector observer reported nothing during the warm-up:\n" << game.Errors();
   ASSERT_GT(lateGc, 0) << "the collector observer reported nothing after the warm-up:\n" << game.Errors();

@@ -179,7 +179,8 @@ std::thread TypeIntoTheWindow(const std::string& script) {
   return std::thread([script] {
     const std::string command =
         "timeout 10 xdotool search --sync --onlyvisible --name '^Korvane$' windowfocus --sync "
-        ">/dev/null 2>&1;" + script;
+        ">/dev/null 2>&1;" +
+        script;
     int status = std::system(command.c_str());
     (void)status;
     CloseWindow();
@@ -229,7 +230,11 @@ TEST(AppLoopTest, SlowUpdatesCatchUpAtMostSevenTimesThenRenderOnce) {
     if (updateCount == 21) CloseWindow();
   };
   RunProgram();
-  EXPECT_EQ(Kinds(), "CR" "UUUUUUUR" "UUUUUUUR" "UUUUUUUR");
+  EXPECT_EQ(Kinds(),
+            "CR"
+            "UUUUUUUR"
+            "UUUUUUUR"
+            "UUUUUUUR");
 }
 
 TEST(AppLoopTest, RateZeroRendersAfterEventsAndNeverUpdates) {
@@ -537,8 +542,7 @@ TEST(AppLoopTest, StillScreenIsDrawnOnlyWhenChangedExposedOrResized) {
         resizeDrawn = drawn;
         CloseWindow();
         return next();
-      default:
-        return;
+      default: return;
     }
   };
   RunProgram();

@@ -30,9 +30,7 @@ vl_graphics_Image* ImageOf(gxtkSurface* surface, int frameCount, int flags) {
 
 class GraphicsModuleTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    gc_assign(vl_graphics_context, (new vl_graphics_GraphicsContext())->g_new());
-  }
+  void SetUp() override { gc_assign(vl_graphics_context, (new vl_graphics_GraphicsContext())->g_new()); }
   vl_graphics_GraphicsContext* context() { return vl_graphics_context; }
 };
 
@@ -41,8 +39,7 @@ TEST(DataPathTest, PlainNamesGoToTheDataFolderLocationsStayAsTheyAre) {
   EXPECT_EQ(Narrow(vl_data_FixDataPath(String("a:b/c"))), "vellum://data/a:b/c");
   EXPECT_EQ(Narrow(vl_data_FixDataPath(String("x/y:/z"))), "vellum://data/x/y:/z");
   EXPECT_EQ(Narrow(vl_data_FixDataPath(String(""))), "vellum://data/");
-  for (const char* kept : {"./a.png", "/a.png", "C:/a.png", "vellum://data/gfx/a.png",
-                           "vellum://internal/x"}) {
+  for (const char* kept : {"./a.png", "/a.png", "C:/a.png", "vellum://data/gfx/a.png", "vellum://internal/x"}) {
     EXPECT_EQ(Narrow(vl_data_FixDataPath(String(kept))), kept);
   }
 }

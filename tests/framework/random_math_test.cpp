@@ -43,6 +43,17 @@ TEST(Random, Rnd2ScalesInDoubleAndStaysBelowHigh) {
   EXPECT_LT(vl_random_Rnd(), 1.0f);
 }
 
+TEST(Random, RandomWholeTakesOneStepAndKeepsWithinItsBounds) {
+  vl_random_Seed = 1234;
+  EXPECT_EQ(korvane::RandomWhole(1, 10), 8) << "floor(1 + 9.99 x 0.7143...)";
+  EXPECT_EQ(unsigned(vl_random_Seed), 3067928073u);
+  for (int i = 0; i < 1000; ++i) {
+    const int value = korvane::RandomWhole(-2, 3);
+    ASSERT_GE(value, -2);
+    ASSERT_LE(value, 3);
+  }
+}
+
 TEST(Random, ReseedingByAssignmentRepeatsTheSequence) {
   vl_random_Seed = 99;
   float a = vl_random_Rnd(), b = vl_random_Rnd2(1, 10);

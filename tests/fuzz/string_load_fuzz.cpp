@@ -36,7 +36,8 @@ Units expected(const uint8_t* p, size_t n) {
   Units units;
   if (n >= 2 && ((p[0] == 0xFE && p[1] == 0xFF) || (p[0] == 0xFF && p[1] == 0xFE))) {
     bool big = p[0] == 0xFE;
-    for (size_t i = 2; i + 1 < n; i += 2) units.push_back(static_cast<uint16_t>(big ? p[i] << 8 | p[i + 1] : p[i + 1] << 8 | p[i]));
+    for (size_t i = 2; i + 1 < n; i += 2)
+      units.push_back(static_cast<uint16_t>(big ? p[i] << 8 | p[i + 1] : p[i + 1] << 8 | p[i]));
     return units;
   }
   size_t skip = n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF ? 3 : 0;

@@ -25,8 +25,7 @@ void check(unsigned char* pixels, int width, int height, int depth) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0 || size > (1u << 24)) return 0;
   int memWidth = 0, memHeight = 0, memDepth = 0;
-  unsigned char* fromMemory =
-      loadImage(data, static_cast<int>(size), &memWidth, &memHeight, &memDepth);
+  unsigned char* fromMemory = loadImage(data, static_cast<int>(size), &memWidth, &memHeight, &memDepth);
 
   int fileWidth = 0, fileHeight = 0, fileDepth = 0;
   unsigned char* fromFile = nullptr;

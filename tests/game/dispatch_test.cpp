@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "framework/input.h"
+#include "game/modes.h"
+#include "game/sound_setting.h"
 #include "host/app.h"
 #include "tests/support/game_harness.h"
 
@@ -11,6 +13,14 @@ namespace {
 
 using gametest::Game;
 using gametest::Step;
+using korvane::kModeBackToMenu;
+using korvane::kModeMenu;
+using korvane::kModePlaying;
+using korvane::kModeWaitStart;
+using korvane::kSoundMusicAndEffects;
+using korvane::kSoundMusicOnly;
+using korvane::kSoundOff;
+using korvane::kSoundSetting;
 
 constexpr int kKeyEscape = 27;
 constexpr int kKeyCursorUp = 38;
@@ -29,7 +39,7 @@ int FinishLoading() {
 
 TEST(GameStartUp, CreateSetsTheStartValuesAndBeginsLoading) {
   vl_Korvane_MyApp* g = Game();
-  EXPECT_EQ(g->mode, 1);
+  EXPECT_EQ(g->mode, kModeMenu);
   EXPECT_EQ(g->loadStage, 1);
   EXPECT_EQ(g->deviceWidth, 640);
   EXPECT_EQ(g->deviceHeight, 480);
@@ -37,7 +47,7 @@ TEST(GameStartUp, CreateSetsTheStartValuesAndBeginsLoading) {
   EXPECT_EQ(g->menuSlide, -32);
   EXPECT_EQ(g->pauseState, -1);
   EXPECT_EQ(g->pauseSlide, -64);
-  EXPECT_EQ(g->settings[5], 1);
+  EXPECT_EQ(g->settings[kSoundSetting], kSoundMusicAndEffects);
   EXPECT_EQ(g->settings[10], 64) << "the first run's empty state still raises the pad settings";
   EXPECT_EQ(g->settings[11], 64);
   EXPECT_EQ(g->settings[12], 10);
@@ -59,13 +69,13 @@ TEST(GameLoading, TakesTwentyThreeUpdatesWithEveryDataFileMissing) {
   gametest::LinkData(false);
   g->m_Reload();
   EXPECT_EQ(g->images[93], nullptr);
-  g->mode = 5;  // a screen that reacts to a click: it must not run while loading
+  g->mode = kModeWaitStart;  // a screen that reacts to a click: it must not run while loading
   gametest::MovePointer(320, 240);
   gametest::PressLeft();
   EXPECT_EQ(FinishLoading(), kLoadUpdates);
   gametest::ReleaseLeft();
   EXPECT_EQ(g->loadStage, 0);
-  EXPECT_EQ(g->mode, 5) << "the mode dispatch must wait for loading";
+  EXPECT_EQ(g->mode, kModeWaitStart) << "the mode dispatch must wait for loading";
   for (int slot = 0; slot < 100; ++slot) {
     ASSERT_EQ(g->images[slot], nullptr) << slot;
     ASSERT_EQ(g->sounds[slot], nullptr) << slot;
@@ -76,7 +86,7 @@ TEST(GameLoading, TakesTwentyThreeUpdatesWithEveryDataFileMissing) {
   EXPECT_EQ(g->imageInfo[3 * 80 + 2], 64);
   EXPECT_EQ(g->fontSlot, 90);
   EXPECT_GT(g->drawLen, 0) << "the loading screen is drawn every loading update";
-  g->mode = 1;
+  g->mode = kModeMenu;
 }
 
 TEST(GameLoading, LoadsEveryAssetOfTheBuildsDataFolder) {
@@ -95,26 +105,26 @@ TEST(GameLoading, LoadsEveryAssetOfTheBuildsDataFolder) {
 TEST(GameDispatch, BackToMenuRecordsThenReturnsToTheMenuInOneUpdate) {
   vl_Korvane_MyApp* g = Game();
   FinishLoading();
-  g->mode = 2;
+  g->mode = kModeBackToMenu;
   Step();
-  EXPECT_EQ(g->mode, 1);
+  EXPECT_EQ(g->mode, kModeMenu);
 }
 
 TEST(GameDispatch, ClickToStartNeedsAClickInTheMiddleHalf) {
   vl_Korvane_MyApp* g = Game();
   FinishLoading();
-  g->mode = 5;
+  g->mode = kModeWaitStart;
   gametest::MovePointer(100, 100);  // left of a quarter of the width
   gametest::PressLeft();
   Step();
   gametest::ReleaseLeft();
   Step();
-  EXPECT_EQ(g->mode, 5);
+  EXPECT_EQ(g->mode, kModeWaitStart);
   EXPECT_EQ(g->loadStage, 0);
   gametest::MovePointer(320, 240);
   gametest::PressLeft();
   Step();
-  EXPECT_EQ(g->mode, 1);
+  EXPECT_EQ(g->mode, kModeMenu);
   EXPECT_EQ(g->loadStage, 2) << "starting reloads everything, from this very update";
   EXPECT_EQ(g->clickLatch, 1);
   gametest::ReleaseLeft();
@@ -175,7 +185,7 @@ TEST(GameInput, LatchesHoldUntilReleased) {
 TEST(GameInput, BackKeyClosesTheCreditsBoxAndIsThenUsedUp) {
   vl_Korvane_MyApp* g = Game();
   FinishLoading();
-  g->mode = 1;
+  g->mode = kModeMenu;
   g->creditsOpen = 1;
   g->badgesOpen = 1;
   gametest::PressKey(kKeyEscape);
@@ -234,20 +244,20 @@ TEST(GameInput, PadPressesLastOneUpdateAndArcadeHoldsStay) {
 
 TEST(GameSound, EffectsUseTheNextOfTwentyFourChannelsOnlyWhenSoundIsOn) {
   vl_Korvane_MyApp* g = Game();
-  g->settings[5] = 0;
+  g->settings[kSoundSetting] = kSoundOff;
   const int before = g->sfxNext;
   g->m_PlaySFX(98, 1, 0.5f, 0);
   EXPECT_EQ(g->sfxNext, before) << "sound off: the rotor must not move";
-  g->settings[5] = 1;
+  g->settings[kSoundSetting] = kSoundMusicAndEffects;
   g->sfxNext = 22;
   g->m_PlaySFX(98, 1, 0.5f, 0);
   EXPECT_EQ(g->sfxNext, 23);
   g->m_PlaySFX(42, 1.5f, 1, 0);  // an empty slot still sets the channel up
   EXPECT_EQ(g->sfxNext, 0);
-  g->settings[5] = 3;
+  g->settings[kSoundSetting] = kSoundMusicOnly;
   g->m_PlaySFX(98, 1, 0.5f, 0);
   EXPECT_EQ(g->sfxNext, 0) << "music only: no effects";
-  g->settings[5] = 1;
+  g->settings[kSoundSetting] = kSoundMusicAndEffects;
 }
 
 struct ScaleCase {
@@ -260,8 +270,11 @@ TEST(GameScale, WindowSizeGivesOneUniformScaleAndTheResolutionLevel) {
   vl_Korvane_MyApp* g = Game();
   gametest::LinkData(false);
   const ScaleCase cases[] = {
-      {1280, 720, 2, 640, 360, 4}, {640, 960, 2, 320, 480, 2},  {800, 600, 1.25f, 640, 480, 2},
-      {630, 630, 1.3125f, 480, 630 / 1.3125f, 1}, {640, 1300, 1300 / 480.0f, 640 / (1300 / 480.0f), 480, 4},
+      {1280, 720, 2, 640, 360, 4},
+      {640, 960, 2, 320, 480, 2},
+      {800, 600, 1.25f, 640, 480, 2},
+      {630, 630, 1.3125f, 480, 630 / 1.3125f, 1},
+      {640, 1300, 1300 / 480.0f, 640 / (1300 / 480.0f), 480, 4},
       {640, 480, 1, 640, 480, 2},
   };
   for (const ScaleCase& c : cases) {
@@ -290,19 +303,19 @@ TEST(GameScale, ResizeReloadsEveryImageAtTheNewLevelAndKeepsTheMode) {
   FinishLoading();
   EXPECT_EQ(g->imageInfo[3 * 1], 64);
   EXPECT_EQ(g->images[1]->width, 64);
-  g->mode = 5;
+  g->mode = kModeWaitStart;
   gametest::Resize(1920, 1080);
   Step();
   EXPECT_EQ(g->loadStage, 1);
   EXPECT_EQ(FinishLoading(), kLoadUpdates);
-  EXPECT_EQ(g->mode, 5);
+  EXPECT_EQ(g->mode, kModeWaitStart);
   EXPECT_EQ(g->hdLevel, 4);
   EXPECT_EQ(g->imageInfo[3 * 1], 128) << "gems frames are four times the level-1 size";
   EXPECT_EQ(g->imageInfo[3 * 99], 1024);
   EXPECT_EQ(g->imageInfo[3 * 90], 7) << "the font keeps its virtual advance";
   ASSERT_NE(g->images[1], nullptr);
   EXPECT_EQ(g->images[1]->width, 128);
-  g->mode = 1;
+  g->mode = kModeMenu;
   gametest::Resize(640, 480);
   Step();
   FinishLoading();
@@ -311,7 +324,7 @@ TEST(GameScale, ResizeReloadsEveryImageAtTheNewLevelAndKeepsTheMode) {
 TEST(GameSuspend, SuspendDuringPlayComesBackWithThePausePanelOpen) {
   vl_Korvane_MyApp* g = Game();
   FinishLoading();
-  g->mode = 10;
+  g->mode = kModePlaying;
   g->pauseActive = 0;
   app->InvokeOnSuspend();
   EXPECT_EQ(g->pauseActive, 1);
@@ -323,7 +336,7 @@ TEST(GameSuspend, SuspendDuringPlayComesBackWithThePausePanelOpen) {
   EXPECT_EQ(g->pauseActive, 1);
   EXPECT_EQ(app->updateRate, 60);
 
-  g->mode = 1;
+  g->mode = kModeMenu;
   app->InvokeOnSuspend();
   EXPECT_EQ(g->pauseActive, 0) << "suspending in the menu leaves no pause state";
   EXPECT_EQ(g->pauseState, 0);
@@ -356,7 +369,7 @@ TEST(GameRender, ReplayDrawsEveryRecordKindAtTheUniformScale) {
   g->m_Rect(10, 10, 20, 20);
   g->m_SetCol(0, 255, 0, 1);
   g->m_Oval(100, 100, 10, 5);
-  g->m_DrawImg(50, 200, 200, 0);   // an empty slot draws nothing
+  g->m_DrawImg(50, 200, 200, 0);    // an empty slot draws nothing
   g->m_DrawImg(97, 200, 200, 999);  // nor does a frame the image lacks
   g->m_SetCol(0, 0, 255, 1);
   g->m_Rect(0, 0, 0, 0);

@@ -3,6 +3,7 @@
 // decoders nothing calls: each is switched on here and must work, not crash.
 #include <gtest/gtest.h>
 
+#include "game/modes.h"
 #include "host/app.h"
 #include "host/input_device.h"
 #include "tests/support/game_harness.h"
@@ -11,6 +12,8 @@ namespace {
 
 using gametest::Game;
 using gametest::Step;
+using korvane::kModeMenu;
+using korvane::kModePlaying;
 
 void FinishLoading() {
   for (int i = 0; i < 100 && Game()->loadStage > 0; ++i) Step();
@@ -66,7 +69,7 @@ TEST(OnScreenPad, TouchOnADirectionPressesItForOneUpdate) {
   vl_Korvane_MyApp* g = Game();
   FinishLoading();
   vl_Korvane_OnScreenControls = 1;
-  g->mode = 10;  // above the click-to-start mode; the play screens are not needed here
+  g->mode = kModePlaying;  // above the click-to-start mode; the play screens are not needed here
   g->settings[10] = 64;
   g->settings[11] = 64;
   g->settings[12] = 10;
@@ -85,7 +88,7 @@ TEST(OnScreenPad, TouchOnADirectionPressesItForOneUpdate) {
   gametest::ReleaseLeft();
   Step();
   EXPECT_EQ(g->pads[0], 0) << "the press lasts one update";
-  g->mode = 1;
+  g->mode = kModeMenu;
   Step();
   EXPECT_EQ(g->pads[0], 0) << "no pad in the menu";
   vl_Korvane_OnScreenControls = 0;

@@ -7,16 +7,18 @@
 #include <string>
 
 #include "framework/random.h"
-#include "tests/support/windowless_game.h"
 #include "game/my_app.h"
+#include "game/slots.h"
 #include "runtime/gc.h"
+#include "tests/support/windowless_game.h"
 
 namespace {
 
-constexpr int kFontSlot = 90;
+using korvane::kImageFont;
+using korvane::kImageIcons;
+
 constexpr int kFontAdvance = 7;
 constexpr int kFontLineHeight = 10;
-constexpr int kIconSlot = 97;
 
 std::string Narrow(const String& s) {
   std::string out;
@@ -34,12 +36,12 @@ class DrawingTest : public ::testing::Test {
 
   void SetUp() override {
     game = new vl_Korvane_MyApp();
-    game->fontSlot = kFontSlot;
-    game->imageInfo[3 * kFontSlot] = kFontAdvance;
-    game->imageInfo[3 * kFontSlot + 1] = kFontLineHeight;
-    game->imageInfo[3 * kFontSlot + 2] = 128;
-    game->imageInfo[3 * kIconSlot] = 32;
-    game->imageInfo[3 * kIconSlot + 1] = 32;
+    game->fontSlot = kImageFont;
+    game->imageInfo[3 * kImageFont] = kFontAdvance;
+    game->imageInfo[3 * kImageFont + 1] = kFontLineHeight;
+    game->imageInfo[3 * kImageFont + 2] = 128;
+    game->imageInfo[3 * kImageIcons] = 32;
+    game->imageInfo[3 * kImageIcons + 1] = 32;
     game->hdDrawScale = 1;
     for (int i = 0; i < 10; ++i) {
       game->touchX[i] = korvane::kUnset;
@@ -154,7 +156,7 @@ TEST_F(DrawingTest, TextLinesStartAtTheSameAlignedPoint) {
   EXPECT_FLOAT_EQ(At(2).x, startX) << "the second line must not be re-aligned";
   EXPECT_FLOAT_EQ(At(2).y, 50 + kFontLineHeight);
   EXPECT_EQ(At(3).frame, 'D' - 32);
-  EXPECT_EQ(At(0).kind, kFontSlot);
+  EXPECT_EQ(At(0).kind, kImageFont);
 }
 
 TEST_F(DrawingTest, TextAlignmentPlacesFirstCentreOrLastCharacter) {
@@ -201,28 +203,28 @@ TEST_F(DrawingTest, TextSkipsInvisibleCharactersButAdvancesForThem) {
 
 TEST_F(DrawingTest, ButtonHitNeedsATouchStrictlyInsideWhileHeld) {
   Touch(0, 116, 100);
-  EXPECT_EQ(game->m_Button(kIconSlot, 100, 100, 0), 0) << "the right edge is outside";
+  EXPECT_EQ(game->m_Button(kImageIcons, 100, 100, 0), 0) << "the right edge is outside";
   Touch(0, 115, 100);
-  EXPECT_EQ(game->m_Button(kIconSlot, 100, 100, 0), 1);
+  EXPECT_EQ(game->m_Button(kImageIcons, 100, 100, 0), 1);
   EXPECT_EQ(game->buttonHit, 1);
   EXPECT_EQ(game->lp, 10) << "the scan counts in the shared loop counter";
   Touch(0, 100, 84);
-  EXPECT_EQ(game->m_Button(kIconSlot, 100, 100, 0), 0) << "the top edge is outside";
+  EXPECT_EQ(game->m_Button(kImageIcons, 100, 100, 0), 0) << "the top edge is outside";
   Touch(0, 100, 85);
   game->mouseDown = 0;
-  EXPECT_EQ(game->m_Button(kIconSlot, 100, 100, 0), 0) << "a released button must not hit";
+  EXPECT_EQ(game->m_Button(kImageIcons, 100, 100, 0), 0) << "a released button must not hit";
 
   // Larger image levels draw at a smaller scale: the same virtual size.
   game->hdDrawScale = 0.5f;
-  game->imageInfo[3 * kIconSlot] = 64;
-  game->imageInfo[3 * kIconSlot + 1] = 64;
+  game->imageInfo[3 * kImageIcons] = 64;
+  game->imageInfo[3 * kImageIcons + 1] = 64;
   Touch(0, 115, 100);
-  EXPECT_EQ(game->m_Button(kIconSlot, 100, 100, 0), 1);
+  EXPECT_EQ(game->m_Button(kImageIcons, 100, 100, 0), 1);
   Touch(0, 117, 100);
-  EXPECT_EQ(game->m_Button(kIconSlot, 100, 100, 0), 0);
+  EXPECT_EQ(game->m_Button(kImageIcons, 100, 100, 0), 0);
 
   game->m_SetSize(2, korvane::kUnset);
-  EXPECT_EQ(game->m_Button(kIconSlot, 100, 100, 0), 1) << "the hit box grows with the size";
+  EXPECT_EQ(game->m_Button(kImageIcons, 100, 100, 0), 1) << "the hit box grows with the size";
   EXPECT_EQ(RecordCount(), 7) << "every button draws its image";
 }
 
@@ -230,12 +232,12 @@ TEST_F(DrawingTest, FirstButtonTestOnlyLooksAtPointZero) {
   game->touchX[0] = korvane::kUnset;
   game->touchY[0] = korvane::kUnset;
   Touch(1, 100, 100);
-  EXPECT_EQ(game->m_Button(kIconSlot, 100, 100, 0), 1);
+  EXPECT_EQ(game->m_Button(kImageIcons, 100, 100, 0), 1);
   game->buttonHit = 7;
-  EXPECT_EQ(game->m_Button0(kIconSlot, 100, 100, 0), 0);
+  EXPECT_EQ(game->m_Button0(kImageIcons, 100, 100, 0), 0);
   EXPECT_EQ(game->buttonHit, 0) << "m_Button0 clears the last result first, as m_Button does";
   Touch(0, 90, 110);
-  EXPECT_EQ(game->m_Button0(kIconSlot, 100, 100, 0), 1);
+  EXPECT_EQ(game->m_Button0(kImageIcons, 100, 100, 0), 1);
   EXPECT_EQ(game->buttonHit, 0) << "m_Button0 does not store its result";
 }
 

@@ -86,8 +86,7 @@ TEST_F(InputActions, ArcadeModeLeavesLetterKeysToTheController) {
   vl_Korvane_iCadeControls = 1;
   for (const ActionRow& row : kTable) {
     for (int key : row.keys) {
-      const std::vector<int> expected =
-          Lists(row.arcadeKeys, key) ? std::vector<int>{row.action} : std::vector<int>{};
+      const std::vector<int> expected = Lists(row.arcadeKeys, key) ? std::vector<int>{row.action} : std::vector<int>{};
       EXPECT_EQ(ActiveWithKey(key), expected) << "key " << key;
     }
   }

@@ -7,26 +7,36 @@
 #include <string>
 #include <vector>
 
+#include "game/modes.h"
 #include "game/my_app.h"
+#include "game/slots.h"
+#include "game/sound_setting.h"
 #include "tests/game/play_support.h"
 
 namespace {
 
 using gametest::Game;
 using gametest::Step;
+using korvane::kImageButtons;
+using korvane::kImageIcons;
+using korvane::kImageTitleLogo;
+using korvane::kModeBackToMenu;
+using korvane::kModeMenu;
+using korvane::kModeNewGame;
+using korvane::kModePlaying;
+using korvane::kSfxClick;
+using korvane::kSfxCredits;
+using korvane::kSoundMusicAndEffects;
+using korvane::kSoundOff;
+using korvane::kSoundSetting;
 
-constexpr int kSfxClick = 98;
-constexpr int kSfxCredits = 99;
 constexpr int kKeyLeft = 37;
 constexpr int kKeyUp = 38;
 constexpr int kKeyRight = 39;
 constexpr int kKeyDown = 40;
 constexpr int kKeyZ = 90;
 constexpr int kKeyEscape = 27;
-constexpr int kButtons = 95;
 constexpr int kSelectionMark = 15;
-constexpr int kIcons = 97;
-constexpr int kLogo = 98;
 
 class Menu : public ::testing::Test {
  protected:
@@ -58,7 +68,7 @@ class Menu : public ::testing::Test {
   void Record(int difficulty, int score) {
     g->difficulty = difficulty;
     g->score = score;
-    g->mode = 2;
+    g->mode = kModeBackToMenu;
     Step();
   }
 
@@ -96,7 +106,7 @@ TEST_F(Menu, ScoreListsShowAsManyRowsAsFitTheScreenHeight) {
 TEST_F(Menu, FinishedGameEntersBehindAnEqualScoreAndTheLastRowTakesEveryGame) {
   SetRows(2, {100, 90, 80, 70, 60, 50, 40, 30, 20, 10}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
   Record(2, 60);
-  EXPECT_EQ(g->mode, 1);
+  EXPECT_EQ(g->mode, kModeMenu);
   EXPECT_EQ(g->insertPos, 5) << "an equal score enters after the one it equals";
   EXPECT_EQ(Best(2), (std::vector<int>{100, 90, 80, 70, 60, 60, 50, 40, 30, 20}));
   EXPECT_EQ(Last(2), (std::vector<int>{60, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
@@ -145,11 +155,11 @@ TEST_F(Menu, KeysStepTheDifficultyOncePerPressAndStopAtTheEnds) {
 
   gametest::PressKey(kKeyZ);
   Step();
-  EXPECT_EQ(g->mode, 11) << "an action key starts the game";
+  EXPECT_EQ(g->mode, kModeNewGame) << "an action key starts the game";
   EXPECT_EQ(g->keyLatch, 1);
   Step();
   gametest::ReleaseKey(kKeyZ);
-  EXPECT_EQ(g->mode, 10);
+  EXPECT_EQ(g->mode, kModePlaying);
   EXPECT_EQ(g->gemKinds, 4);
 }
 
@@ -161,13 +171,13 @@ TEST_F(Menu, ClickedDifficultyButtonStartsThatGameWithTheMarkAlreadyOnIt) {
   const int mark = playtest::SoundMark();
   gametest::PressLeft();
   Step();
-  EXPECT_EQ(g->mode, 11);
+  EXPECT_EQ(g->mode, kModeNewGame);
   EXPECT_EQ(g->difficulty, 3);
   EXPECT_EQ(g->clickLatch, 1);
   EXPECT_EQ(playtest::SoundsSince(mark), std::vector<int>{kSfxClick});
-  EXPECT_TRUE(playtest::HasImageAt(kButtons, kSelectionMark, x, y));
+  EXPECT_TRUE(playtest::HasImageAt(kImageButtons, kSelectionMark, x, y));
   Step();
-  EXPECT_EQ(g->mode, 10);
+  EXPECT_EQ(g->mode, kModePlaying);
   EXPECT_EQ(g->gemKinds, 5);
   Step();
   for (int c = 0; c < 10; ++c) {
@@ -179,34 +189,34 @@ TEST_F(Menu, ClickedDifficultyButtonStartsThatGameWithTheMarkAlreadyOnIt) {
 
 TEST_F(Menu, SoundSwitchTurnsEffectsOnWithAClickAndOffSilently) {
   if (vl_Korvane_HasMusic == 1) GTEST_SKIP() << "with music the switch cycles four modes (next test)";
-  g->settings[5] = 0;
+  g->settings[kSoundSetting] = kSoundOff;
   Step();
   const float x = 32, y = static_cast<float>(static_cast<int>(vl_Korvane_jscrh / 2));
   float ix = 0, iy = 0;
-  ASSERT_TRUE(playtest::FindImage(kIcons, 5, &ix, &iy));
+  ASSERT_TRUE(playtest::FindImage(kImageIcons, 5, &ix, &iy));
   EXPECT_EQ(ix, x);
   EXPECT_EQ(iy, y);
   int mark = playtest::SoundMark();
   playtest::ClickVirtual(x, y);
-  EXPECT_EQ(g->settings[5], 1);
+  EXPECT_EQ(g->settings[kSoundSetting], kSoundMusicAndEffects);
   EXPECT_EQ(playtest::SoundsSince(mark), std::vector<int>{kSfxClick});
-  EXPECT_EQ(playtest::CountImages(kIcons, 4), 1);
+  EXPECT_EQ(playtest::CountImages(kImageIcons, 4), 1);
   mark = playtest::SoundMark();
   playtest::ClickVirtual(x, y);
-  EXPECT_EQ(g->settings[5], 0);
+  EXPECT_EQ(g->settings[kSoundSetting], kSoundOff);
   EXPECT_TRUE(playtest::SoundsSince(mark).empty());
-  g->settings[5] = 1;
+  g->settings[kSoundSetting] = kSoundMusicAndEffects;
 }
 
 // Off, music and effects, effects only, music only: the click is heard in the
 // modes with effects, and the mark beside the switch names the mode.
 TEST_F(Menu, SoundSwitchCyclesTheFourModesWithTheirMarks) {
   if (vl_Korvane_HasMusic == 0) GTEST_SKIP() << "without music the switch only turns sound on and off";
-  g->settings[5] = 0;
+  g->settings[kSoundSetting] = kSoundOff;
   Step();
   const float x = 32, y = static_cast<float>(static_cast<int>(vl_Korvane_jscrh / 2));
-  EXPECT_EQ(playtest::CountImages(kIcons, 5), 1) << "off shows the crossed speaker";
-  for (int frame : {8, 9, 10}) EXPECT_EQ(playtest::CountImages(kIcons, frame), 0) << "no mark when off";
+  EXPECT_EQ(playtest::CountImages(kImageIcons, 5), 1) << "off shows the crossed speaker";
+  for (int frame : {8, 9, 10}) EXPECT_EQ(playtest::CountImages(kImageIcons, frame), 0) << "no mark when off";
   struct Step {
     int mode;
     bool clickHeard;
@@ -214,19 +224,19 @@ TEST_F(Menu, SoundSwitchCyclesTheFourModesWithTheirMarks) {
   for (const Step want : {Step{1, true}, Step{2, true}, Step{3, false}, Step{0, false}}) {
     const int mark = playtest::SoundMark();
     playtest::ClickVirtual(x, y);
-    ASSERT_EQ(g->settings[5], want.mode);
+    ASSERT_EQ(g->settings[kSoundSetting], want.mode);
     EXPECT_EQ(playtest::SoundsSince(mark).size(), want.clickHeard ? 1u : 0u) << "mode " << want.mode;
-    EXPECT_EQ(playtest::CountImages(kIcons, want.mode == 0 ? 5 : 4), 1) << "mode " << want.mode;
+    EXPECT_EQ(playtest::CountImages(kImageIcons, want.mode == 0 ? 5 : 4), 1) << "mode " << want.mode;
     for (int frame : {8, 9, 10}) {
       const bool shown = frame == want.mode + 7;
       float mx = 0, my = 0;
-      EXPECT_EQ(playtest::FindImage(kIcons, frame, &mx, &my), shown) << "mode " << want.mode << " frame " << frame;
+      EXPECT_EQ(playtest::FindImage(kImageIcons, frame, &mx, &my), shown) << "mode " << want.mode << " frame " << frame;
       if (shown) {
         EXPECT_EQ(mx, x + 20) << "the mark sits 20 to the right of the switch";
       }
     }
   }
-  g->settings[5] = 1;
+  g->settings[kSoundSetting] = kSoundMusicAndEffects;
 }
 
 TEST_F(Menu, CreditsBoxEatsTheClickThatClosesItButNotTheSoundSwitch) {
@@ -242,9 +252,9 @@ TEST_F(Menu, CreditsBoxEatsTheClickThatClosesItButNotTheSoundSwitch) {
 
   // The sound switch still works and leaves the box open.
   playtest::ClickVirtual(32, static_cast<float>(static_cast<int>(h / 2)));
-  EXPECT_EQ(g->settings[5], vl_Korvane_HasMusic == 1 ? 2 : 0);
+  EXPECT_EQ(g->settings[kSoundSetting], vl_Korvane_HasMusic == 1 ? 2 : 0);
   EXPECT_EQ(g->creditsOpen, 1);
-  g->settings[5] = 1;
+  g->settings[kSoundSetting] = kSoundMusicAndEffects;
 
   // A click on a difficulty button closes the box and starts nothing.
   g->difficulty = 2;
@@ -252,10 +262,10 @@ TEST_F(Menu, CreditsBoxEatsTheClickThatClosesItButNotTheSoundSwitch) {
   playtest::ClickVirtual(0.2f * w, 0.7f * h);
   EXPECT_EQ(g->creditsOpen, 0);
   EXPECT_EQ(playtest::SoundsSince(mark), std::vector<int>{kSfxCredits});
-  EXPECT_EQ(g->mode, 1);
+  EXPECT_EQ(g->mode, kModeMenu);
   EXPECT_EQ(g->difficulty, 2);
   Step();
-  EXPECT_EQ(g->mode, 1);
+  EXPECT_EQ(g->mode, kModeMenu);
   EXPECT_TRUE(playtest::HasText("Top 10"));
 
   // Keys do nothing while the box is open; the back key closes it.
@@ -265,7 +275,7 @@ TEST_F(Menu, CreditsBoxEatsTheClickThatClosesItButNotTheSoundSwitch) {
   EXPECT_EQ(g->difficulty, 2);
   playtest::TapKey(kKeyEscape);
   EXPECT_EQ(g->creditsOpen, 0);
-  EXPECT_EQ(g->mode, 1);
+  EXPECT_EQ(g->mode, kModeMenu);
 }
 
 TEST_F(Menu, ArtAndPanelSlideInOverThirtyTwoUpdates) {
@@ -273,11 +283,11 @@ TEST_F(Menu, ArtAndPanelSlideInOverThirtyTwoUpdates) {
   for (int i = 0; i < 31; ++i) Step();
   EXPECT_EQ(g->menuSlide, -1);
   float x = 0, y = 0;
-  ASSERT_TRUE(playtest::FindImage(kLogo, 0, &x, &y));
+  ASSERT_TRUE(playtest::FindImage(kImageTitleLogo, 0, &x, &y));
   EXPECT_FLOAT_EQ(y, 0.2f * vl_Korvane_jscrh - 12);
   Step();
   EXPECT_EQ(g->menuSlide, 0);
-  ASSERT_TRUE(playtest::FindImage(kLogo, 0, &x, &y));
+  ASSERT_TRUE(playtest::FindImage(kImageTitleLogo, 0, &x, &y));
   EXPECT_FLOAT_EQ(y, 0.2f * vl_Korvane_jscrh);
 }
 
@@ -297,17 +307,17 @@ TEST_F(Menu, PortraitWindowPutsTheSwitchOnTopAndTheButtonsInAColumn) {
   ASSERT_EQ(g->landscape, 0);
   const float w = vl_Korvane_jscrw, h = vl_Korvane_jscrh;
   float x = 0, y = 0;
-  ASSERT_TRUE(playtest::FindImage(kIcons, 4, &x, &y));
+  ASSERT_TRUE(playtest::FindImage(kImageIcons, 4, &x, &y));
   EXPECT_EQ(x, static_cast<float>(static_cast<int>(w / 2)));
   EXPECT_EQ(y, 32);
-  ASSERT_TRUE(playtest::FindImage(kButtons, 0, &x, &y));
+  ASSERT_TRUE(playtest::FindImage(kImageButtons, 0, &x, &y));
   EXPECT_FLOAT_EQ(x, 0.3f * w);
   EXPECT_FLOAT_EQ(y, 0.45f * h);
-  ASSERT_TRUE(playtest::FindImage(kButtons, 2, &x, &y));
+  ASSERT_TRUE(playtest::FindImage(kImageButtons, 2, &x, &y));
   EXPECT_FLOAT_EQ(y, 0.85f * h);
   playtest::ClickVirtual(0.3f * w, 0.85f * h);
   EXPECT_EQ(g->difficulty, 3);
-  EXPECT_EQ(g->mode, 10);
+  EXPECT_EQ(g->mode, kModePlaying);
   ASSERT_TRUE(playtest::ReadyInMenu(640, 480));
 }
 

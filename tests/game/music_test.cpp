@@ -10,6 +10,8 @@
 #include <thread>
 
 #include "framework/app.h"
+#include "game/modes.h"
+#include "game/sound_setting.h"
 #include "host/app.h"
 #include "music/music_player.h"
 #include "tests/game/play_support.h"
@@ -18,9 +20,16 @@ namespace {
 
 using gametest::Game;
 using gametest::Step;
+using korvane::kModeBackToMenu;
+using korvane::kModeMenu;
+using korvane::kModePlaying;
+using korvane::kSoundMusicAndEffects;
+using korvane::kSoundSetting;
 
 constexpr int kKeyEscape = 27;
-constexpr int kPlaying = 2;
+constexpr int kPlaying = vl_KXTrackr_KXPlayer::kPlaying;
+constexpr int kStarted = vl_KXTrackr_KXPlayer::kStarted;
+constexpr int kStopped = vl_KXTrackr_KXPlayer::kStopped;
 
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -44,7 +53,9 @@ class GameMusic : public ::testing::Test {
     return true;
   }
 
-  bool SongPlaying() { return StepUntil([&] { return player->playState == kPlaying && player->loadStep == 0; }); }
+  bool SongPlaying() {
+    return StepUntil([&] { return player->playState == kPlaying && player->loadStep == 0; });
+  }
 
   bool AnyVoiceSounding() const {
     for (int v = 0; v < 8; ++v) {
@@ -73,7 +84,7 @@ class GameMusic : public ::testing::Test {
 TEST_F(GameMusic, MenuStartsTheSongWhichLoadsInRenderPassesWithoutShowing) {
   player->m_KX_Stop(1);  // as the game-over overlay leaves it
   gametest::Update();
-  EXPECT_EQ(player->playState, 1) << "the menu starts the player";
+  EXPECT_EQ(player->playState, kStarted) << "the menu starts the player";
   EXPECT_EQ(player->loadStep, 1);
   EXPECT_EQ(player->songFile, String("inst/song.png"));
   EXPECT_NEAR(player->songSeed, vl_app_Millisecs(), 50) << "the seed is the clock";
@@ -114,23 +125,23 @@ TEST_F(GameMusic, GameOverStopsTheSongAndTheMenuStartsItWithANewSeed) {
   EXPECT_EQ(player->playState, kPlaying) << "a new game keeps the song going";
   const int seed = player->songSeed;
   g->gameOverFlag = 1;
-  ASSERT_TRUE(StepUntil([&] { return g->mode != 10; }, 10000));
-  EXPECT_EQ(g->mode, 2);
-  EXPECT_EQ(player->playState, 0) << "the overlay's end stops the player";
+  ASSERT_TRUE(StepUntil([&] { return g->mode != kModePlaying; }, 10000));
+  EXPECT_EQ(g->mode, kModeBackToMenu);
+  EXPECT_EQ(player->playState, kStopped) << "the overlay's end stops the player";
   EXPECT_FALSE(AnyVoiceSounding());
   Step();  // back to the menu
-  EXPECT_EQ(g->mode, 1);
+  EXPECT_EQ(g->mode, kModeMenu);
   Step();
-  EXPECT_GE(player->playState, 1) << "the menu starts it again";
+  EXPECT_GE(player->playState, kStarted) << "the menu starts it again";
   EXPECT_NE(player->songSeed, seed) << "with a new arrangement";
   ASSERT_TRUE(SongPlaying());
 
   // A game started while the player is stopped starts it too.
   player->m_KX_Stop(1);
   playtest::StartGame(1);
-  EXPECT_GE(player->playState, 1);
+  EXPECT_GE(player->playState, kStarted);
   ASSERT_TRUE(SongPlaying());
-  g->mode = 1;
+  g->mode = kModeMenu;
 }
 
 TEST_F(GameMusic, PausePanelHoldsTheSongAndItResumesWithoutCatchingUp) {
@@ -152,7 +163,7 @@ TEST_F(GameMusic, PausePanelHoldsTheSongAndItResumesWithoutCatchingUp) {
   EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(resumed - closing).count(), 140)
       << "the song waits 150 ms after the panel has gone";
   EXPECT_EQ((player->row - row + 64) % 64, 1) << "one row, not the ones missed while paused";
-  g->mode = 1;
+  g->mode = kModeMenu;
 }
 
 TEST_F(GameMusic, MinimisingHoldsTheSongAndRestoringGoesOnWithoutCatchingUp) {
@@ -171,14 +182,14 @@ TEST_F(GameMusic, MinimisingHoldsTheSongAndRestoringGoesOnWithoutCatchingUp) {
 TEST_F(GameMusic, SongPlaysOnlyInTheModesWithMusic) {
   ASSERT_TRUE(SongPlaying());
   for (int mode : {1, 2, 3, 0}) {
-    g->settings[5] = mode;
+    g->settings[kSoundSetting] = mode;
     const bool music = mode == 1 || mode == 3;
     EXPECT_EQ(RowsPlayedIn(400) > 0, music) << "mode " << mode;
     if (!music) {
       EXPECT_FALSE(AnyVoiceSounding()) << "mode " << mode;
     }
   }
-  g->settings[5] = 1;
+  g->settings[kSoundSetting] = kSoundMusicAndEffects;
 }
 
 }  // namespace

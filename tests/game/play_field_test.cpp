@@ -7,21 +7,25 @@
 #include <string>
 #include <vector>
 
+#include "game/modes.h"
 #include "game/my_app.h"
+#include "game/slots.h"
 #include "tests/game/play_support.h"
 
 namespace {
 
 using gametest::Game;
 using gametest::Step;
+using korvane::kModeMenu;
+using korvane::kModePlaying;
+using korvane::kSfxGemTaken;
+using korvane::kSfxPathAccepted;
+using korvane::kSfxPathShort;
+using korvane::kSfxRoundCleared;
+using korvane::kSfxRoundFailed;
+using korvane::kSfxShatter;
 using playtest::Cell;
 
-constexpr int kSfxShatter = 2;
-constexpr int kSfxAccepted = 3;
-constexpr int kSfxGemTaken = 4;
-constexpr int kSfxTooShort = 5;
-constexpr int kSfxRoundFailed = 6;
-constexpr int kSfxRoundCleared = 7;
 constexpr int kMaxUpdates = 2000;
 
 // Rows in grid terms. Row 0 starts with three 1s, row 1 with three 2s; cell
@@ -62,7 +66,7 @@ class PlayField : public ::testing::Test {
 
 TEST_F(PlayField, PathOfThreeSameKindNeighboursIsMarkedWithItsSounds) {
   const std::vector<int> sounds = playtest::DragPath({{0, 0}, {1, 0}, {2, 0}});
-  EXPECT_EQ(sounds, (std::vector<int>{kSfxGemTaken, kSfxGemTaken, kSfxGemTaken, kSfxAccepted}));
+  EXPECT_EQ(sounds, (std::vector<int>{kSfxGemTaken, kSfxGemTaken, kSfxGemTaken, kSfxPathAccepted}));
   for (int c = 0; c < 3; ++c) {
     EXPECT_TRUE(playtest::Marked(c, 0)) << c;
     EXPECT_FALSE(playtest::InPath(c, 0)) << c;
@@ -77,7 +81,7 @@ TEST_F(PlayField, PathOfThreeSameKindNeighboursIsMarkedWithItsSounds) {
 
 TEST_F(PlayField, PathOfTwoIsDroppedWithTheShortSound) {
   const std::vector<int> sounds = playtest::DragPath({{0, 1}, {1, 1}});
-  EXPECT_EQ(sounds, (std::vector<int>{kSfxGemTaken, kSfxGemTaken, kSfxTooShort}));
+  EXPECT_EQ(sounds, (std::vector<int>{kSfxGemTaken, kSfxGemTaken, kSfxPathShort}));
   EXPECT_FALSE(playtest::Marked(0, 1));
   EXPECT_FALSE(playtest::Marked(1, 1));
   EXPECT_FALSE(playtest::InPath(0, 1));
@@ -112,7 +116,7 @@ TEST_F(PlayField, TwoPathsMakeComboTwoWhoseTimerFallsThenShattersForCountTimesCo
   playtest::DragPath({{0, 0}, {1, 0}, {2, 0}});
   const int mark = playtest::SoundMark();
   playtest::DragPath({{0, 1}, {1, 1}, {2, 1}});
-  EXPECT_EQ(playtest::SoundsSince(mark).back(), kSfxAccepted);
+  EXPECT_EQ(playtest::SoundsSince(mark).back(), kSfxPathAccepted);
   ASSERT_EQ(g->combo, 2);
   // The release update set the timer to 90 and ran it down once.
   EXPECT_FLOAT_EQ(g->comboTimer, 90 - 1.25f);
@@ -241,7 +245,7 @@ TEST_F(PlayField, RoundTimeRunsOutOnTheSameUpdateWithOrWithoutRenderPasses) {
 
 TEST_F(PlayField, NewGameAtDifficultyTwoHasFourKindsAndTargetTwentyThenSixtyInRoundThree) {
   playtest::StartGame(2);
-  EXPECT_EQ(g->mode, 10);
+  EXPECT_EQ(g->mode, kModePlaying);
   EXPECT_EQ(g->level, 1);
   EXPECT_EQ(g->roundTarget, 20);
   EXPECT_EQ(g->gemKinds, 4);
@@ -308,7 +312,7 @@ TEST_F(PlayField, MissedTargetEndsTheGameAddingTheLastRoundOnceThenRecordsIt) {
   EXPECT_EQ(g->score, 47);
   for (int i = 0; i < 30; ++i) Step();
   EXPECT_EQ(g->score, 47) << "the last round is added once";
-  ASSERT_TRUE(StepUntil([&] { return g->mode == 1; }));
+  ASSERT_TRUE(StepUntil([&] { return g->mode == kModeMenu; }));
   EXPECT_EQ(g->highScores[30 + 10], 47) << "the last-score row of difficulty 2 takes the game";
   // Saved: table 1 starts at number 57 of the line with its first best and
   // last scores.

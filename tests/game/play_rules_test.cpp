@@ -15,10 +15,14 @@
 #include "framework/random.h"
 #include "framework/std_main.h"
 #include "game/my_app.h"
+#include "game/sound_setting.h"
 #include "runtime/gc.h"
 #include "tests/support/windowless_game.h"
 
 namespace {
+
+using korvane::kSoundOff;
+using korvane::kSoundSetting;
 
 constexpr int kCellStride = 10;
 constexpr int kStoreColumns = 50;
@@ -65,7 +69,7 @@ float* Cell(int c, int r) { return &Game()->cells[kCellStride * (c + kStoreColum
 
 void NewGame(int difficulty) {
   vl_Korvane_MyApp* g = Game();
-  g->settings[5] = 0;
+  g->settings[kSoundSetting] = kSoundOff;
   g->difficulty = difficulty;
   g->m_LoadGame();
   Release();

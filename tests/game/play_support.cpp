@@ -1,9 +1,11 @@
 #include "tests/game/play_support.h"
+#include "game/sound_setting.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "framework/audio.h"
+#include "game/modes.h"
 #include "game/my_app.h"
 
 namespace playtest {
@@ -11,6 +13,10 @@ namespace {
 
 using gametest::Game;
 using gametest::Step;
+using korvane::kModeMenu;
+using korvane::kModeNewGame;
+using korvane::kSoundMusicAndEffects;
+using korvane::kSoundSetting;
 
 constexpr int kCellStride = 10;
 constexpr int kStoreColumns = 50;
@@ -43,7 +49,7 @@ bool ReadyInMenu(int windowWidth, int windowHeight) {
   Step();
   if (g->images[1] == nullptr) g->loadStage = 1;  // data linked after start-up
   FinishLoading();
-  g->mode = 1;
+  g->mode = kModeMenu;
   g->creditsOpen = 0;
   g->badgesOpen = 0;
   g->pauseActive = 0;
@@ -51,7 +57,7 @@ bool ReadyInMenu(int windowWidth, int windowHeight) {
   g->pauseSlide = -64;
   g->gameOverFlag = 0;
   g->gameOverTimer = 0;
-  g->settings[5] = 1;
+  g->settings[kSoundSetting] = kSoundMusicAndEffects;
   g->menuSlide = 0;
   Step();
   Step();
@@ -61,7 +67,7 @@ bool ReadyInMenu(int windowWidth, int windowHeight) {
 void StartGame(int difficulty) {
   vl_Korvane_MyApp* g = Game();
   g->difficulty = difficulty;
-  g->mode = 11;
+  g->mode = kModeNewGame;
   Step();
 }
 

@@ -19,10 +19,15 @@
 #include <vector>
 
 #include "game/my_app.h"
+#include "game/sound_setting.h"
 #include "runtime/gc.h"
 #include "tests/support/windowless_game.h"
 
 namespace {
+
+using korvane::kSoundMusicAndEffects;
+using korvane::kSoundOff;
+using korvane::kSoundSetting;
 
 using testsupport::ReadStateFile;
 using testsupport::RemoveStateFile;
@@ -54,7 +59,7 @@ std::string Join(const std::vector<std::string>& tokens) {
 // Puts the game's sections back to their values after a first start.
 void ResetSections(vl_Korvane_MyApp* g) {
   for (int i = 0; i < 25; ++i) g->settings[i] = 0;
-  g->settings[5] = 1;
+  g->settings[kSoundSetting] = kSoundMusicAndEffects;
   g->settings[10] = 64;
   g->settings[11] = 64;
   g->settings[12] = 10;
@@ -73,7 +78,7 @@ std::string LoadCapturingOutput(vl_Korvane_MyApp* g) {
 std::string SaveSampleState(vl_Korvane_MyApp* g) {
   ResetSections(g);
   g->settings[0] = 9;
-  g->settings[5] = 0;
+  g->settings[kSoundSetting] = kSoundOff;
   g->settings[10] = 100;
   g->settings[24] = -7;
   g->badgeFlags[33] = true;
@@ -115,7 +120,7 @@ TEST(SavedState, EverySectionSurvivesTheRoundTrip) {
   const std::string out = LoadCapturingOutput(g);
   EXPECT_EQ(out, "Settings Loaded\nBadges Loaded\nHighscore 0 Loaded\nHighscore 1 Loaded\nHighscore 2 Loaded\n");
   EXPECT_EQ(g->settings[0], 9);
-  EXPECT_EQ(g->settings[5], 0);
+  EXPECT_EQ(g->settings[kSoundSetting], kSoundOff);
   EXPECT_EQ(g->settings[24], -7);
   EXPECT_TRUE(g->badgeFlags[33]);
   EXPECT_TRUE(g->badgeFlags[255]);
@@ -158,7 +163,7 @@ TEST(SavedState, BrokenSettingsAndBadgesResetThemselvesOnly) {
   const std::string out = LoadCapturingOutput(g);
   EXPECT_NE(out.find("Settings Checksum Invalid\n"), std::string::npos);
   EXPECT_NE(out.find("Badge Checksum Invalid\n"), std::string::npos);
-  EXPECT_EQ(g->settings[5], 1);
+  EXPECT_EQ(g->settings[kSoundSetting], kSoundMusicAndEffects);
   EXPECT_EQ(g->settings[24], 0);
   EXPECT_EQ(g->settings[10], 64) << "the floors apply after a reset too";
   EXPECT_EQ(g->settings[12], 10);
@@ -219,8 +224,8 @@ TEST(SavedState, HostileTextNeverCrashesAndNeverCostsOtherSections) {
 
   // Text that is no state at all.
   for (const std::string& junk :
-       {std::string("|||||||||||||||||||||||||||||||||||"), std::string("\xff\xfe\x00\x41", 4),
-        std::string("\xc3"), std::string(1, '\0') + "|5|", std::string("-2147483648|") + std::string(97, '|')}) {
+       {std::string("|||||||||||||||||||||||||||||||||||"), std::string("\xff\xfe\x00\x41", 4), std::string("\xc3"),
+        std::string(1, '\0') + "|5|", std::string("-2147483648|") + std::string(97, '|')}) {
     WriteStateFile(junk);
     ResetSections(g);
     LoadCapturingOutput(g);

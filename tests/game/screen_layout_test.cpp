@@ -12,16 +12,20 @@
 #include <string>
 #include <vector>
 
+#include "game/modes.h"
 #include "game/my_app.h"
+#include "game/slots.h"
 #include "tests/game/play_support.h"
 
 namespace {
 
 using gametest::Game;
 using gametest::Step;
+using korvane::kImageTitleLogo;
+using korvane::kModeMenu;
+using korvane::kModePlaying;
 
-constexpr int kLogo = 98;
-constexpr float kMinMargin = 2;  // virtual pixels between a cell and the edge
+constexpr float kMinMargin = 2;     // virtual pixels between a cell and the edge
 constexpr int kSettleUpdates = 40;  // the menu and the overlay have slid in by then
 constexpr int kVisibleAlpha = 8;    // of 255: fainter pixels of the title art do not count
 
@@ -79,7 +83,7 @@ std::vector<Cell> Boxes(int slot, bool font) {
 void ExpectInsideScreen(const char* screen) {
   const float w = vl_Korvane_jscrw, h = vl_Korvane_jscrh;
   for (bool font : {true, false}) {
-    const int slot = font ? Game()->fontSlot : kLogo;
+    const int slot = font ? Game()->fontSlot : kImageTitleLogo;
     static const Cell logoPart = VisibleLogoPart();
     for (Cell c : Boxes(slot, font)) {
       if (!font) {  // the word within its frame, which is clear above and below it
@@ -89,8 +93,8 @@ void ExpectInsideScreen(const char* screen) {
       }
       EXPECT_TRUE(c.left >= kMinMargin && c.top >= kMinMargin && c.right <= w - kMinMargin &&
                   c.bottom <= h - kMinMargin)
-          << screen << (font ? ": a character" : ": the title word") << " at (" << c.left << ", " << c.top
-          << ")-(" << c.right << ", " << c.bottom << ") on a " << w << "x" << h << " screen";
+          << screen << (font ? ": a character" : ": the title word") << " at (" << c.left << ", " << c.top << ")-("
+          << c.right << ", " << c.bottom << ") on a " << w << "x" << h << " screen";
     }
   }
 }
@@ -115,7 +119,7 @@ TEST(ScreenLayout, TextsAndTitleStayInsideTheWindowAtEveryShape) {
     vl_Korvane_MyApp* g = Game();
     for (int i = 0; i < kSettleUpdates; ++i) Step();
     ASSERT_EQ(g->menuSlide, 0);
-    ASSERT_EQ(Boxes(kLogo, false).size(), 1u);
+    ASSERT_EQ(Boxes(kImageTitleLogo, false).size(), 1u);
     ExpectInsideScreen("menu");
 
     g->creditsOpen = 1;
@@ -134,17 +138,17 @@ TEST(ScreenLayout, TextsAndTitleStayInsideTheWindowAtEveryShape) {
     for (int i = 0; i < 10; ++i) g->highScores[10 + i] = 0;
     g->gameOverFlag = 1;
     for (int i = 0; i < kSettleUpdates; ++i) Step();
-    ASSERT_EQ(g->mode, 10);
+    ASSERT_EQ(g->mode, kModePlaying);
     ExpectInsideScreen("game over");
     Cell box{};
     ASSERT_TRUE(NoticeBox(&box));
     for (const Cell& c : Boxes(g->fontSlot, true)) {
       if (c.red != 100 || c.green != 255) continue;  // only the notice is written in this green
       EXPECT_TRUE(c.left >= box.left && c.right <= box.right && c.top >= box.top && c.bottom <= box.bottom)
-          << "a character of the notice at (" << c.left << ", " << c.top << ") outside its box (" << box.left
-          << ", " << box.top << ")-(" << box.right << ", " << box.bottom << ")";
+          << "a character of the notice at (" << c.left << ", " << c.top << ") outside its box (" << box.left << ", "
+          << box.top << ")-(" << box.right << ", " << box.bottom << ")";
     }
-    for (int i = 0; i < 100 && g->mode != 1; ++i) Step();
+    for (int i = 0; i < 100 && g->mode != kModeMenu; ++i) Step();
   }
   ASSERT_TRUE(playtest::ReadyInMenu(640, 480));
 }
@@ -172,9 +176,6 @@ int TextOverImage(int slot) {
   return n;
 }
 
-constexpr int kButtons = 95;
-constexpr int kIcons = 97;
-
 // At the phone shapes every control is whole and nothing is written over
 // another: the menu's score lists beside the buttons and below the title
 // word, the round line clear of the pause button, the total clear of the
@@ -186,8 +187,8 @@ TEST(ScreenLayout, PhoneShapesKeepControlsWholeAndApart) {
     if (!playtest::ReadyInMenu(shape.width, shape.height)) GTEST_SKIP() << "the build has no generated data folder";
     vl_Korvane_MyApp* g = Game();
     for (int i = 0; i < kSettleUpdates; ++i) Step();
-    EXPECT_EQ(TextOverImage(kButtons), 0) << "a score over a difficulty button";
-    EXPECT_EQ(TextOverImage(kLogo), 0) << "a score over the title word";
+    EXPECT_EQ(TextOverImage(korvane::kImageButtons), 0) << "a score over a difficulty button";
+    EXPECT_EQ(TextOverImage(korvane::kImageTitleLogo), 0) << "a score over the title word";
 
     playtest::StartGame(2);
     g->score = 2147483647;
@@ -195,14 +196,14 @@ TEST(ScreenLayout, PhoneShapesKeepControlsWholeAndApart) {
     g->roundScore = 99999;
     for (int i = 0; i < 400 && (g->moving == 1 || g->wasMoving == 1); ++i) Step();  // the board falls in
     Step();
-    EXPECT_EQ(TextOverImage(kIcons), 0) << "the round line over the pause button";
+    EXPECT_EQ(TextOverImage(korvane::kImageIcons), 0) << "the round line over the pause button";
     EXPECT_EQ(TextOverImage(1), 0) << "a text over a gem";
 
     g->pauseActive = 1;
     g->pauseState = 1;
     for (int i = 0; i < kSettleUpdates; ++i) Step();
     const float w = vl_Korvane_jscrw, h = vl_Korvane_jscrh;
-    for (const Cell& c : Boxes(kIcons, false)) {
+    for (const Cell& c : Boxes(korvane::kImageIcons, false)) {
       EXPECT_TRUE(c.left >= 0 && c.top >= 0 && c.right <= w && c.bottom <= h)
           << "a pause panel button at (" << c.left << ", " << c.top << ")-(" << c.right << ", " << c.bottom
           << ") on a " << w << "x" << h << " screen";

@@ -7,20 +7,30 @@
 #include <string>
 #include <vector>
 
+#include "game/modes.h"
 #include "game/my_app.h"
+#include "game/slots.h"
+#include "game/sound_setting.h"
 #include "tests/game/play_support.h"
 
 namespace {
 
 using gametest::Game;
 using gametest::Step;
+using korvane::kImageIcons;
+using korvane::kModeBackToMenu;
+using korvane::kModeMenu;
+using korvane::kModePlaying;
+using korvane::kSfxClick;
+using korvane::kSoundEffectsOnly;
+using korvane::kSoundMusicAndEffects;
+using korvane::kSoundOff;
+using korvane::kSoundSetting;
 
-constexpr int kSfxClick = 98;
 constexpr int kKeyEscape = 27;
 constexpr int kKeyLeft = 37;
 constexpr int kKeyRight = 39;
 constexpr int kKeyZ = 90;
-constexpr int kIcons = 97;
 
 class Screens : public ::testing::Test {
  protected:
@@ -65,7 +75,7 @@ TEST_F(Screens, BackKeyOpensThePanelAndASecondPressClosesIt) {
   EXPECT_EQ(g->pauseState, -1);
   for (int i = 0; i < 20 && g->pauseActive == 1; ++i) Step();
   EXPECT_EQ(g->pauseActive, 0);
-  EXPECT_EQ(g->mode, 10);
+  EXPECT_EQ(g->mode, kModePlaying);
 }
 
 TEST_F(Screens, PauseButtonOpensThePanelAndResumeSlidesItOut) {
@@ -92,14 +102,14 @@ TEST_F(Screens, KeysMoveTheHighlightAndStepTheSoundSetting) {
   playtest::TapKey(kKeyRight);
   EXPECT_EQ(g->pauseChoice, 1);
   float x = 0, y = 0;
-  ASSERT_TRUE(playtest::FindImage(kIcons, 6, &x, &y));
+  ASSERT_TRUE(playtest::FindImage(kImageIcons, 6, &x, &y));
   EXPECT_EQ(x, SoundX());
   // The action key steps through all four settings even without music.
   const int expected[] = {2, 3, 0, 1};
   for (int want : expected) {
     playtest::TapKey(kKeyZ);
-    ASSERT_EQ(g->settings[5], want);
-    EXPECT_EQ(playtest::CountImages(kIcons, want == 0 ? 5 : 4), 1) << "setting " << want;
+    ASSERT_EQ(g->settings[kSoundSetting], want);
+    EXPECT_EQ(playtest::CountImages(kImageIcons, want == 0 ? 5 : 4), 1) << "setting " << want;
   }
   EXPECT_EQ(g->pauseActive, 1);
   EXPECT_EQ(g->gameOverFlag, 0);
@@ -109,14 +119,14 @@ TEST_F(Screens, SoundButtonAlternatesBetweenOnAndOff) {
   if (vl_Korvane_HasMusic == 1) GTEST_SKIP() << "with music the button cycles four modes (next test)";
   OpenPanelWithBackKey();
   playtest::ClickVirtual(SoundX(), ButtonsY());
-  EXPECT_EQ(g->settings[5], 0);
-  EXPECT_EQ(playtest::CountImages(kIcons, 5), 1);
+  EXPECT_EQ(g->settings[kSoundSetting], kSoundOff);
+  EXPECT_EQ(playtest::CountImages(kImageIcons, 5), 1);
   playtest::ClickVirtual(SoundX(), ButtonsY());
-  EXPECT_EQ(g->settings[5], 1);
-  g->settings[5] = 2;  // effects only, from a saved state
+  EXPECT_EQ(g->settings[kSoundSetting], kSoundMusicAndEffects);
+  g->settings[kSoundSetting] = kSoundEffectsOnly;  // effects only, from a saved state
   Step();
   playtest::ClickVirtual(SoundX(), ButtonsY());
-  EXPECT_EQ(g->settings[5], 0);
+  EXPECT_EQ(g->settings[kSoundSetting], kSoundOff);
 }
 
 TEST_F(Screens, SoundButtonCyclesTheFourModesWithTheirMarks) {
@@ -124,12 +134,12 @@ TEST_F(Screens, SoundButtonCyclesTheFourModesWithTheirMarks) {
   OpenPanelWithBackKey();
   for (int want : {2, 3, 0, 1}) {
     playtest::ClickVirtual(SoundX(), ButtonsY());
-    ASSERT_EQ(g->settings[5], want);
-    EXPECT_EQ(playtest::CountImages(kIcons, want == 0 ? 5 : 4), 1) << "mode " << want;
+    ASSERT_EQ(g->settings[kSoundSetting], want);
+    EXPECT_EQ(playtest::CountImages(kImageIcons, want == 0 ? 5 : 4), 1) << "mode " << want;
     for (int frame : {8, 9, 10}) {
       float x = 0, y = 0;
       const bool shown = frame == want + 7;
-      EXPECT_EQ(playtest::FindImage(kIcons, frame, &x, &y), shown) << "mode " << want << " frame " << frame;
+      EXPECT_EQ(playtest::FindImage(kImageIcons, frame, &x, &y), shown) << "mode " << want << " frame " << frame;
       if (shown) {
         EXPECT_EQ(x, static_cast<int>(SoundX()) + 20);
       }
@@ -150,8 +160,8 @@ TEST_F(Screens, QuitRecordsTheFinishedRoundsButNotTheRoundInProgress) {
   EXPECT_EQ(g->pauseActive, 0);
   EXPECT_EQ(g->pauseSlide, -64);
   gametest::ReleaseLeft();
-  for (int i = 0; i < 200 && g->mode != 1; ++i) Step();
-  ASSERT_EQ(g->mode, 1);
+  for (int i = 0; i < 200 && g->mode != kModeMenu; ++i) Step();
+  ASSERT_EQ(g->mode, kModeMenu);
   EXPECT_EQ(g->score, 30);
   EXPECT_EQ(g->highScores[30 + 10], 30);
 }
@@ -166,8 +176,8 @@ TEST_F(Screens, PanelCannotOpenOnceTheGameHasEndedAndANewGameStartsWithItClosed)
   g->m_OnSuspend();
   g->m_OnResume();
   EXPECT_EQ(g->pauseActive, 0) << "a suspend during the overlay";
-  for (int i = 0; i < 200 && g->mode != 1; ++i) Step();
-  ASSERT_EQ(g->mode, 1);
+  for (int i = 0; i < 200 && g->mode != kModeMenu; ++i) Step();
+  ASSERT_EQ(g->mode, kModeMenu);
 
   // A panel still open when a game ends (opened before its end) is gone in
   // the next game.
@@ -175,14 +185,14 @@ TEST_F(Screens, PanelCannotOpenOnceTheGameHasEndedAndANewGameStartsWithItClosed)
   OpenPanelWithBackKey();
   ASSERT_EQ(g->pauseActive, 1);
   g->gameOverFlag = 1;
-  for (int i = 0; i < 200 && g->mode != 1; ++i) Step();
-  ASSERT_EQ(g->mode, 1);
+  for (int i = 0; i < 200 && g->mode != kModeMenu; ++i) Step();
+  ASSERT_EQ(g->mode, kModeMenu);
   playtest::StartGame(3);
   Step();
-  EXPECT_EQ(g->mode, 10);
+  EXPECT_EQ(g->mode, kModePlaying);
   EXPECT_EQ(g->pauseActive, 0);
   EXPECT_EQ(g->pauseSlide, -64);
-  EXPECT_EQ(playtest::CountImages(kIcons, 3), 0) << "no resume button is drawn";
+  EXPECT_EQ(playtest::CountImages(kImageIcons, 3), 0) << "no resume button is drawn";
 }
 
 TEST_F(Screens, AfterQuitARoundEndingUnderTheOverlayAddsNothing) {
@@ -196,8 +206,8 @@ TEST_F(Screens, AfterQuitARoundEndingUnderTheOverlayAddsNothing) {
   const int levelBefore = g->level;
   playtest::ClickVirtual(QuitX(), ButtonsY());
   ASSERT_EQ(g->gameOverFlag, 1);
-  for (int i = 0; i < 200 && g->mode != 1; ++i) Step();
-  ASSERT_EQ(g->mode, 1);
+  for (int i = 0; i < 200 && g->mode != kModeMenu; ++i) Step();
+  ASSERT_EQ(g->mode, kModeMenu);
   EXPECT_EQ(g->level, levelBefore + 1) << "the round did end under the overlay";
   EXPECT_EQ(g->score, 30) << "quitting fixes the score";
   EXPECT_EQ(g->highScores[30 + 10], 30);
@@ -239,27 +249,27 @@ TEST_F(Screens, PressOrKeyHeldAcrossTheEndOfAGameDoesNotStartTheNext) {
   const auto p = playtest::WindowPixel(buttonX, buttonY);
   gametest::MovePointer(p.first, p.second);
   gametest::PressLeft();
-  for (int i = 0; i < 200 && g->mode != 1; ++i) Step();
-  ASSERT_EQ(g->mode, 1);
+  for (int i = 0; i < 200 && g->mode != kModeMenu; ++i) Step();
+  ASSERT_EQ(g->mode, kModeMenu);
   for (int i = 0; i < 40; ++i) Step();
   ASSERT_EQ(g->menuSlide, 0) << "the button has settled under the pointer";
-  EXPECT_EQ(g->mode, 1) << "a held press started a game";
+  EXPECT_EQ(g->mode, kModeMenu) << "a held press started a game";
   gametest::ReleaseLeft();
   Step();
   playtest::ClickVirtual(buttonX, buttonY);
-  EXPECT_EQ(g->mode, 10) << "a press that begins in the menu starts the game";
+  EXPECT_EQ(g->mode, kModePlaying) << "a press that begins in the menu starts the game";
 
   // The same for an action key held from the overlay into the menu.
   g->gameOverFlag = 1;
   gametest::PressKey(kKeyZ);
-  for (int i = 0; i < 200 && g->mode != 1; ++i) Step();
-  ASSERT_EQ(g->mode, 1);
+  for (int i = 0; i < 200 && g->mode != kModeMenu; ++i) Step();
+  ASSERT_EQ(g->mode, kModeMenu);
   for (int i = 0; i < 5; ++i) Step();
-  EXPECT_EQ(g->mode, 1) << "a held action key started a game";
+  EXPECT_EQ(g->mode, kModeMenu) << "a held action key started a game";
   gametest::ReleaseKey(kKeyZ);
   Step();
   playtest::TapKey(kKeyZ);
-  EXPECT_EQ(g->mode, 10);
+  EXPECT_EQ(g->mode, kModePlaying);
 }
 
 TEST_F(Screens, GameOverOverlayBuildsForNinetyUpdatesThenFadesOverTheMenu) {
@@ -274,11 +284,11 @@ TEST_F(Screens, GameOverOverlayBuildsForNinetyUpdatesThenFadesOverTheMenu) {
   EXPECT_TRUE(playtest::HasText("OVER"));
   EXPECT_TRUE(playtest::HasText("New Highscore"));
   EXPECT_TRUE(playtest::HasTextContaining("4th"));
-  for (int i = 0; i < 100 && g->mode == 10; ++i) Step();
-  EXPECT_EQ(g->mode, 2);
+  for (int i = 0; i < 100 && g->mode == kModePlaying; ++i) Step();
+  EXPECT_EQ(g->mode, kModeBackToMenu);
   EXPECT_EQ(g->gameOverTimer, 73) << "the turn to the menu also starts the fade";
   Step();
-  EXPECT_EQ(g->mode, 1);
+  EXPECT_EQ(g->mode, kModeMenu);
   EXPECT_EQ(g->gameOverTimer, 71);
   EXPECT_EQ(g->highScores[13], 75) << "recorded at the place shown";
   EXPECT_TRUE(playtest::HasText("GAME")) << "the overlay fades out over the menu";
@@ -304,7 +314,7 @@ TEST_F(Screens, PlaceTextCountsAnEqualScoreAsReachingThePlace) {
     const char* text;
     int place;
   };
-  const Case cases[] = {{101, "1st!", 1}, {100, "1st!", 1}, {95, "2nd", 2},  {80, "3rd", 3},
+  const Case cases[] = {{101, "1st!", 1}, {100, "1st!", 1}, {95, "2nd", 2},   {80, "3rd", 3},
                         {60, "5th", 5},   {55, "6th", 6},   {10, "10th", 10}, {9, "", 0}};
   for (const Case& c : cases) {
     g->score = c.score;
@@ -328,7 +338,7 @@ TEST_F(Screens, PortraitPanelIsTallerWithItsButtonsCloserTogether) {
   OpenPanelWithBackKey();
   EXPECT_EQ(g->pauseSlide, 248);
   float x = 0, y = 0;
-  ASSERT_TRUE(playtest::FindImage(kIcons, 1, &x, &y));
+  ASSERT_TRUE(playtest::FindImage(kImageIcons, 1, &x, &y));
   EXPECT_EQ(x, vl_Korvane_jscrw / 2 - 96);
   EXPECT_EQ(y, 248 - 96);
   g->score = 0;

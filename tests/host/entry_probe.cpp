@@ -30,8 +30,7 @@ class ProbeApp : public vl_app_App {
       glfwGetWindowPos(hostwin::Handle(), &x, &y);
       hostwin::GetSize(&width, &height);
       hostwin::DesktopMode desktop = hostwin::GetDesktopMode();
-      std::printf("window %d %d %d %d on %d %d\n", x, y, width, height, desktop.width,
-                  desktop.height);
+      std::printf("window %d %d %d %d on %d %d\n", x, y, width, height, desktop.width, desktop.height);
       glfwSetWindowShouldClose(hostwin::Handle(), GLFW_TRUE);
     }
     std::fflush(stdout);

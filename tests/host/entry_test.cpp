@@ -84,13 +84,11 @@ ProbeResult RunProbe(const char* mode, const std::vector<std::string>& environme
 std::string CentredWindowLine(const std::string& out) {
   int desktopWidth = 0, desktopHeight = 0;
   size_t on = out.find(" on ");
-  if (on == std::string::npos ||
-      std::sscanf(out.c_str() + on, " on %d %d", &desktopWidth, &desktopHeight) != 2) {
+  if (on == std::string::npos || std::sscanf(out.c_str() + on, " on %d %d", &desktopWidth, &desktopHeight) != 2) {
     return "<no window report>";
   }
-  return "window " + std::to_string((desktopWidth - 640) / 2) + " " +
-         std::to_string((desktopHeight - 480) / 2) + " 640 480 on " +
-         std::to_string(desktopWidth) + " " + std::to_string(desktopHeight) + "\n";
+  return "window " + std::to_string((desktopWidth - 640) / 2) + " " + std::to_string((desktopHeight - 480) / 2) +
+         " 640 480 on " + std::to_string(desktopWidth) + " " + std::to_string(desktopHeight) + "\n";
 }
 
 TEST(EntryTest, WithoutADisplayReportsGlfwInitFailedAndExitsMinusOne) {

@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "tests/support/file_bytes.h"
 #include "tests/support/graphics_fixture.h"
 
 namespace {
@@ -281,8 +282,7 @@ TEST_F(GraphicsDeviceTest, PngsOfOneToFourChannelsDrawPremultiplied) {
     EXPECT_NE(surface->texture, 0u);
     g->DrawSurface(surface, static_cast<float>(x), 0);
     const Rgba got = At(x + 1, 1);
-    EXPECT_PRED2(NearRgb, got, (Rgba{c.drawn.r, c.drawn.g, c.drawn.b, 0}))
-        << c.channels << " channels";
+    EXPECT_PRED2(NearRgb, got, (Rgba{c.drawn.r, c.drawn.g, c.drawn.b, 0})) << c.channels << " channels";
     x += 10;
   }
 }
@@ -309,8 +309,7 @@ TEST_F(GraphicsDeviceTest, PowerOfTwoFallbackDrawsExactlyTheImagesPixels) {
     for (int x = 0; x < 102; ++x) {
       const unsigned char* px = &shot[(static_cast<size_t>(kHeight - 1 - y) * kWidth + x) * 4];
       const bool inside = x < 100 && y < 60;
-      const int want[3] = {inside ? pattern(x, y, 0) : 1, inside ? pattern(x, y, 1) : 2,
-                           inside ? pattern(x, y, 2) : 3};
+      const int want[3] = {inside ? pattern(x, y, 0) : 1, inside ? pattern(x, y, 1) : 2, inside ? pattern(x, y, 2) : 3};
       if (px[0] != want[0] || px[1] != want[1] || px[2] != want[2]) ++wrong;
     }
   }
@@ -378,7 +377,7 @@ TEST_F(GraphicsDeviceTest, DiscardGivesTheTextureBack) {
 TEST_F(GraphicsDeviceTest, BadImageFilesGiveNullAndPrintNothing) {
   const std::string good = dir.File("good.png");
   ASSERT_TRUE(gltest::WritePng(good, 16, 16, 4, [](int x, int y, int) { return x * y; }));
-  const std::vector<unsigned char> png = gltest::ReadBytes(good);
+  const std::vector<unsigned char> png = testsupport::FileContents(good);
   ASSERT_GT(png.size(), 40u);
 
   std::vector<unsigned char> truncated(png.begin(), png.begin() + static_cast<long>(png.size() / 2));
@@ -408,8 +407,8 @@ TEST_F(GraphicsDeviceTest, BadImageFilesGiveNullAndPrintNothing) {
 
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
-  for (const char* name : {"truncated.png", "corrupt.png", "enormous.png", "enormous.bmp", "empty.png",
-                           "missing.png"}) {
+  for (const char* name :
+       {"truncated.png", "corrupt.png", "enormous.png", "enormous.bmp", "empty.png", "missing.png"}) {
     EXPECT_EQ(Load(dir.File(name)), nullptr) << name;
   }
   EXPECT_EQ(g->LoadSurface(String("vellum://nowhere/x.png")), nullptr);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/graphics_device.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/gl_window.h"
 
 namespace {
@@ -16,7 +17,7 @@ std::vector<unsigned char> PngBytes(int width, int height, int channels) {
   testsupport::TempFolder dir{"gfx"};
   const std::string file = dir.File("image.png");
   gltest::WritePng(file, width, height, channels, [](int x, int y, int ch) { return x * 7 + y * 3 + ch; });
-  return gltest::ReadBytes(file);
+  return testsupport::FileContents(file);
 }
 
 // Decodes from memory and from a file stream, the two ways the loader reads.
@@ -149,7 +150,7 @@ TEST(ImageDecodeTest, JpegWithOversizedHuffmanTableGivesNull) {
   const std::string file = dir.File("image.jpg");
   std::vector<unsigned char> rgb(8 * 8 * 3, 90);
   ASSERT_TRUE(stbi_write_jpg(file.c_str(), 8, 8, 3, rgb.data(), 90));
-  const std::vector<unsigned char> jpeg = gltest::ReadBytes(file);
+  const std::vector<unsigned char> jpeg = testsupport::FileContents(file);
 
   int w = 0, h = 0, depth = 0;
   const Decoded good = DecodeBoth(jpeg, &w, &h, &depth);
@@ -183,7 +184,7 @@ TEST(ImageDecodeTest, TgaAndBmpCutShortGiveNullWholeOnesDecode) {
   ASSERT_TRUE(stbi_write_bmp(dir.File("a.bmp").c_str(), 16, 16, 3, rgb.data()));
   ASSERT_TRUE(stbi_write_tga(dir.File("a.tga").c_str(), 16, 16, 3, rgb.data()));
   for (const char* name : {"a.bmp", "a.tga"}) {
-    const std::vector<unsigned char> whole = gltest::ReadBytes(dir.File(name));
+    const std::vector<unsigned char> whole = testsupport::FileContents(dir.File(name));
     int w = 0, h = 0, depth = 0;
     const Decoded good = DecodeBoth(whole, &w, &h, &depth);
     ASSERT_NE(good.memory, nullptr) << name;

@@ -143,7 +143,8 @@ TEST_F(InputWindow, MouseButtonsAndPointerInWindowPixels) {
   ASSERT_TRUE(pollUntil([&] {
     input->BeginUpdate();
     return input->MouseX() == 100 && input->MouseY() == 200;
-  })) << "pointer at " << input->MouseX() << "," << input->MouseY();
+  })) << "pointer at "
+      << input->MouseX() << "," << input->MouseY();
   EXPECT_EQ(input->TouchX(0), 100);
 
   xdotool("mousedown", "1");

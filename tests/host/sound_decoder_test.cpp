@@ -86,13 +86,14 @@ TEST(WavReader, FileWhoseFirstChunkIsNotTheFormatFails) {
 }
 
 TEST(WavReader, LayoutsOpenAlCannotPlayFailInsteadOfLoadingSilence) {
-  struct Layout { int channels, bits, formatCode, rate; const char* what; };
+  struct Layout {
+    int channels, bits, formatCode, rate;
+    const char* what;
+  };
   const Layout layouts[] = {
-      {1, 24, 1, 8000, "24-bit"},     {1, 32, 1, 8000, "32-bit"},
-      {3, 16, 1, 8000, "3 channels"}, {6, 16, 1, 8000, "6 channels"},
-      {0, 16, 1, 8000, "0 channels"}, {1, 0, 1, 8000, "0 bits"},
-      {1, 4, 1, 8000, "4 bits"},      {1, 16, 3, 8000, "float format"},
-      {1, 16, 1, 0, "rate 0"},
+      {1, 24, 1, 8000, "24-bit"},     {1, 32, 1, 8000, "32-bit"},       {3, 16, 1, 8000, "3 channels"},
+      {6, 16, 1, 8000, "6 channels"}, {0, 16, 1, 8000, "0 channels"},   {1, 0, 1, 8000, "0 bits"},
+      {1, 4, 1, 8000, "4 bits"},      {1, 16, 3, 8000, "float format"}, {1, 16, 1, 0, "rate 0"},
   };
   for (const Layout& l : layouts) {
     RiffBuilder wav;
@@ -130,8 +131,8 @@ TEST(WavReader, TruncatedOrForeignFilesFail) {
   Bytes rifx = good;
   rifx[3] = 'X';
   EXPECT_FALSE(decodeWav(rifx));
-  Bytes formatTooShort = RiffBuilder().tag("fmt ").u32(14).u16(1).u16(1).u32(8000).u32(8000)
-                             .u16(1).chunk("data", samples(4)).riffFile();
+  Bytes formatTooShort =
+      RiffBuilder().tag("fmt ").u32(14).u16(1).u16(1).u32(8000).u32(8000).u16(1).chunk("data", samples(4)).riffFile();
   EXPECT_FALSE(decodeWav(formatTooShort));
 }
 
@@ -188,10 +189,8 @@ TEST(OggReader, DamagedOrForeignDataFails) {
 // packet (the decoder walked the table it failed to allocate). All must fail
 // cleanly; the sanitizer build checks that nothing leaks.
 TEST(OggReader, FuzzerFoundStreamsFailCleanly) {
-  for (const char* name : {"sparse-codebook-error.ogg", "comment-length-overflow.ogg",
-                           "comment-count-overflow.ogg"}) {
-    Bytes file = ReadFile(std::string(KORVANE_SOURCE_DIR) + "/tests/fuzz/corpus/ogg_reader_fuzz/" +
-                          name);
+  for (const char* name : {"sparse-codebook-error.ogg", "comment-length-overflow.ogg", "comment-count-overflow.ogg"}) {
+    Bytes file = ReadFile(std::string(KORVANE_SOURCE_DIR) + "/tests/fuzz/corpus/ogg_reader_fuzz/" + name);
     ASSERT_FALSE(file.empty()) << name;
     DecodedSound out;
     EXPECT_FALSE(decode(readOgg, file, out)) << name;

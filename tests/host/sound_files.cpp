@@ -7,8 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
+
+#include "tests/support/file_bytes.h"
 
 namespace {
 constexpr double kPi = 3.14159265358979323846;
@@ -90,8 +91,7 @@ void appendPage(Bytes& out, const ogg_page& page) {
 }
 
 // Hands every finished block of the encoder to the Ogg stream.
-void drainEncoder(vorbis_dsp_state& dsp, vorbis_block& block, ogg_stream_state& stream,
-                  Bytes& out) {
+void drainEncoder(vorbis_dsp_state& dsp, vorbis_block& block, ogg_stream_state& stream, Bytes& out) {
   ogg_packet packet;
   ogg_page page;
   while (vorbis_analysis_blockout(&dsp, &block) == 1) {
@@ -156,7 +156,4 @@ void WriteFile(const std::string& path, const Bytes& bytes) {
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
-Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+Bytes ReadFile(const std::string& path) { return testsupport::FileContents(path); }

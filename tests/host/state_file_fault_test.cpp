@@ -5,8 +5,8 @@
 // the program, cost the player what was saved or turn the link into a file.
 #include <gtest/gtest.h>
 
-#include <pwd.h>
 #include <dirent.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>

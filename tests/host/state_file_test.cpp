@@ -51,9 +51,13 @@ TEST(StateFileTest, EmptyStateSavesAnEmptyFile) {
 
 TEST(StateFileTest, ByteOrderMarksAreAcceptedAndDropped) {
   testsupport::WorkingFolder dir;
-  WriteBytes(kStateFile, "\xEF\xBB\xBF" "caf\xC3\xA9");
+  WriteBytes(kStateFile,
+             "\xEF\xBB\xBF"
+             "caf\xC3\xA9");
   EXPECT_EQ(LoadStateFile(), String(L"caf\u00e9"));
-  WriteBytes(kStateFile, std::string("\xFF\xFE" "A\0\xE9\0", 6));  // UTF-16 little-endian
+  WriteBytes(kStateFile, std::string("\xFF\xFE"
+                                     "A\0\xE9\0",
+                                     6));  // UTF-16 little-endian
   EXPECT_EQ(LoadStateFile(), String(L"A\u00e9"));
 }
 

@@ -51,7 +51,7 @@ class StillFrameTest : public gltest::GraphicsFixture {
   // one thing that changes what the frame shows.
   struct Scene {
     Rgba colour{0, 255, 0, 0};
-    int x = 20;              // the square's left edge
+    int x = 20;  // the square's left edge
     int clearBlue = 80;
     bool additive = false;   // additive blending instead of alpha
     bool scissored = false;  // only the top-left 25 x 25 pixels
@@ -85,8 +85,8 @@ class StillFrameTest : public gltest::GraphicsFixture {
     if (!image) return Rgba{-1, -1, -1, -1};
     const unsigned long pixel = XGetPixel(image, 0, 0);
     XDestroyImage(image);
-    return Rgba{static_cast<int>(pixel >> 16 & 255), static_cast<int>(pixel >> 8 & 255),
-                static_cast<int>(pixel & 255), 0};
+    return Rgba{static_cast<int>(pixel >> 16 & 255), static_cast<int>(pixel >> 8 & 255), static_cast<int>(pixel & 255),
+                0};
   }
 
   static PrivateDisplay* display_;

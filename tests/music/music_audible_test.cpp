@@ -31,9 +31,8 @@ TEST(MusicAudibleTest, DemoSongThroughTheWaveOutputIsAudible) {
   const std::string wave = folder + "/mix.wav";
   testsupport::WriteWaveOutputConfig(conf, wave);
   constexpr int kSeconds = 4;
-  const std::string command = "env -u ALSOFT_DRIVERS ALSOFT_CONF='" + conf + "' '" +
-                              KORVANE_MUSIC_DEMO + "' " + std::to_string(kSeconds) + " 3 > '" +
-                              folder + "/log.txt' 2>&1";
+  const std::string command = "env -u ALSOFT_DRIVERS ALSOFT_CONF='" + conf + "' '" + KORVANE_MUSIC_DEMO + "' " +
+                              std::to_string(kSeconds) + " 3 > '" + folder + "/log.txt' 2>&1";
   const int status = std::system(command.c_str());
   EXPECT_EQ(status, 0) << command;
 

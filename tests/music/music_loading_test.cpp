@@ -23,8 +23,8 @@ constexpr int kSide = 512;  // 8 x 8 frames of 64 x 64 pixels
 // The blue byte the test stores for field k of cell (p, v, r): the value
 // times 8 plus a varying remainder, so only integer division decodes it.
 int ValueAt(int p, int v, int r, int k) {
-  if (v == 7) return 0;                 // a voice with no notes at all
-  if (v == 6 && p > 20) return 0;       // a voice whose last notes are in pattern 20
+  if (v == 7) return 0;            // a voice with no notes at all
+  if (v == 6 && p > 20) return 0;  // a voice whose last notes are in pattern 20
   const unsigned hash = static_cast<unsigned>(p * 7919 + v * 104729 + r * 1299709 + k * 15485863);
   if (hash % 5 != 0) return 0;
   return static_cast<int>(hash / 5 % 32);
@@ -131,7 +131,7 @@ TEST_F(MusicLoadingTest, SeventyStepsAtMostThreePerFrameThenTheSongStarts) {
   ASSERT_NO_FATAL_FAILURE(LoadTestSong());
   EXPECT_EQ(frames, 24);
   EXPECT_EQ(player->loadStep, 0);
-  EXPECT_EQ(player->playState, 2);
+  EXPECT_EQ(player->playState, vl_KXTrackr_KXPlayer::kPlaying);
   EXPECT_EQ(player->nextTime, clock->now + 100);
 }
 
@@ -144,8 +144,8 @@ TEST_F(MusicLoadingTest, SongImageDecodesIntoSongDataExactlyByTheBlueByte) {
         for (int k = 0; k < 8; ++k) {
           const int got = player->songData[vl_KXTrackr_KXPlayer::CellIndex(p, v, r) + k];
           if (got != DecodedAt(p, v, r, k) && ++mismatches <= 10) {
-            ADD_FAILURE() << "pattern " << p << " voice " << v << " row " << r << " field " << k
-                          << ": " << got << " instead of " << DecodedAt(p, v, r, k);
+            ADD_FAILURE() << "pattern " << p << " voice " << v << " row " << r << " field " << k << ": " << got
+                          << " instead of " << DecodedAt(p, v, r, k);
           }
         }
       }
@@ -220,8 +220,7 @@ TEST_F(MusicLoadingTest, MissingOrTooSmallSongImageLeavesAnEmptySongAfterSeventy
   for (const char* file : {"missing.png", "small.png"}) {
     if (std::string(file) == "small.png") {
       // Room for 4 frames of the 64 that a song needs.
-      ASSERT_TRUE(musictest::WritePng("data/small.png", 128, 128,
-                                      std::vector<int>(128 * 128, 0x0000ff)));
+      ASSERT_TRUE(musictest::WritePng("data/small.png", 128, 128, std::vector<int>(128 * 128, 0x0000ff)));
     }
     player->m_KX_Start(String(file), 0, 0, 0, 0, 0, 1);
     ::testing::internal::CaptureStdout();
@@ -232,7 +231,7 @@ TEST_F(MusicLoadingTest, MissingOrTooSmallSongImageLeavesAnEmptySongAfterSeventy
     EXPECT_EQ(player->songImage, nullptr) << file;
     for (int i = 0; i < player->songData.Length(); ++i) ASSERT_EQ(player->songData[i], 0) << i;
     EXPECT_EQ(player->kitA[1], nullptr);
-    EXPECT_EQ(player->playState, 2);
+    EXPECT_EQ(player->playState, vl_KXTrackr_KXPlayer::kPlaying);
   }
 }
 

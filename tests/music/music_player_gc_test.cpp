@@ -72,7 +72,7 @@ TEST(MusicPlayerCollectorTest, ReachablePlayerKeepsEverythingItHoldsThroughFullC
   EXPECT_TRUE(player->chordQueue == String(" qqjj"));
 
   // The player still plays: a row sets channel 27 (the bass) from its cell.
-  player->playState = 2;
+  player->playState = vl_KXTrackr_KXPlayer::kPlaying;
   player->patternPos[4] = 62;
   player->row = 63;
   player->nextTime = clock->now - 1;

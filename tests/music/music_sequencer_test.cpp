@@ -292,8 +292,8 @@ struct Arrangement {
   std::vector<int> patterns, mutes, nextMutes, fills;
   std::vector<int> chords;
   bool operator==(const Arrangement& o) const {
-    return section == o.section && barsLeft == o.barsLeft && patterns == o.patterns &&
-           mutes == o.mutes && nextMutes == o.nextMutes && fills == o.fills && chords == o.chords;
+    return section == o.section && barsLeft == o.barsLeft && patterns == o.patterns && mutes == o.mutes &&
+           nextMutes == o.nextMutes && fills == o.fills && chords == o.chords;
   }
 };
 
@@ -375,7 +375,7 @@ TEST_F(SequencerTest, ChordLettersTransposeMelodicNotesOneBarEach) {
   // The space that separates two chord patterns leaves the bar untransposed
   // rather than playing the note at a rate of 0.
   EXPECT_EQ(ratesAtBarStart[2], 1.0f);
-  EXPECT_EQ(ratesAtBarStart[3], 1.0f);    // every chord pattern starts with q
+  EXPECT_EQ(ratesAtBarStart[3], 1.0f);  // every chord pattern starts with q
 }
 
 TEST_F(SequencerTest, PatternStepsFollowTheBarCountAndNeverLeaveTheSong) {
@@ -458,12 +458,12 @@ TEST_F(SequencerTest, SectionWithBothDrumKitsDrawnMutedKeepsKitA) {
 TEST_F(SequencerTest, SlideCommandsBendTheRateWithinLimits) {
   gc_assign(player->instruments[kLeadVoice], musictest::SilentSound());
   StartPlaying();
-  SetCell(player, 0, kLeadVoice, 0, 13, 30, 3, 15);   // +1
-  SetCell(player, 0, kLeadVoice, 1, 0, 0, 1, 90);     // +0.5
-  SetCell(player, 0, kLeadVoice, 2, 0, 0, 3, 31);     // capped at 4
-  SetCell(player, 0, kLeadVoice, 3, 0, 0, 4, 30);     // -2
-  SetCell(player, 0, kLeadVoice, 4, 0, 0, 2, 18);     // -0.1
-  SetCell(player, 0, kLeadVoice, 5, 0, 0, 4, 31);     // floored at 0.25
+  SetCell(player, 0, kLeadVoice, 0, 13, 30, 3, 15);  // +1
+  SetCell(player, 0, kLeadVoice, 1, 0, 0, 1, 90);    // +0.5
+  SetCell(player, 0, kLeadVoice, 2, 0, 0, 3, 31);    // capped at 4
+  SetCell(player, 0, kLeadVoice, 3, 0, 0, 4, 30);    // -2
+  SetCell(player, 0, kLeadVoice, 4, 0, 0, 2, 18);    // -0.1
+  SetCell(player, 0, kLeadVoice, 5, 0, 0, 4, 31);    // floored at 0.25
   const float expected[] = {2.0f, 2.5f, 4.0f, 2.0f, 1.9f, 0.25f};
   for (float rate : expected) {
     PlayRow(player, clock);

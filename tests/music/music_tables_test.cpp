@@ -104,7 +104,7 @@ TEST_F(MusicTablesTest, NewPlayerStartsStoppedWithTheGivenDefaults) {
   EXPECT_EQ(player->songData.Length(), 262145);
   EXPECT_EQ(player->kitA.Length(), 9);
   EXPECT_EQ(player->voiceEnvelope.Length(), 8);
-  EXPECT_EQ(player->playState, 0);
+  EXPECT_EQ(player->playState, vl_KXTrackr_KXPlayer::kStopped);
   EXPECT_EQ(player->loadStep, 0);
   EXPECT_EQ(player->chordQueue.Length(), 0);
   EXPECT_EQ(player->songImage, nullptr);

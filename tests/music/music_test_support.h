@@ -96,9 +96,7 @@ inline void InstallFramework(TestClockDevice*& clock, RecordingAudio*& audio) {
 
 // A sound with a sample of its own (no sound data): enough to be started on
 // a channel.
-inline vl_audio_Sound* SilentSound() {
-  return (new vl_audio_Sound())->g_new(new gxtkSample());
-}
+inline vl_audio_Sound* SilentSound() { return (new vl_audio_Sound())->g_new(new gxtkSample()); }
 
 inline bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -148,8 +146,8 @@ inline vl_KXTrackr_KXPlayer* NewPlayer() {
   return player;
 }
 
-inline void SetCell(vl_KXTrackr_KXPlayer* player, int pattern, int voice, int row, int note,
-                    int volume, int command = 0, int param = 0) {
+inline void SetCell(vl_KXTrackr_KXPlayer* player, int pattern, int voice, int row, int note, int volume,
+                    int command = 0, int param = 0) {
   const int cell = vl_KXTrackr_KXPlayer::CellIndex(pattern, voice, row);
   player->songData[cell + 0] = note;
   player->songData[cell + 1] = volume;

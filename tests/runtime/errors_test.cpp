@@ -28,7 +28,9 @@ TEST(LineOutput, PrintWritesTheLowByteOfEachUnitAsALine) {
     Print(String());
     warn("warned");
   });
-  EXPECT_EQ(outcome.out, "A\x42" "B\nlog\n\nwarned\n");
+  EXPECT_EQ(outcome.out,
+            "A\x42"
+            "B\nlog\n\nwarned\n");
   EXPECT_EQ(outcome.err, "");
 }
 
@@ -92,10 +94,10 @@ TEST(StopProtocol, StepCommandsSetTheSteppingState) {
   for (Case c : {Case{"e\n", 1, 'e'}, Case{"l\n", 0, 'l'}, Case{"r\n", 0, 0}, Case{"s\n", 1, 's'}}) {
     auto outcome = run(
         [] {
-          dbg_suspend = 7;
-          dbg_stepmode = 7;
-          DebugStop();
-          std::printf("%d %d", dbg_suspend, dbg_stepmode);
+      dbg_suspend = 7;
+      dbg_stepmode = 7;
+      DebugStop();
+      std::printf("%d %d", dbg_suspend, dbg_stepmode);
         },
         text(c.command));
     EXPECT_EQ(outcome.exit_code, 0) << c.command;
@@ -139,8 +141,8 @@ TEST(StopProtocol, ObjectQueryPrintsItsDebugText) {
 TEST(StopProtocol, SourcePositionAppearsInTheHeaderAndTheStackText) {
   auto outcome = run(
       [] {
-        dbg_info = "game.cpp<12>";
-        Error(String("boom"));
+    dbg_info = "game.cpp<12>";
+    Error(String("boom"));
       },
       text(""));
   EXPECT_EQ(outcome.out, "Vellum Runtime Error : boom\ngame.cpp<12>\n\n");
@@ -175,8 +177,8 @@ void install_handlers() {
 TEST(CrashSignals, InvalidMemoryAccessGivesTheReport) {
   auto outcome = run(
       [] {
-        install_handlers();
-        write_to_invalid_address();
+    install_handlers();
+    write_to_invalid_address();
       },
       text(""));
   EXPECT_EQ(outcome.exit_code, 255);
@@ -187,8 +189,8 @@ TEST(CrashSignals, InvalidMemoryAccessGivesTheReport) {
 TEST(CrashSignals, DivisionFaultGivesTheReport) {
   auto outcome = run(
       [] {
-        install_handlers();
-        divide_by_zero();
+    install_handlers();
+    divide_by_zero();
       },
       text("q\n"));
   EXPECT_EQ(outcome.exit_code, 0);
@@ -198,8 +200,8 @@ TEST(CrashSignals, DivisionFaultGivesTheReport) {
 TEST(CrashSignals, IllegalInstructionGivesTheReport) {
   auto outcome = run(
       [] {
-        install_handlers();
-        __builtin_trap();
+    install_handlers();
+    __builtin_trap();
       },
       text(""));
   EXPECT_EQ(outcome.exit_code, 255);

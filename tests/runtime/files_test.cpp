@@ -83,8 +83,7 @@ TEST(FilesTest, NonAsciiNamesOpenAndEmbeddedNulsAreRefused) {
   EXPECT_EQ(ReadAndClose(file), "accent");
 
   WriteText("data/a", "short");
-  const wchar_t withNul[] = {'v', 'e', 'l', 'l', 'u', 'm', ':', '/', '/', 'd', 'a', 't', 'a',
-                             '/', 'a', 0, 'b'};
+  const wchar_t withNul[] = {'v', 'e', 'l', 'l', 'u', 'm', ':', '/', '/', 'd', 'a', 't', 'a', '/', 'a', 0, 'b'};
   EXPECT_EQ(fopenFile(String(withNul, 17), String("rb")), nullptr);
 }
 

@@ -21,8 +21,8 @@ namespace {
 
 using gctest::CollectorTest;
 using gctest::finalised;
-using gctest::Tracked;
 using gctest::root;
+using gctest::Tracked;
 
 // An object of exactly `Bytes` bytes.
 template <size_t Bytes>
@@ -264,7 +264,8 @@ TEST_F(CollectorTest, ObjectsAllocatedWhileAnotherIsUnderConstructionKeepListOrd
   EXPECT_EQ(outer->succ, middle);
   EXPECT_EQ(middle->succ, inner);
   EXPECT_EQ(gc_unmarked_list.pred, inner);
-  for (gc_object* p : {static_cast<gc_object*>(outer), static_cast<gc_object*>(middle), static_cast<gc_object*>(inner)}) {
+  for (gc_object* p :
+       {static_cast<gc_object*>(outer), static_cast<gc_object*>(middle), static_cast<gc_object*>(inner)}) {
     EXPECT_TRUE(gc_is_white(p));
   }
 

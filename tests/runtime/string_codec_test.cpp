@@ -50,7 +50,8 @@ TEST(StringLoad, Utf8SequencesOfOneTwoAndThreeBytes) {
   EXPECT_EQ(decoded({0xC3, 0xA9, 0xE4, 0xB8, 0xAD}), std::vector<uint16_t>({0xE9, 0x4E2D}));
   EXPECT_EQ(decoded({0xC0, 0x80}), std::vector<uint16_t>({0x00})) << "overlong forms are accepted";
   EXPECT_EQ(decoded({0xED, 0xA0, 0xBD}), std::vector<uint16_t>({0xD83D})) << "an encoded surrogate unit";
-  EXPECT_EQ(decoded({0xEF, 0xBB, 0xBF, 0xEF, 0xBB, 0xBF}), std::vector<uint16_t>({0xFEFF})) << "only one mark is skipped";
+  EXPECT_EQ(decoded({0xEF, 0xBB, 0xBF, 0xEF, 0xBB, 0xBF}), std::vector<uint16_t>({0xFEFF}))
+      << "only one mark is skipped";
 }
 
 TEST(StringLoad, InvalidUtf8FallsBackToLatin1OfEveryByte) {
@@ -58,7 +59,7 @@ TEST(StringLoad, InvalidUtf8FallsBackToLatin1OfEveryByte) {
   EXPECT_EQ(out, "Invalid UTF-8!\n");
   EXPECT_EQ(units_of(one), std::vector<uint16_t>({0xC3}));
   const std::vector<Bytes> invalid = {
-      {'a', 0x80},              // stray continuation byte
+      {'a', 0x80},               // stray continuation byte
       {0xF0, 0x9F, 0x98, 0x80},  // four-byte lead
       {0xF8, 0x80},              // 0xF8 and above
       {0xE4, 0xB8},              // cut by the end of the buffer

@@ -14,12 +14,12 @@
 #include <vector>
 
 #include "framework/app.h"
+#include "framework/input.h"
 #include "framework/std_main.h"
 #include "host/app.h"
 #include "host/graphics_device.h"
 #include "host/input_device.h"
 #include "host/window.h"
-#include "framework/input.h"
 #include "runtime/gc.h"
 #include "tests/support/temp_folder.h"
 

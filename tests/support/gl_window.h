@@ -29,8 +29,7 @@ inline std::ostream& operator<<(std::ostream& out, const Rgba& c) {
 // the blend unit's rounding. Compares red, green and blue; alpha depends on
 // whether the window's visual stores it.
 inline bool NearRgb(const Rgba& got, const Rgba& want) {
-  return std::abs(got.r - want.r) <= 1 && std::abs(got.g - want.g) <= 1 &&
-         std::abs(got.b - want.b) <= 1;
+  return std::abs(got.r - want.r) <= 1 && std::abs(got.g - want.g) <= 1 && std::abs(got.b - want.b) <= 1;
 }
 
 // Opens one visible window of kWidth x kHeight pixels for the whole test
@@ -79,8 +78,7 @@ bool WritePng(const std::string& file, int width, int height, int channels, Pixe
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       for (int ch = 0; ch < channels; ++ch) {
-        bytes[(static_cast<size_t>(y) * width + x) * channels + ch] =
-            static_cast<unsigned char>(pixel(x, y, ch));
+        bytes[(static_cast<size_t>(y) * width + x) * channels + ch] = static_cast<unsigned char>(pixel(x, y, ch));
       }
     }
   }
@@ -92,17 +90,6 @@ inline void WriteBytes(const std::string& file, const std::vector<unsigned char>
   ASSERT_NE(out, nullptr);
   if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), out);
   std::fclose(out);
-}
-
-inline std::vector<unsigned char> ReadBytes(const std::string& file) {
-  std::vector<unsigned char> bytes;
-  FILE* in = std::fopen(file.c_str(), "rb");
-  if (!in) return bytes;
-  unsigned char block[4096];
-  size_t got;
-  while ((got = std::fread(block, 1, sizeof block, in)) > 0) bytes.insert(bytes.end(), block, block + got);
-  std::fclose(in);
-  return bytes;
 }
 
 }  // namespace gltest

@@ -39,7 +39,7 @@ namespace e2e {
 
 namespace fs = std::filesystem;
 
-constexpr int kHoldMs = 150;     // a press as long as a person's: seen by at least one update
+constexpr int kHoldMs = 150;  // a press as long as a person's: seen by at least one update
 constexpr int kPollMs = 100;
 constexpr int kWindowWaitMs = 30000;  // a busy machine may take long to open a window
 
@@ -80,9 +80,7 @@ inline std::vector<std::string> StateTokens(const std::string& line) {
 }
 
 // Whether the tools the end-to-end tests drive the display with are there.
-inline bool HaveDisplayTools() {
-  return Shell("command -v xdotool >/dev/null && command -v import >/dev/null") == 0;
-}
+inline bool HaveDisplayTools() { return Shell("command -v xdotool >/dev/null && command -v import >/dev/null") == 0; }
 
 using testsupport::Shot;
 

@@ -61,9 +61,7 @@ constexpr Point CursorFrameTop(int column, int row) { return {Cell(column, row).
 // virtual (80, 80).
 constexpr int kPortraitAcross = 6;
 constexpr int kPortraitDown = 10;
-constexpr Point PortraitCell(int across, int down) {
-  return {(80 + 40 * across) * 4 / 3, (80 + 40 * down) * 4 / 3};
-}
+constexpr Point PortraitCell(int across, int down) { return {(80 + 40 * across) * 4 / 3, (80 + 40 * down) * 4 / 3}; }
 
 }  // namespace layout
 }  // namespace testsupport

@@ -34,8 +34,8 @@ class PrivateDisplay {
       // -noreset: by default the server resets when its last client leaves
       // (our own readiness probe, say), and a client connecting during the
       // reset is turned away.
-      const char* args[] = {"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-noreset",
-                            "-nolisten", "tcp", "-extension", "GLX", nullptr};
+      const char* args[] = {"Xvfb",     "-displayfd", "3",   "-screen",    "0",   screen,
+                            "-noreset", "-nolisten",  "tcp", "-extension", "GLX", nullptr};
       if (withOpenGL) args[9] = nullptr;  // keep GLX
       execvp("Xvfb", const_cast<char* const*>(args));
       _exit(127);

@@ -1,6 +1,6 @@
 // Temporary folders for tests: TempFolder makes a fresh folder in the system's
-// temporary folder ($TMPDIR when set, else /tmp) and removes it with everything in it when it goes; WorkingFolder is also the
-// process's working directory while it lives.
+// temporary folder ($TMPDIR when set, else /tmp) and removes it with everything in it when it goes; WorkingFolder is
+// also the process's working directory while it lives.
 //
 // A folder that cannot be made throws std::runtime_error, which fails the test
 // that asked for it (GoogleTest reports the exception); there is never a

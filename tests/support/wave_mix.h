@@ -8,9 +8,10 @@
 #include <cmath>
 #include <cstdint>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "tests/support/file_bytes.h"
 
 namespace testsupport {
 
@@ -35,8 +36,7 @@ inline uint32_t ReadLe32(const std::vector<unsigned char>& b, size_t at) {
 
 // Every size is checked against the bytes present.
 inline bool ReadMix(const std::string& path, Mix& mix) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<unsigned char> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::vector<uint8_t> b = testsupport::FileContents(path);
   if (b.size() < 12 || std::string(b.begin(), b.begin() + 4) != "RIFF") return false;
   size_t at = 12;
   int bits = 0;

@@ -18,8 +18,7 @@ using assetgen_test::readFile;
 std::map<std::string, std::vector<uint8_t>> allFiles(const std::string& root) {
   std::map<std::string, std::vector<uint8_t>> files;
   for (const auto& entry : fs::recursive_directory_iterator(root))
-    if (entry.is_regular_file())
-      files[fs::relative(entry.path(), root).string()] = readFile(entry.path().string());
+    if (entry.is_regular_file()) files[fs::relative(entry.path(), root).string()] = readFile(entry.path().string());
   return files;
 }
 

@@ -43,7 +43,8 @@ TEST(Canvas, EdgesAreOnePixelWideAtEveryLevel) {
   for (int level : {1, 2, 4}) {
     Canvas c(8, 4, level);
     // A half-plane whose edge lies at design x = 3.25.
-    fillSolid(c, {0, 0, 8, 4}, [](Vec2 p) { return p.x - 3.25f; }, rgb(255, 255, 255));
+    fillSolid(
+        c, {0, 0, 8, 4}, [](Vec2 p) { return p.x - 3.25f; }, rgb(255, 255, 255));
     int partial = 0;
     for (int x = 0; x < c.width(); ++x) {
       float a = c.pixel(x, 0)[3];

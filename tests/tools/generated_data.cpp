@@ -5,10 +5,9 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
+#include "tests/support/file_bytes.h"
 #include "tests/support/temp_folder.h"
 
 namespace assetgen_test {
@@ -36,10 +35,7 @@ std::string generateInto(const std::string& name) {
 
 std::string generatedData() { return KORVANE_DATA_DIR; }
 
-std::vector<uint8_t> readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+std::vector<uint8_t> readFile(const std::string& path) { return testsupport::FileContents(path); }
 
 Image loadImage(const std::string& path) {
   Image img;

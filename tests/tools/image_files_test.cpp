@@ -22,10 +22,17 @@ struct Wanted {
   int frameWidth, frameHeight, frames;
 };
 const Wanted kSheets[] = {
-    {"common/icons", 32, 32, 16},     {"common/Buttons", 64, 64, 16}, {"common/dpad", 32, 32, 16},
-    {"common/icade", 64, 64, 2},      {"common/ZEVOLogo", 256, 256, 1}, {"fonts/editundo", 16, 16, 128},
-    {"menu", 256, 256, 4},            {"logo", 256, 128, 1},          {"parts", 8, 8, 16},
-    {"BadgesA", 64, 64, 64},          {"gems", 32, 32, 16},
+    {"common/icons", 32, 32, 16},
+    {"common/Buttons", 64, 64, 16},
+    {"common/dpad", 32, 32, 16},
+    {"common/icade", 64, 64, 2},
+    {"common/ZEVOLogo", 256, 256, 1},
+    {"fonts/editundo", 16, 16, 128},
+    {"menu", 256, 256, 4},
+    {"logo", 256, 128, 1},
+    {"parts", 8, 8, 16},
+    {"BadgesA", 64, 64, 64},
+    {"gems", 32, 32, 16},
 };
 constexpr int kLevels[] = {1, 2, 4};
 constexpr int kTextureLimit = 4096;

@@ -42,9 +42,7 @@ struct DecodedSong {
   }
 };
 
-DecodedSong loadSong() {
-  return {assetgen_test::loadImage(generatedData() + "/" + assetgen::kSongFile)};
-}
+DecodedSong loadSong() { return {assetgen_test::loadImage(generatedData() + "/" + assetgen::kSongFile)}; }
 
 // Pitch class (0 = C) of a melodic note; each instrument sounds C at note 13.
 int pitchClass(int note) { return ((note - 13) % 12 + 12) % 12; }

@@ -16,8 +16,7 @@ namespace {
 using assetgen_test::generatedData;
 using assetgen_test::readFile;
 
-const char* const kEffects[] = {"001", "002", "003", "004", "005", "006",
-                                "007", "008", "095", "098", "099"};
+const char* const kEffects[] = {"001", "002", "003", "004", "005", "006", "007", "008", "095", "098", "099"};
 
 struct Wav {
   int format = 0, channels = 0, rate = 0, bits = 0;
@@ -58,9 +57,7 @@ Wav parseWav(const std::vector<uint8_t>& b) {
   return w;
 }
 
-Wav loadEffect(const std::string& number) {
-  return parseWav(readFile(generatedData() + "/sfx/" + number + ".wav"));
-}
+Wav loadEffect(const std::string& number) { return parseWav(readFile(generatedData() + "/sfx/" + number + ".wav")); }
 
 int peakOf(const std::vector<int16_t>& s, size_t from, size_t to) {
   int peak = 0;

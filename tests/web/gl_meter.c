@@ -57,7 +57,7 @@ void glfwSwapBuffers(void* window) {
     const char* name = getenv("KORVANE_GL_METER");
     out = fopen(name ? name : "/dev/null", "w");
     if (!out) abort();
-    setvbuf(out, NULL, _IOLBF, 0);  /* whole lines, even when the program is killed */
+    setvbuf(out, NULL, _IOLBF, 0); /* whole lines, even when the program is killed */
   }
   const long long now = threadCpuNs();
   if (lastSwapCpuNs >= 0) fprintf(out, "%ld %lld\n", drawCalls, (now - lastSwapCpuNs) / 1000);

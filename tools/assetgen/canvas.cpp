@@ -62,8 +62,7 @@ std::vector<uint8_t> Canvas::toRgba8() const {
     // Fully transparent pixels keep colour 0: they compress well and the
     // loader premultiplies them away anyway.
     if (a8 == 0) continue;
-    for (int k = 0; k < 3; ++k)
-      out[i * 4 + k] = uint8_t(std::lround(clamp01(p[k] / a) * 255.0f));
+    for (int k = 0; k < 3; ++k) out[i * 4 + k] = uint8_t(std::lround(clamp01(p[k] / a) * 255.0f));
     out[i * 4 + 3] = a8;
   }
   return out;

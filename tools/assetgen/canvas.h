@@ -20,18 +20,13 @@ struct Colour {
   float r = 0, g = 0, b = 0, a = 0;
 };
 
-inline Colour rgb(int r, int g, int b, float a = 1.0f) {
-  return {r / 255.0f, g / 255.0f, b / 255.0f, a};
-}
+inline Colour rgb(int r, int g, int b, float a = 1.0f) { return {r / 255.0f, g / 255.0f, b / 255.0f, a}; }
 inline Colour withAlpha(Colour c, float a) { return {c.r, c.g, c.b, a}; }
 inline Colour mix(Colour a, Colour b, float t) {
-  return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t,
-          a.a + (b.a - a.a) * t};
+  return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t, a.a + (b.a - a.a) * t};
 }
 // Multiplies the colour channels (not alpha) by k, clamped to 0..1.
-inline Colour shade(Colour c, float k) {
-  return {clamp01(c.r * k), clamp01(c.g * k), clamp01(c.b * k), c.a};
-}
+inline Colour shade(Colour c, float k) { return {clamp01(c.r * k), clamp01(c.g * k), clamp01(c.b * k), c.a}; }
 // Moves the colour toward white by t.
 inline Colour tint(Colour c, float t) { return mix(c, {1, 1, 1, c.a}, t); }
 
@@ -59,9 +54,7 @@ class Canvas {
   std::vector<uint8_t> toRgba8() const;
 
   // Centre of pixel (x, y) in design units.
-  Vec2 designPoint(int x, int y) const {
-    return {(x + 0.5f) / level_, (y + 0.5f) / level_};
-  }
+  Vec2 designPoint(int x, int y) const { return {(x + 0.5f) / level_, (y + 0.5f) / level_}; }
   // The pixel range covering a design box, clipped to the canvas.
   void pixelRange(Box b, int& x0, int& y0, int& x1, int& y1) const;
 
@@ -154,8 +147,7 @@ void paintSupersampled(Canvas& c, Box area, int n, const Fn& colourAt) {
       float r = 0, g = 0, b = 0, a = 0;
       for (int sy = 0; sy < n; ++sy)
         for (int sx = 0; sx < n; ++sx) {
-          Vec2 p{(x + 0.0f) / c.level() + (sx + 0.5f) * step,
-                 (y + 0.0f) / c.level() + (sy + 0.5f) * step};
+          Vec2 p{(x + 0.0f) / c.level() + (sx + 0.5f) * step, (y + 0.0f) / c.level() + (sy + 0.5f) * step};
           Colour s = colourAt(p);
           r += s.r * s.a;
           g += s.g * s.a;

@@ -7,8 +7,7 @@
 namespace assetgen {
 
 Fonts::Fonts(const std::string& dir)
-    : sansBold(dir + "/DejaVuSans-Bold.ttf"),
-      monoBold(dir + "/DejaVuSansMono-Bold.ttf") {}
+    : sansBold(dir + "/DejaVuSans-Bold.ttf"), monoBold(dir + "/DejaVuSansMono-Bold.ttf") {}
 
 const std::vector<ImageSheet>& imageSheets() {
   static const std::vector<ImageSheet> sheets = {

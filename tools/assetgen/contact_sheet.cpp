@@ -8,9 +8,9 @@ namespace assetgen {
 
 namespace {
 
-constexpr int kLevel = 2;          // sheets shown at the middle resolution
-constexpr float kMargin = 24;      // design units round every item
-constexpr float kLabelEm = 16;     // label text size
+constexpr int kLevel = 2;       // sheets shown at the middle resolution
+constexpr float kMargin = 24;   // design units round every item
+constexpr float kLabelEm = 16;  // label text size
 constexpr float kScreenW = 640, kScreenH = 480;
 
 // A rendered sheet and where its frames lie.
@@ -23,17 +23,21 @@ struct RenderedSheet {
 };
 
 void checkerboard(Canvas& c, Box b) {
-  fillShape(c, b, [&](Vec2 p) { return sdRoundBox(p, {(b.x0 + b.x1) / 2, (b.y0 + b.y1) / 2},
-                                                  {(b.x1 - b.x0) / 2, (b.y1 - b.y0) / 2}, 0); },
-            [](Vec2 p, float) {
-              bool odd = (int(std::floor(p.x / 8)) + int(std::floor(p.y / 8))) & 1;
-              return odd ? rgb(92, 92, 100) : rgb(70, 70, 78);
-            });
+  fillShape(
+      c, b,
+      [&](Vec2 p) {
+    return sdRoundBox(p, {(b.x0 + b.x1) / 2, (b.y0 + b.y1) / 2}, {(b.x1 - b.x0) / 2, (b.y1 - b.y0) / 2}, 0);
+      },
+      [](Vec2 p, float) {
+    bool odd = (int(std::floor(p.x / 8)) + int(std::floor(p.y / 8))) & 1;
+    return odd ? rgb(92, 92, 100) : rgb(70, 70, 78);
+  });
 }
 
 void label(Canvas& c, const Fonts& fonts, const std::string& text, Vec2 at) {
   ShapeSet s = fonts.sansBold.text(text, kLabelEm, at);
-  fillSolid(c, s.bounds(), [&](Vec2 p) { return s.sd(p); }, rgb(235, 235, 240));
+  fillSolid(
+      c, s.bounds(), [&](Vec2 p) { return s.sd(p); }, rgb(235, 235, 240));
 }
 
 // Draws one frame centred on `centre` (virtual pixels of a screen preview),
@@ -61,14 +65,21 @@ void drawFrame(Canvas& dst, const RenderedSheet& sheet, int frame, Vec2 centre, 
 }
 
 void rect(Canvas& c, Box b, Colour colour) {
-  fillSolid(c, b, [&](Vec2 p) {
+  fillSolid(
+      c, b,
+      [&](Vec2 p) {
     return std::max({b.x0 - p.x, p.x - b.x1, b.y0 - p.y, p.y - b.y1});
-  }, colour);
+      },
+      colour);
 }
 
 void oval(Canvas& c, Vec2 centre, float rx, float ry, Colour colour) {
-  fillSolid(c, boxAround(centre, std::max(rx, ry) + 1),
-            [&](Vec2 p) { return sdEllipse(p, centre, {rx, ry}); }, colour);
+  fillSolid(
+      c, boxAround(centre, std::max(rx, ry) + 1),
+      [&](Vec2 p) {
+    return sdEllipse(p, centre, {rx, ry});
+      },
+      colour);
 }
 
 // The game's text writer: frame (code - 32) of the font per character,
@@ -156,8 +167,8 @@ Canvas playPreview(const std::map<std::string, RenderedSheet>& sheets, bool paus
       drawFrame(c, gems, kind, at, E, withAlpha(white, inPath ? 1.0f : 0.9f), marked ? 180.0f : inPath ? 60.0f : 0.0f);
       if (marked) {
         oval(c, at, 20 * E, 20 * E, rgb(0, 105, 0, 0.25f));
-        fillSolid(c, boxAround(at, 20 * E), [&](Vec2 p) { return sdRing(p, at, 18 * E, 0.5f); },
-                  rgb(100, 255, 100, 0.5f));
+        fillSolid(
+            c, boxAround(at, 20 * E), [&](Vec2 p) { return sdRing(p, at, 18 * E, 0.5f); }, rgb(100, 255, 100, 0.5f));
       }
     }
   for (int i = 0; i < 8; ++i)

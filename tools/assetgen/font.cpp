@@ -30,8 +30,7 @@ Font::Font(const std::string& path) : impl_(new Impl) {
   if (offset < 0 || !stbtt_InitFont(&impl_->info, impl_->data.data(), offset)) return;
   impl_->unitsPerEm = 1.0f / stbtt_ScaleForMappingEmToPixels(&impl_->info, 1.0f);
   int x0, y0, x1, y1;
-  if (stbtt_GetCodepointBox(&impl_->info, 'H', &x0, &y0, &x1, &y1))
-    capHeight_ = y1 / impl_->unitsPerEm;
+  if (stbtt_GetCodepointBox(&impl_->info, 'H', &x0, &y0, &x1, &y1)) capHeight_ = y1 / impl_->unitsPerEm;
   ok_ = true;
 }
 
@@ -65,8 +64,7 @@ Outline Font::glyph(int codepoint, float emSize, Vec2 origin) const {
       Vec2 c1 = at(s.cx, s.cy), c2 = at(s.cx1, s.cy1);
       for (int j = 1; j <= kCubicSteps; ++j) {
         float t = float(j) / kCubicSteps, u = 1 - t;
-        contour.push_back(pen * (u * u * u) + c1 * (3 * u * u * t) + c2 * (3 * u * t * t) +
-                          to * (t * t * t));
+        contour.push_back(pen * (u * u * u) + c1 * (3 * u * u * t) + c2 * (3 * u * t * t) + to * (t * t * t));
       }
     }
     pen = to;
@@ -91,8 +89,7 @@ ShapeSet Font::text(const std::string& s, float emSize, Vec2 origin, float track
     set.add(glyph(cp, emSize, pen));
     pen.x += advance(cp, emSize) + tracking;
     if (i + 1 < s.size())
-      pen.x += stbtt_GetCodepointKernAdvance(&impl_->info, cp, (unsigned char)s[i + 1]) *
-               emSize / impl_->unitsPerEm;
+      pen.x += stbtt_GetCodepointKernAdvance(&impl_->info, cp, (unsigned char)s[i + 1]) * emSize / impl_->unitsPerEm;
   }
   return set;
 }
@@ -103,8 +100,7 @@ float Font::textWidth(const std::string& s, float emSize, float tracking) const 
     int cp = (unsigned char)s[i];
     w += advance(cp, emSize) + (i + 1 < s.size() ? tracking : 0);
     if (i + 1 < s.size())
-      w += stbtt_GetCodepointKernAdvance(&impl_->info, cp, (unsigned char)s[i + 1]) * emSize /
-           impl_->unitsPerEm;
+      w += stbtt_GetCodepointKernAdvance(&impl_->info, cp, (unsigned char)s[i + 1]) * emSize / impl_->unitsPerEm;
   }
   return w;
 }

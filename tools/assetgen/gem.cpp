@@ -35,8 +35,7 @@ std::vector<Vec2> rimPoints(int kind, float r) {
       break;
     case 2: {  // square step cut with clipped corners
       float s = r * 0.90f, k = s * 0.14f;
-      v = {{-s + k, -s}, {s - k, -s}, {s, -s + k}, {s, s - k},
-           {s - k, s},   {-s + k, s}, {-s, s - k}, {-s, -s + k}};
+      v = {{-s + k, -s}, {s - k, -s}, {s, -s + k}, {s, s - k}, {s - k, s}, {-s + k, s}, {-s, s - k}, {-s, -s + k}};
       v = subdivided(v);
       break;
     }
@@ -50,11 +49,9 @@ std::vector<Vec2> rimPoints(int kind, float r) {
       break;
     }
     case 5:  // five-pointed star
-      for (int i = 0; i < 10; ++i)
-        v.push_back(polar(-90.0f + 36.0f * i, (i % 2) ? r * 0.50f : r * 1.04f));
+      for (int i = 0; i < 10; ++i) v.push_back(polar(-90.0f + 36.0f * i, (i % 2) ? r * 0.50f : r * 1.04f));
       break;
-    default:
-      break;
+    default: break;
   }
   return v;
 }
@@ -84,7 +81,7 @@ Cut makeCut(int kind, Vec2 centre, float radius, float degrees) {
 
 bool inTriangle(Vec2 p, Vec2 a, Vec2 b, Vec2 c) {
   float d1 = cross(b - a, p - a), d2 = cross(c - b, p - b), d3 = cross(a - c, p - c);
-  bool neg = d1 < 0 || d2 < 0 || d3 < 0, pos = d1 > 0 || d2 > 0 || d3 > 0;
+  bool neg = d1 < 0 || d2 < 0 || d3<0, pos = d1> 0 || d2 > 0 || d3 > 0;
   return !(neg && pos);
 }
 
@@ -199,33 +196,34 @@ void drawGem(Canvas& c, int kind, Vec2 centre, float radius, float degrees) {
       size_t j = (i + 1) % n;
       Vec2 mid = (cut.rim[i] + cut.rim[j]) * 0.5f;
       Vec2 out = mid - centre;
-      if (inTriangle(p, cut.rim[i], cut.rim[j], cut.table[i]))
-        return facetColour(base, facetLight(out, 0.06f));
-      if (inTriangle(p, cut.rim[j], cut.table[j], cut.table[i]))
-        return facetColour(base, facetLight(out, -0.08f));
+      if (inTriangle(p, cut.rim[i], cut.rim[j], cut.table[i])) return facetColour(base, facetLight(out, 0.06f));
+      if (inTriangle(p, cut.rim[j], cut.table[j], cut.table[i])) return facetColour(base, facetLight(out, -0.08f));
     }
     return base;
   });
 
   // Thin light line round the table: the crisp edge that makes it read as cut.
-  fillShape(c, table.bounds().grown(1), [&](Vec2 p) { return std::fabs(table.sd(p)) - edgeHalf * 0.45f; },
-            [&](Vec2, float) { return withAlpha(tint(base, 0.7f), 0.55f); });
+  fillShape(
+      c, table.bounds().grown(1), [&](Vec2 p) { return std::fabs(table.sd(p)) - edgeHalf * 0.45f; },
+      [&](Vec2, float) { return withAlpha(tint(base, 0.7f), 0.55f); });
 
   // Soft glare on the table and a small four-pointed sparkle near the rim.
   Vec2 glare = glareCentre(cut, centre, radius);
   Vec2 glareR = glareRadii(radius);
-  fillSoft(c, boxAround(glare, radius * 0.4f),
-           [&](Vec2 p) {
-             Vec2 q = rotated(p - glare, kGlareDegrees);
-             return sdEllipse(q, {0, 0}, glareR);
-           },
-           withAlpha(rgb(255, 255, 255), 0.75f), 0.0f, radius * 0.12f);
+  fillSoft(
+      c, boxAround(glare, radius * 0.4f),
+      [&](Vec2 p) {
+    Vec2 q = rotated(p - glare, kGlareDegrees);
+    return sdEllipse(q, {0, 0}, glareR);
+      },
+      withAlpha(rgb(255, 255, 255), 0.75f), 0.0f, radius * 0.12f);
   // Below about six pixels across the sparkle would read as a plus sign: left out.
   float sparkleRadius = radius * 0.24f;
   if (sparkleRadius * c.level() < 6.0f) return;
   Outline sparkle = sparkleShape(rim, centre, radius);
-  fillSoft(c, sparkle.bounds(), [&](Vec2 p) { return sparkle.sd(p); },
-           withAlpha(rgb(255, 255, 255), 0.95f), 0.0f, std::max(0.35f, radius * 0.03f));
+  fillSoft(
+      c, sparkle.bounds(), [&](Vec2 p) { return sparkle.sd(p); }, withAlpha(rgb(255, 255, 255), 0.95f), 0.0f,
+      std::max(0.35f, radius * 0.03f));
 }
 
 std::string gemSvg(int kind, float size, float radius) {
@@ -239,20 +237,26 @@ std::string gemSvg(int kind, float size, float radius) {
   const Vec2 farEnd = tableCentre - lightDir * (radius * cut.tableScale);
   const Vec2 glare = glareCentre(cut, centre, radius), glareR = glareRadii(radius);
 
-  std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                    "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + svgNumber(size) + "\" height=\"" +
-                    svgNumber(size) + "\" viewBox=\"0 0 " + svgNumber(size) + " " + svgNumber(size) + "\">\n";
+  std::string svg =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+      svgNumber(size) + "\" height=\"" + svgNumber(size) + "\" viewBox=\"0 0 " + svgNumber(size) + " " +
+      svgNumber(size) + "\">\n";
   // The table is lit across from the side of the light; the glare fades out
   // toward its rim.
-  svg += "  <defs>\n"
-         "    <linearGradient id=\"table\" gradientUnits=\"userSpaceOnUse\" x1=\"" + svgNumber(litEnd.x) +
-         "\" y1=\"" + svgNumber(litEnd.y) + "\" x2=\"" + svgNumber(farEnd.x) + "\" y2=\"" + svgNumber(farEnd.y) +
-         "\">\n      <stop offset=\"0\" stop-color=\"" + svgHex(base) + "\"/>\n"
-         "      <stop offset=\"1\" stop-color=\"" + svgHex(tint(base, 0.42f)) + "\"/>\n    </linearGradient>\n"
-         "    <radialGradient id=\"glare\">\n"
-         "      <stop offset=\"0.4\" stop-color=\"#ffffff\" stop-opacity=\"0.75\"/>\n"
-         "      <stop offset=\"1\" stop-color=\"#ffffff\" stop-opacity=\"0\"/>\n    </radialGradient>\n"
-         "  </defs>\n";
+  svg +=
+      "  <defs>\n"
+      "    <linearGradient id=\"table\" gradientUnits=\"userSpaceOnUse\" x1=\"" +
+      svgNumber(litEnd.x) + "\" y1=\"" + svgNumber(litEnd.y) + "\" x2=\"" + svgNumber(farEnd.x) + "\" y2=\"" +
+      svgNumber(farEnd.y) + "\">\n      <stop offset=\"0\" stop-color=\"" + svgHex(base) +
+      "\"/>\n"
+      "      <stop offset=\"1\" stop-color=\"" +
+      svgHex(tint(base, 0.42f)) +
+      "\"/>\n    </linearGradient>\n"
+      "    <radialGradient id=\"glare\">\n"
+      "      <stop offset=\"0.4\" stop-color=\"#ffffff\" stop-opacity=\"0.75\"/>\n"
+      "      <stop offset=\"1\" stop-color=\"#ffffff\" stop-opacity=\"0\"/>\n    </radialGradient>\n"
+      "  </defs>\n";
   const size_t n = cut.rim.size();
   for (size_t i = 0; i < n; ++i) {
     const size_t j = (i + 1) % n;

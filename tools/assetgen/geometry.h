@@ -82,9 +82,7 @@ inline float sdEllipse(Vec2 p, Vec2 c, Vec2 r) {
 }
 
 // Ring between radii r - w/2 and r + w/2.
-inline float sdRing(Vec2 p, Vec2 c, float r, float halfWidth) {
-  return std::fabs(length(p - c) - r) - halfWidth;
-}
+inline float sdRing(Vec2 p, Vec2 c, float r, float halfWidth) { return std::fabs(length(p - c) - r) - halfWidth; }
 
 // Part of a ring: centred on angle `midDegrees`, reaching `spanDegrees` to
 // each side, with rounded ends.

@@ -29,43 +29,51 @@ void drawSprite(Canvas& c, int kind, float k) {
   Box all{0, 0, 8, 8};
   switch (kind) {
     case 0:  // soft round dot
-      fillSoft(c, all, [&](Vec2 p) { return sdCircle(p, m, 1.2f * k); }, white, 0.8f, 2.4f * k);
+      fillSoft(
+          c, all, [&](Vec2 p) { return sdCircle(p, m, 1.2f * k); }, white, 0.8f, 2.4f * k);
       break;
     case 1: {  // four-pointed sparkle
       Outline s = starShape(m, 4, 3.8f * k, 0.8f * k, -90);
-      fillSoft(c, all, [&](Vec2 p) { return s.sd(p); }, white, 0.2f, 0.5f);
+      fillSoft(
+          c, all, [&](Vec2 p) { return s.sd(p); }, white, 0.2f, 0.5f);
       break;
     }
     case 2:  // ring
-      fillSolid(c, all, [&](Vec2 p) { return sdRing(p, m, 2.6f * k, 0.6f * k); }, white);
+      fillSolid(
+          c, all, [&](Vec2 p) { return sdRing(p, m, 2.6f * k, 0.6f * k); }, white);
       break;
     case 3: {  // five-pointed star
       Outline s = starShape(m, 5, 3.7f * k, 1.6f * k, -90);
-      fillSolid(c, all, [&](Vec2 p) { return s.sd(p); }, white);
+      fillSolid(
+          c, all, [&](Vec2 p) { return s.sd(p); }, white);
       break;
     }
     case 4: {  // diamond shard
-      Outline s({m + (Vec2{0, -3.6f} * k), m + (Vec2{2.4f, 0} * k), m + (Vec2{0, 3.6f} * k),
-                   m + (Vec2{-2.4f, 0} * k)});
-      fillSolid(c, all, [&](Vec2 p) { return s.sd(p); }, white);
+      Outline s({m + (Vec2{0, -3.6f} * k), m + (Vec2{2.4f, 0} * k), m + (Vec2{0, 3.6f} * k), m + (Vec2{-2.4f, 0} * k)});
+      fillSolid(
+          c, all, [&](Vec2 p) { return s.sd(p); }, white);
       break;
     }
     case 5: {  // triangle shard
       Outline s({m + Vec2{0, -3.2f} * k, m + Vec2{3.3f, 2.8f} * k, m + Vec2{-3.3f, 2.8f} * k});
-      fillSolid(c, all, [&](Vec2 p) { return s.sd(p); }, white);
+      fillSolid(
+          c, all, [&](Vec2 p) { return s.sd(p); }, white);
       break;
     }
     case 6:  // plus
-      fillSolid(c, all,
-                [&](Vec2 p) {
-                  return opUnion(sdRoundBox(p, m, Vec2{3.4f, 0.9f} * k, 0.5f * k),
-                                 sdRoundBox(p, m, Vec2{0.9f, 3.4f} * k, 0.5f * k));
-                },
-                white);
+      fillSolid(
+          c, all,
+          [&](Vec2 p) {
+        return opUnion(sdRoundBox(p, m, Vec2{3.4f, 0.9f} * k, 0.5f * k),
+                       sdRoundBox(p, m, Vec2{0.9f, 3.4f} * k, 0.5f * k));
+          },
+          white);
       break;
     default:  // disc with a bright core
-      fillSolid(c, all, [&](Vec2 p) { return sdCircle(p, m, 3.2f * k); }, withAlpha(white, 0.6f));
-      fillSolid(c, all, [&](Vec2 p) { return sdCircle(p, m, 1.7f * k); }, white);
+      fillSolid(
+          c, all, [&](Vec2 p) { return sdCircle(p, m, 3.2f * k); }, withAlpha(white, 0.6f));
+      fillSolid(
+          c, all, [&](Vec2 p) { return sdCircle(p, m, 1.7f * k); }, white);
       break;
   }
 }
@@ -80,9 +88,8 @@ void drawPartFrame(Canvas& c, int frame, const Fonts&) {
 namespace {
 
 // The disc colours of the badge sheet, one per column of eight.
-const Colour kBadgeColours[8] = {rgb(40, 96, 210), rgb(200, 40, 60),  rgb(30, 150, 80),
-                                 rgb(130, 60, 190), rgb(230, 120, 20), rgb(20, 150, 170),
-                                 rgb(90, 90, 110),  rgb(200, 50, 150)};
+const Colour kBadgeColours[8] = {rgb(40, 96, 210),  rgb(200, 40, 60),  rgb(30, 150, 80), rgb(130, 60, 190),
+                                 rgb(230, 120, 20), rgb(20, 150, 170), rgb(90, 90, 110), rgb(200, 50, 150)};
 
 // The raised emblem of a badge: shape `kind` (0..7) centred on m, size r.
 float badgeEmblem(int kind, Vec2 p, Vec2 m, float r) {
@@ -90,9 +97,8 @@ float badgeEmblem(int kind, Vec2 p, Vec2 m, float r) {
     case 0: return starShape(m, 5, r, r * 0.45f, -90).sd(p);
     case 1: return gemSilhouette(3, m, r * 1.05f).sd(p);
     case 2: {  // crown
-      Outline crown({m + Vec2{-r, r * 0.6f}, m + Vec2{-r, -r * 0.5f}, m + Vec2{-r * 0.5f, 0},
-                     m + Vec2{0, -r * 0.8f}, m + Vec2{r * 0.5f, 0}, m + Vec2{r, -r * 0.5f},
-                     m + Vec2{r, r * 0.6f}});
+      Outline crown({m + Vec2{-r, r * 0.6f}, m + Vec2{-r, -r * 0.5f}, m + Vec2{-r * 0.5f, 0}, m + Vec2{0, -r * 0.8f},
+                     m + Vec2{r * 0.5f, 0}, m + Vec2{r, -r * 0.5f}, m + Vec2{r, r * 0.6f}});
       return crown.sd(p);
     }
     case 3: {  // lightning bolt
@@ -136,23 +142,34 @@ void drawBadgeFrame(Canvas& c, int frame, const Fonts&) {
 
   for (int side = -1; side <= 1; side += 2) {
     float s = float(side);
-    Outline tail({{32 + s * 4, 34}, {32 + s * 17, 36}, {32 + s * 19, 61}, {32 + s * 13, 56},
-                  {32 + s * 8, 60}});
+    Outline tail({{32 + s * 4, 34}, {32 + s * 17, 36}, {32 + s * 19, 61}, {32 + s * 13, 56}, {32 + s * 8, 60}});
     Colour ribbon = side < 0 ? shade(disc, 0.85f) : shade(disc, 0.65f);
-    fillShape(c, tail.bounds(), [&](Vec2 p) { return tail.sd(p); },
-              [&](Vec2 p, float) { return mix(ribbon, shade(ribbon, 0.7f), clamp01((p.y - 36) / 25)); });
+    fillShape(
+        c, tail.bounds(), [&](Vec2 p) { return tail.sd(p); },
+        [&](Vec2 p, float) { return mix(ribbon, shade(ribbon, 0.7f), clamp01((p.y - 36) / 25)); });
   }
-  fillSoft(c, all, [&](Vec2 p) { return sdCircle(p, m + Vec2{1, 2}, 23); }, rgb(0, 0, 0, 0.35f), 0, 2.5f);
-  fillShape(c, all, [&](Vec2 p) { return sdCircle(p, m, 23); }, [&](Vec2 p, float) {
+  fillSoft(
+      c, all,
+      [&](Vec2 p) {
+    return sdCircle(p, m + Vec2{1, 2}, 23);
+      },
+      rgb(0, 0, 0, 0.35f), 0, 2.5f);
+  fillShape(
+      c, all, [&](Vec2 p) { return sdCircle(p, m, 23); },
+      [&](Vec2 p, float) {
     return mix(tint(gold, 0.35f), goldDark, clamp01((p.y - m.y + 23) / 46 + (p.x - m.x) / 120));
-  });
-  fillShape(c, all, [&](Vec2 p) { return sdCircle(p, m, 18.5f); }, [&](Vec2 p, float) {
-    return mix(tint(disc, 0.25f), shade(disc, 0.6f), clamp01((p.y - m.y + 18) / 36));
-  });
+      });
+  fillShape(
+      c, all, [&](Vec2 p) { return sdCircle(p, m, 18.5f); },
+      [&](Vec2 p, float) { return mix(tint(disc, 0.25f), shade(disc, 0.6f), clamp01((p.y - m.y + 18) / 36)); });
   // Emblem: light face with a bevel lit from the upper left and a soft shadow.
   DistanceGrid emblemSd(c, boxAround(m, 21), [&](Vec2 p) { return badgeEmblem(emblem, p, m, 11.5f); });
-  fillSoft(c, boxAround(m, 20), [&](Vec2 p) { return emblemSd(p - Vec2{0.8f, 1.2f}); }, rgb(0, 0, 0, 0.45f),
-           0, 1.5f);
+  fillSoft(
+      c, boxAround(m, 20),
+      [&](Vec2 p) {
+    return emblemSd(p - Vec2{0.8f, 1.2f});
+      },
+      rgb(0, 0, 0, 0.45f), 0, 1.5f);
   fillShape(c, boxAround(m, 20), emblemSd, [&](Vec2 p, float d) {
     Vec2 n = edgeNormal(emblemSd, p, 0.25f);
     float bevel = smoothstep(-1.6f, 0.0f, d);
@@ -160,9 +177,12 @@ void drawBadgeFrame(Canvas& c, int frame, const Fonts&) {
     return mix(rgb(255, 236, 160), lit > 0 ? rgb(255, 252, 230) : rgb(196, 140, 40), bevel * std::fabs(lit));
   });
   // Gloss across the top half of the medal.
-  fillShape(c, all,
-            [&](Vec2 p) { return opIntersect(sdCircle(p, m, 21.5f), sdCircle(p, m + Vec2{-6, -30}, 30)); },
-            [&](Vec2 p, float) { return rgb(255, 255, 255, 0.22f * clamp01((m.y - p.y) / 18)); });
+  fillShape(
+      c, all,
+      [&](Vec2 p) {
+    return opIntersect(sdCircle(p, m, 21.5f), sdCircle(p, m + Vec2{-6, -30}, 30));
+      },
+      [&](Vec2 p, float) { return rgb(255, 255, 255, 0.22f * clamp01((m.y - p.y) / 18)); });
 }
 
 }  // namespace assetgen

@@ -44,9 +44,14 @@ void drawGameFontFrame(Canvas& c, int frame, const Fonts& fonts) {
   DistanceGrid field(c, area, [&](Vec2 p) { return g.sd(p) - st.embolden; });
   // Shadow below, dark edge, then the white face with a faint fall-off toward
   // the bottom so that large text looks moulded rather than flat.
-  fillSoft(c, area, [&](Vec2 p) { return field(p - Vec2{st.shadowX, st.shadowY}) - st.edge; },
-           rgb(0, 0, 0, 0.55f), 0, 0.6f);
-  fillSolid(c, area, [&](Vec2 p) { return field(p) - st.edge; }, rgb(16, 16, 28, 0.92f));
+  fillSoft(
+      c, area,
+      [&](Vec2 p) {
+    return field(p - Vec2{st.shadowX, st.shadowY}) - st.edge;
+      },
+      rgb(0, 0, 0, 0.55f), 0, 0.6f);
+  fillSolid(
+      c, area, [&](Vec2 p) { return field(p) - st.edge; }, rgb(16, 16, 28, 0.92f));
   float top = origin.y - f.capHeight() * st.em;
   fillShape(c, area, field, [&](Vec2 p, float) {
     return mix(rgb(255, 255, 255), rgb(214, 220, 232), clamp01((p.y - top) / (st.em * 0.95f)));
@@ -62,7 +67,8 @@ Canvas renderDefaultFont(const Fonts& fonts) {
     Canvas cell(float(kDefaultFontGlyphWidth), float(kDefaultFontHeight), 1);
     float advance = f.advance(code, kDefaultEm);
     Outline g = f.glyph(code, kDefaultEm, {kDefaultFontGlyphWidth / 2.0f - advance / 2, kDefaultBaseline});
-    fillSolid(cell, g.bounds(), [&](Vec2 p) { return g.sd(p); }, rgb(255, 255, 255));
+    fillSolid(
+        cell, g.bounds(), [&](Vec2 p) { return g.sd(p); }, rgb(255, 255, 255));
     strip.paste(cell, i * kDefaultPitch + 1, 0);
   }
   return strip;

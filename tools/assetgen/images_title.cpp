@@ -35,9 +35,11 @@ class Scatter {
 
 void sparkle(Canvas& c, Vec2 at, float size, float alpha) {
   Outline s = starShape(at, 4, size, size * 0.22f, -90);
-  fillSoft(c, s.bounds().grown(size), [&](Vec2 p) { return sdCircle(p, at, size * 0.25f); },
-           rgb(255, 255, 255, alpha * 0.5f), 0, size * 0.6f);
-  fillSolid(c, s.bounds(), [&](Vec2 p) { return s.sd(p); }, rgb(255, 255, 255, alpha));
+  fillSoft(
+      c, s.bounds().grown(size), [&](Vec2 p) { return sdCircle(p, at, size * 0.25f); },
+      rgb(255, 255, 255, alpha * 0.5f), 0, size * 0.6f);
+  fillSolid(
+      c, s.bounds(), [&](Vec2 p) { return s.sd(p); }, rgb(255, 255, 255, alpha));
 }
 
 // Frame 0: a deep night-blue field with a soft light in the middle, faint
@@ -45,7 +47,9 @@ void sparkle(Canvas& c, Vec2 at, float size, float alpha) {
 void menuBackground(Canvas& c) {
   Box all{0, 0, 256, 256};
   Vec2 m{128, 120};
-  fillShape(c, all, [](Vec2) { return -10.0f; }, [&](Vec2 p, float) {
+  fillShape(
+      c, all, [](Vec2) { return -10.0f; },
+      [&](Vec2 p, float) {
     float r = length(p - m) / 150.0f;
     Colour inner = rgb(86, 64, 170), outer = rgb(14, 10, 40);
     Colour base = mix(inner, outer, clamp01(r));
@@ -58,7 +62,7 @@ void menuBackground(Canvas& c) {
     float a = std::atan2(p.y - m.y, p.x - m.x) * 6.0f;
     float ray = 0.5f + 0.5f * std::cos(a);
     return mix(base, tint(base, 0.3f), ray * 0.18f * (1 - clamp01(r * 1.1f)));
-  });
+      });
   Scatter s(7);
   for (int i = 0; i < 60; ++i) {
     Vec2 at{s.next() * 256, s.next() * 256};
@@ -75,38 +79,54 @@ void crystal(Canvas& c, Vec2 root, float height, float width, float degrees, Col
   Outline right({at(0, -4), at(w, -4), at(w, shoulder), at(0, height)});
   Outline whole({at(-w, -4), at(w, -4), at(w, shoulder), at(0, height), at(-w, shoulder)});
   Box b = whole.bounds().grown(3);
-  fillSoft(c, b, [&](Vec2 p) { return whole.sd(p); }, withAlpha(tint(colour, 0.3f), 0.35f), 0, 4);
-  fillSolid(c, b, [&](Vec2 p) { return whole.sd(p) - 0.9f; }, rgb(10, 8, 30, 0.9f));
+  fillSoft(
+      c, b, [&](Vec2 p) { return whole.sd(p); }, withAlpha(tint(colour, 0.3f), 0.35f), 0, 4);
+  fillSolid(
+      c, b, [&](Vec2 p) { return whole.sd(p) - 0.9f; }, rgb(10, 8, 30, 0.9f));
   Vec2 tip = at(0, height);
-  fillShape(c, b, [&](Vec2 p) { return left.sd(p) - 0.05f; }, [&](Vec2 p, float) {
-    return mix(tint(colour, 0.45f), colour, clamp01(length(p - tip) / height));
-  });
-  fillShape(c, b, [&](Vec2 p) { return right.sd(p) - 0.05f; }, [&](Vec2 p, float) {
-    return mix(colour, shade(colour, 0.45f), clamp01(length(p - tip) / height));
-  });
-  fillSolid(c, b, [&](Vec2 p) { return sdCapsule(p, at(-w * 0.55f, 2), at(-w * 0.55f, shoulder - 1), width * 0.06f); },
-            rgb(255, 255, 255, 0.45f));
+  fillShape(
+      c, b, [&](Vec2 p) { return left.sd(p) - 0.05f; },
+      [&](Vec2 p, float) { return mix(tint(colour, 0.45f), colour, clamp01(length(p - tip) / height)); });
+  fillShape(
+      c, b, [&](Vec2 p) { return right.sd(p) - 0.05f; },
+      [&](Vec2 p, float) { return mix(colour, shade(colour, 0.45f), clamp01(length(p - tip) / height)); });
+  fillSolid(
+      c, b, [&](Vec2 p) { return sdCapsule(p, at(-w * 0.55f, 2), at(-w * 0.55f, shoulder - 1), width * 0.06f); },
+      rgb(255, 255, 255, 0.45f));
 }
 
 // Frame 1: a vignette and crystal clusters growing in from the corners.
 void menuForeground(Canvas& c) {
   Box all{0, 0, 256, 256};
   // Darken toward the edges of the visible screen; the middle stays clear.
-  fillShape(c, all, [](Vec2) { return -10.0f; }, [&](Vec2 p, float) {
+  fillShape(
+      c, all, [](Vec2) { return -10.0f; },
+      [&](Vec2 p, float) {
     float e = length({(p.x - 128) / 118, (p.y - 128) / 92});
     return withAlpha(kNight, 0.75f * smoothstep(0.62f, 1.15f, e));
-  });
-  struct Spire { Vec2 root; float height, width, lean; int kind; };
+      });
+  struct Spire {
+    Vec2 root;
+    float height, width, lean;
+    int kind;
+  };
   const Spire spires[] = {
       // bottom-left cluster
-      {{18, 214}, 40, 12, -24, 5}, {{30, 216}, 52, 15, -8, 3}, {{44, 214}, 30, 11, 14, 5},
-      {{56, 214}, 18, 8, 30, 1},   {{10, 212}, 24, 9, -40, 3},
+      {{18, 214}, 40, 12, -24, 5},
+      {{30, 216}, 52, 15, -8, 3},
+      {{44, 214}, 30, 11, 14, 5},
+      {{56, 214}, 18, 8, 30, 1},
+      {{10, 212}, 24, 9, -40, 3},
       // bottom-right cluster, kept low beside the credits button
-      {{206, 214}, 20, 9, -26, 2}, {{222, 216}, 34, 12, 6, 3}, {{236, 214}, 26, 10, 28, 5},
+      {{206, 214}, 20, 9, -26, 2},
+      {{222, 216}, 34, 12, 6, 3},
+      {{236, 214}, 26, 10, 28, 5},
       // top-left, hanging from the ceiling
-      {{16, 40}, 34, 11, 196, 3}, {{30, 42}, 22, 9, 172, 5},
+      {{16, 40}, 34, 11, 196, 3},
+      {{30, 42}, 22, 9, 172, 5},
       // top-right
-      {{238, 42}, 30, 11, 166, 5}, {{226, 40}, 18, 8, 188, 2},
+      {{238, 42}, 30, 11, 166, 5},
+      {{226, 40}, 18, 8, 188, 2},
   };
   for (const Spire& s : spires) crystal(c, s.root, s.height, s.width, s.lean, shade(gemColour(s.kind), 0.95f));
   for (Vec2 at : {Vec2{36, 170}, Vec2{224, 186}, Vec2{24, 78}}) sparkle(c, at, 4, 0.9f);
@@ -116,26 +136,33 @@ void menuForeground(Canvas& c) {
 void menuGlow(Canvas& c) {
   Box all{0, 0, 256, 256};
   Vec2 m{128, 128};
-  fillShape(c, all, [](Vec2) { return -10.0f; }, [&](Vec2 p, float) {
+  fillShape(
+      c, all, [](Vec2) { return -10.0f; },
+      [&](Vec2 p, float) {
     float r = length(p - m);
     float a = std::atan2(p.y - m.y, p.x - m.x);
     float ray = std::pow(0.5f + 0.5f * std::cos(a * 8.0f), 3.0f);
     float rays = ray * 0.30f * (1 - smoothstep(20, 125, r));
     float glow = 0.55f * (1 - smoothstep(0, 80, r));
     return withAlpha(rgb(255, 236, 170), clamp01(rays + glow));
-  });
+      });
   const float tilt = -8, rx = 104, ry = 32;
   auto orbitPoint = [&](float deg) {
     float r = toRadians(deg);
     return m + rotated({std::cos(r) * rx, std::sin(r) * ry}, tilt);
   };
-  fillShape(c, all, [&](Vec2 p) { return std::fabs(sdEllipse(rotated(p - m, -tilt), {0, 0}, {rx, ry})) - 0.9f; },
-            [&](Vec2 p, float) { return rgb(255, 240, 200, 0.25f + 0.5f * clamp01((p.y - m.y + ry) / (2 * ry))); });
+  fillShape(
+      c, all,
+      [&](Vec2 p) {
+    return std::fabs(sdEllipse(rotated(p - m, -tilt), {0, 0}, {rx, ry})) - 0.9f;
+      },
+      [&](Vec2 p, float) { return rgb(255, 240, 200, 0.25f + 0.5f * clamp01((p.y - m.y + ry) / (2 * ry))); });
   const float angles[kGemKinds] = {200, 250, 300, 30, 120};
   for (int k = 0; k < kGemKinds; ++k) {
     Vec2 at = orbitPoint(angles[k]);
     float r = 9.0f + 3.0f * std::sin(toRadians(angles[k]));  // nearer gems look bigger
-    fillSoft(c, boxAround(at, r * 2), [&](Vec2 p) { return sdCircle(p, at, r); }, rgb(255, 250, 220, 0.35f), 0, r);
+    fillSoft(
+        c, boxAround(at, r * 2), [&](Vec2 p) { return sdCircle(p, at, r); }, rgb(255, 250, 220, 0.35f), 0, r);
     drawGem(c, k + 1, at, r, (k - 2) * 12.0f);
   }
   sparkle(c, m + Vec2{-30, -26}, 7, 1.0f);
@@ -145,11 +172,14 @@ void menuGlow(Canvas& c) {
 // Frame 3: a lone star flare, spare title art.
 void menuFlare(Canvas& c) {
   Vec2 m{128, 128};
-  fillSoft(c, {0, 0, 256, 256}, [&](Vec2 p) { return sdCircle(p, m, 10); }, rgb(255, 240, 200, 0.6f), 0, 60);
+  fillSoft(
+      c, {0, 0, 256, 256}, [&](Vec2 p) { return sdCircle(p, m, 10); }, rgb(255, 240, 200, 0.6f), 0, 60);
   Outline s = starShape(m, 4, 110, 9, -90);
-  fillSoft(c, s.bounds(), [&](Vec2 p) { return s.sd(p); }, rgb(255, 255, 255, 0.9f), 0, 3);
+  fillSoft(
+      c, s.bounds(), [&](Vec2 p) { return s.sd(p); }, rgb(255, 255, 255, 0.9f), 0, 3);
   Outline d = starShape(m, 4, 50, 5, -45);
-  fillSoft(c, d.bounds(), [&](Vec2 p) { return d.sd(p); }, rgb(255, 255, 255, 0.6f), 0, 2);
+  fillSoft(
+      c, d.bounds(), [&](Vec2 p) { return d.sd(p); }, rgb(255, 255, 255, 0.6f), 0, 2);
 }
 
 // The word "Korvane" on a gentle arch: gold letters with a deep outline, a
@@ -183,9 +213,16 @@ void drawLogo(Canvas& c, const Fonts& fonts) {
   Box area = letters.bounds().grown(16);
   DistanceGrid sd(c, area, [&](Vec2 p) { return letters.sd(p); });
   float top = letters.bounds().y0, bottom = letters.bounds().y1;
-  fillSoft(c, area, [&](Vec2 p) { return sd(p - Vec2{0, 4}) - 5; }, rgb(0, 0, 0, 0.55f), 0, 5);
-  fillSolid(c, area, [&](Vec2 p) { return sd(p) - 5.0f; }, rgb(28, 16, 64));
-  fillSolid(c, area, [&](Vec2 p) { return sd(p) - 2.6f; }, rgb(255, 250, 230));
+  fillSoft(
+      c, area,
+      [&](Vec2 p) {
+    return sd(p - Vec2{0, 4}) - 5;
+      },
+      rgb(0, 0, 0, 0.55f), 0, 5);
+  fillSolid(
+      c, area, [&](Vec2 p) { return sd(p) - 5.0f; }, rgb(28, 16, 64));
+  fillSolid(
+      c, area, [&](Vec2 p) { return sd(p) - 2.6f; }, rgb(255, 250, 230));
   fillShape(c, area, sd, [&](Vec2 p, float d) {
     float t = clamp01((p.y - top) / (bottom - top));
     Colour face = t < 0.5f ? mix(rgb(255, 246, 170), rgb(255, 196, 48), t / 0.5f)
@@ -197,8 +234,9 @@ void drawLogo(Canvas& c, const Fonts& fonts) {
   });
   // Gloss over the upper half of each letter.
   float glossLine = top + (bottom - top) * 0.42f;
-  fillShape(c, area, [&](Vec2 p) { return opIntersect(sd(p) + 1.2f, p.y - glossLine); },
-            [&](Vec2 p, float) { return rgb(255, 255, 255, 0.35f * clamp01((glossLine - p.y) / (glossLine - top))); });
+  fillShape(
+      c, area, [&](Vec2 p) { return opIntersect(sd(p) + 1.2f, p.y - glossLine); },
+      [&](Vec2 p, float) { return rgb(255, 255, 255, 0.35f * clamp01((glossLine - p.y) / (glossLine - top))); });
   drawGem(c, 1, gemAt, size * 0.17f);
   sparkle(c, {letters.bounds().x0 + 6, top + 3}, 7, 1.0f);
   sparkle(c, {letters.bounds().x1 - 4, top + 12}, 5, 0.9f);
@@ -210,8 +248,14 @@ void drawStudio(Canvas& c, const Fonts& fonts) {
   Vec2 m{128, 104};
   Outline hex = regularPolygon(m, 6, 92, -90);
   auto body = [&](Vec2 p) { return hex.sd(p) + 10; };  // rounded corners
-  fillSoft(c, all, [&](Vec2 p) { return body(p - Vec2{0, 5}); }, rgb(0, 0, 0, 0.5f), 0, 8);
-  fillSolid(c, all, [&](Vec2 p) { return body(p) - 4; }, rgb(12, 14, 30));
+  fillSoft(
+      c, all,
+      [&](Vec2 p) {
+    return body(p - Vec2{0, 5});
+      },
+      rgb(0, 0, 0, 0.5f), 0, 8);
+  fillSolid(
+      c, all, [&](Vec2 p) { return body(p) - 4; }, rgb(12, 14, 30));
   fillShape(c, all, body, [&](Vec2 p, float d) {
     Colour face = mix(rgb(40, 150, 170), rgb(14, 40, 84), clamp01((p.y - 12) / 180));
     float ring = smoothstep(-7, -5.5f, d) * (1 - smoothstep(-3.5f, -2, d));
@@ -224,7 +268,12 @@ void drawStudio(Canvas& c, const Fonts& fonts) {
                 k + Vec2{-30, 30}});
   auto monoSd = [&](Vec2 p) { return mono.sd(p) - 1.5f; };
   Box mb = mono.bounds().grown(10);
-  fillSoft(c, mb, [&](Vec2 p) { return monoSd(p - Vec2{2, 4}); }, rgb(0, 0, 0, 0.5f), 0, 4);
+  fillSoft(
+      c, mb,
+      [&](Vec2 p) {
+    return monoSd(p - Vec2{2, 4});
+      },
+      rgb(0, 0, 0, 0.5f), 0, 4);
   fillShape(c, mb, monoSd, [&](Vec2 p, float d) {
     Colour face = mix(rgb(255, 236, 150), rgb(236, 150, 40), clamp01((p.y - 50) / 60));
     Vec2 n = edgeNormal(monoSd, p, 0.3f);
@@ -233,11 +282,14 @@ void drawStudio(Canvas& c, const Fonts& fonts) {
     return mix(face, lit > 0 ? rgb(255, 255, 240) : rgb(140, 70, 10), rim * std::fabs(lit));
   });
   ShapeSet name = fonts.sansBold.centredText("KORVANE", 22, {128, 138}, 1.5f);
-  fillSolid(c, name.bounds().grown(3), [&](Vec2 p) { return name.sd(p) - 2; }, rgb(8, 12, 28));
-  fillShape(c, name.bounds(), [&](Vec2 p) { return name.sd(p); },
-            [&](Vec2 p, float) { return mix(kWhite, rgb(190, 220, 240), clamp01((p.y - 126) / 28)); });
+  fillSolid(
+      c, name.bounds().grown(3), [&](Vec2 p) { return name.sd(p) - 2; }, rgb(8, 12, 28));
+  fillShape(
+      c, name.bounds(), [&](Vec2 p) { return name.sd(p); },
+      [&](Vec2 p, float) { return mix(kWhite, rgb(190, 220, 240), clamp01((p.y - 126) / 28)); });
   ShapeSet studio = fonts.sansBold.centredText("TEAM", 11, {128, 165}, 3.5f);
-  fillSolid(c, studio.bounds().grown(1), [&](Vec2 p) { return studio.sd(p); }, rgb(250, 210, 110));
+  fillSolid(
+      c, studio.bounds().grown(1), [&](Vec2 p) { return studio.sd(p); }, rgb(250, 210, 110));
 }
 
 }  // namespace

@@ -16,36 +16,54 @@ namespace {
 
 using Sdf = std::function<float(Vec2)>;
 
-const Colour kInk = rgb(24, 26, 40);      // engraved glyphs
+const Colour kInk = rgb(24, 26, 40);  // engraved glyphs
 const Colour kEdge = rgb(16, 16, 26, 0.9f);
 const Colour kWhite = rgb(255, 255, 255);
 
 // A light disc with a dark rim and a gloss, the face of every icon button.
 void iconDisc(Canvas& c, Vec2 m, float r) {
   Box b = boxAround(m, r + 2);
-  fillSoft(c, b, [&](Vec2 p) { return sdCircle(p, m + Vec2{0, 0.8f}, r); }, rgb(0, 0, 0, 0.35f), 0, 1.2f);
-  fillSolid(c, b, [&](Vec2 p) { return sdCircle(p, m, r + 0.9f); }, kEdge);
-  fillShape(c, b, [&](Vec2 p) { return sdCircle(p, m, r); }, [&](Vec2 p, float) {
-    return mix(kWhite, rgb(170, 172, 182), clamp01((p.y - m.y + r) / (2 * r)));
-  });
+  fillSoft(
+      c, b,
+      [&](Vec2 p) {
+    return sdCircle(p, m + Vec2{0, 0.8f}, r);
+      },
+      rgb(0, 0, 0, 0.35f), 0, 1.2f);
+  fillSolid(
+      c, b, [&](Vec2 p) { return sdCircle(p, m, r + 0.9f); }, kEdge);
+  fillShape(
+      c, b, [&](Vec2 p) { return sdCircle(p, m, r); },
+      [&](Vec2 p, float) { return mix(kWhite, rgb(170, 172, 182), clamp01((p.y - m.y + r) / (2 * r))); });
   // Gloss: the upper part of the disc lit a little brighter.
-  fillShape(c, b,
-            [&](Vec2 p) {
-              return opIntersect(sdCircle(p, m, r - 1.2f), sdEllipse(p, m + Vec2{0, -r * 0.55f}, {r * 0.85f, r * 0.5f}));
-            },
-            [&](Vec2, float) { return rgb(255, 255, 255, 0.5f); });
+  fillShape(
+      c, b,
+      [&](Vec2 p) {
+    return opIntersect(sdCircle(p, m, r - 1.2f), sdEllipse(p, m + Vec2{0, -r * 0.55f}, {r * 0.85f, r * 0.5f}));
+      },
+      [&](Vec2, float) { return rgb(255, 255, 255, 0.5f); });
 }
 
 // An engraved glyph: a light line under a dark shape reads as cut into the face.
 void engrave(Canvas& c, Box area, const Sdf& glyph) {
-  fillSolid(c, area, [&](Vec2 p) { return glyph(p - Vec2{0, 0.6f}); }, rgb(255, 255, 255, 0.7f));
+  fillSolid(
+      c, area,
+      [&](Vec2 p) {
+    return glyph(p - Vec2{0, 0.6f});
+      },
+      rgb(255, 255, 255, 0.7f));
   fillSolid(c, area, glyph, kInk);
 }
 
 // A light glyph with a dark edge, for marks drawn without a disc.
 void outlinedGlyph(Canvas& c, Box area, const Sdf& glyph, float edge) {
-  fillSoft(c, area, [&](Vec2 p) { return glyph(p - Vec2{0.3f, 0.7f}) - edge; }, rgb(0, 0, 0, 0.4f), 0, 1.0f);
-  fillSolid(c, area, [&](Vec2 p) { return glyph(p) - edge; }, kEdge);
+  fillSoft(
+      c, area,
+      [&](Vec2 p) {
+    return glyph(p - Vec2{0.3f, 0.7f}) - edge;
+      },
+      rgb(0, 0, 0, 0.4f), 0, 1.0f);
+  fillSolid(
+      c, area, [&](Vec2 p) { return glyph(p) - edge; }, kEdge);
   fillShape(c, area, glyph, [&](Vec2 p, float) {
     return mix(kWhite, rgb(200, 206, 220), clamp01((p.y - area.y0) / (area.y1 - area.y0)));
   });
@@ -64,9 +82,7 @@ float noteGlyph(Vec2 p, Vec2 o, float k) {
   return opUnion(opUnion(head, stem), flag);
 }
 
-float sparkleGlyph(Vec2 p, Vec2 o, float k) {
-  return starShape(o, 4, 6.0f * k, 1.7f * k, -90).sd(p) - 0.3f * k;
-}
+float sparkleGlyph(Vec2 p, Vec2 o, float k) { return starShape(o, 4, 6.0f * k, 1.7f * k, -90).sd(p) - 0.3f * k; }
 
 float arrowGlyph(Vec2 p, Vec2 m, float degrees, float k) {
   Outline tri({m + rotated({0, -5.2f}, degrees) * k, m + rotated({5.2f, 2.6f}, degrees) * k,
@@ -121,8 +137,10 @@ void drawIcon(Canvas& c, int frame) {
       });
       break;
     case 6:  // highlight ring drawn round a button
-      fillSoft(c, all, [&](Vec2 p) { return sdRing(p, m, 14.3f, 0.4f); }, rgb(255, 255, 255, 0.55f), 0, 1.6f);
-      fillSolid(c, all, [&](Vec2 p) { return sdRing(p, m, 14.3f, 0.9f); }, kWhite);
+      fillSoft(
+          c, all, [&](Vec2 p) { return sdRing(p, m, 14.3f, 0.4f); }, rgb(255, 255, 255, 0.55f), 0, 1.6f);
+      fillSolid(
+          c, all, [&](Vec2 p) { return sdRing(p, m, 14.3f, 0.9f); }, kWhite);
       break;
     case 7:  // calibrate: cross hairs
       iconDisc(c, m, r);
@@ -137,18 +155,26 @@ void drawIcon(Canvas& c, int frame) {
       });
       break;
     case 8:  // music and effects: a note with a sparkle
-      outlinedGlyph(c, all, [&](Vec2 p) {
+      outlinedGlyph(
+          c, all,
+          [&](Vec2 p) {
         return opUnion(noteGlyph(p, {13, 17}, 1.0f), sparkleGlyph(p, {22.5f, 10.5f}, 0.65f));
-      }, 1.0f);
+          },
+          1.0f);
       break;
     case 9:  // effects only: a sparkle
-      outlinedGlyph(c, all, [&](Vec2 p) { return sparkleGlyph(p, m, 1.3f); }, 1.0f);
+      outlinedGlyph(
+          c, all, [&](Vec2 p) { return sparkleGlyph(p, m, 1.3f); }, 1.0f);
       break;
     case 10:  // music only: a note
-      outlinedGlyph(c, all, [&](Vec2 p) { return noteGlyph(p, {17, 16}, 1.25f); }, 1.0f);
+      outlinedGlyph(
+          c, all,
+          [&](Vec2 p) {
+        return noteGlyph(p, {17, 16}, 1.25f);
+          },
+          1.0f);
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -162,8 +188,14 @@ void drawDifficulty(Canvas& c, int n, const Fonts& fonts) {
   Box all{0, 0, 64, 64};
   Colour body = kDifficultyColours[n];
   auto tile = [&](Vec2 p) { return sdRoundBox(p, m, half, 10); };
-  fillSoft(c, all, [&](Vec2 p) { return sdRoundBox(p, m + Vec2{0, 1.5f}, half, 10); }, rgb(0, 0, 0, 0.45f), 0, 2.5f);
-  fillSolid(c, all, [&](Vec2 p) { return tile(p) - 1.3f; }, rgb(20, 20, 30));
+  fillSoft(
+      c, all,
+      [&](Vec2 p) {
+    return sdRoundBox(p, m + Vec2{0, 1.5f}, half, 10);
+      },
+      rgb(0, 0, 0, 0.45f), 0, 2.5f);
+  fillSolid(
+      c, all, [&](Vec2 p) { return tile(p) - 1.3f; }, rgb(20, 20, 30));
   fillShape(c, all, tile, [&](Vec2 p, float d) {
     Colour face = mix(tint(body, 0.35f), shade(body, 0.62f), clamp01((p.y - 4) / 56));
     // A light inner rim along the top and left, a darker one along the bottom.
@@ -172,19 +204,23 @@ void drawDifficulty(Canvas& c, int n, const Fonts& fonts) {
     float lit = -(nrm.x * -0.5f + nrm.y * -0.85f);
     return mix(face, lit > 0 ? tint(body, 0.75f) : shade(body, 0.4f), rim * std::fabs(lit));
   });
-  fillShape(c, all,
-            [&](Vec2 p) { return opIntersect(tile(p) + 2.5f, sdEllipse(p, {32, 6}, {34, 20})); },
-            [&](Vec2 p, float) { return rgb(255, 255, 255, 0.35f * clamp01((26 - p.y) / 20)); });
+  fillShape(
+      c, all,
+      [&](Vec2 p) {
+    return opIntersect(tile(p) + 2.5f, sdEllipse(p, {32, 6}, {34, 20}));
+      },
+      [&](Vec2 p, float) { return rgb(255, 255, 255, 0.35f * clamp01((26 - p.y) / 20)); });
   // One small gem per kind in play: 3, 4 or 5.
   int kinds = n + 3;
   float gap = 10.2f, r = 4.7f;
-  for (int k = 0; k < kinds; ++k)
-    drawGem(c, k + 1, {32 + (k - (kinds - 1) / 2.0f) * gap, 23}, r);
+  for (int k = 0; k < kinds; ++k) drawGem(c, k + 1, {32 + (k - (kinds - 1) / 2.0f) * gap, 23}, r);
   ShapeSet label = fonts.sansBold.centredText(kDifficultyNames[n], n == 1 ? 10.5f : 12.0f, {32, 42.5f});
   Box lb = label.bounds().grown(2);
-  fillSolid(c, lb, [&](Vec2 p) { return label.sd(p) - 1.1f; }, rgb(20, 16, 24, 0.9f));
-  fillShape(c, lb, [&](Vec2 p) { return label.sd(p); },
-            [&](Vec2 p, float) { return mix(kWhite, rgb(255, 240, 200), clamp01((p.y - 36) / 12)); });
+  fillSolid(
+      c, lb, [&](Vec2 p) { return label.sd(p) - 1.1f; }, rgb(20, 16, 24, 0.9f));
+  fillShape(
+      c, lb, [&](Vec2 p) { return label.sd(p); },
+      [&](Vec2 p, float) { return mix(kWhite, rgb(255, 240, 200), clamp01((p.y - 36) / 12)); });
 }
 
 // The selection mark: a bright frame with sparkling corners round a button.
@@ -196,14 +232,16 @@ void drawSelection(Canvas& c) {
   fillSolid(c, all, frame, rgb(255, 250, 210));
   for (Vec2 corner : {Vec2{8, 8}, Vec2{56, 8}, Vec2{56, 56}, Vec2{8, 56}}) {
     Outline s = starShape(corner, 4, 6.5f, 1.3f, -90);
-    fillSolid(c, s.bounds(), [&](Vec2 p) { return s.sd(p); }, kWhite);
+    fillSolid(
+        c, s.bounds(), [&](Vec2 p) { return s.sd(p); }, kWhite);
   }
 }
 
 // On-screen pad pieces: translucent dark keys with light symbols.
 void padKey(Canvas& c, bool pressed, const Sdf& shape, const Sdf& symbol) {
   Box all{0, 0, 32, 32};
-  fillSolid(c, all, [&](Vec2 p) { return shape(p) - 0.8f; }, rgb(255, 255, 255, pressed ? 0.9f : 0.6f));
+  fillSolid(
+      c, all, [&](Vec2 p) { return shape(p) - 0.8f; }, rgb(255, 255, 255, pressed ? 0.9f : 0.6f));
   fillShape(c, all, shape, [&](Vec2 p, float) {
     return mix(rgb(70, 74, 90, pressed ? 0.8f : 0.55f), rgb(24, 26, 36, pressed ? 0.8f : 0.55f), clamp01(p.y / 32));
   });
@@ -217,13 +255,19 @@ void drawPad(Canvas& c, int frame, const Fonts& fonts) {
   auto key = [&](Vec2 p) { return sdRoundBox(p, m, {13.5f, 13.5f}, 4.5f); };
   auto disc = [&](Vec2 p) { return sdCircle(p, m, 13.5f); };
   switch (kind) {
-    case 0: case 1: case 2: case 3:  // up, right, down, left
+    case 0:
+    case 1:
+    case 2:
+    case 3:  // up, right, down, left
       padKey(c, pressed, key, [&](Vec2 p) { return arrowGlyph(p, m, 90.0f * kind, 1.2f); });
       break;
     case 4:  // the cross of a direction pad
-      padKey(c, pressed,
-             [&](Vec2 p) { return opUnion(sdRoundBox(p, m, {14, 5.5f}, 2), sdRoundBox(p, m, {5.5f, 14}, 2)); },
-             [&](Vec2 p) { return sdCircle(p, m, 2.5f); });
+      padKey(
+          c, pressed,
+          [&](Vec2 p) {
+        return opUnion(sdRoundBox(p, m, {14, 5.5f}, 2), sdRoundBox(p, m, {5.5f, 14}, 2));
+          },
+          [&](Vec2 p) { return sdCircle(p, m, 2.5f); });
       break;
     case 5:
     case 6: {  // action buttons A and B
@@ -232,8 +276,8 @@ void drawPad(Canvas& c, int frame, const Fonts& fonts) {
       break;
     }
     default:  // the round base a thumb rests on
-      padKey(c, pressed, [&](Vec2 p) { return sdRing(p, m, 12.5f, 1.6f); },
-             [&](Vec2 p) { return sdCircle(p, m, 3.0f); });
+      padKey(
+          c, pressed, [&](Vec2 p) { return sdRing(p, m, 12.5f, 1.6f); }, [&](Vec2 p) { return sdCircle(p, m, 3.0f); });
       break;
   }
 }
@@ -243,28 +287,62 @@ void drawArcade(Canvas& c, bool off) {
   Box all{0, 0, 64, 64};
   Colour body = off ? rgb(120, 120, 130) : rgb(60, 110, 220);
   auto base = [](Vec2 p) { return sdRoundBox(p, {32, 45}, {25, 9}, 5); };
-  fillSoft(c, all, [&](Vec2 p) { return base(p - Vec2{0, 2}); }, rgb(0, 0, 0, 0.4f), 0, 2);
-  fillSolid(c, all, [&](Vec2 p) { return base(p) - 1.2f; }, kEdge);
+  fillSoft(
+      c, all,
+      [&](Vec2 p) {
+    return base(p - Vec2{0, 2});
+      },
+      rgb(0, 0, 0, 0.4f), 0, 2);
+  fillSolid(
+      c, all, [&](Vec2 p) { return base(p) - 1.2f; }, kEdge);
   fillShape(c, all, base,
             [&](Vec2 p, float) { return mix(tint(body, 0.3f), shade(body, 0.6f), clamp01((p.y - 36) / 18)); });
-  fillSolid(c, all, [](Vec2 p) { return sdCapsule(p, {22, 42}, {22, 18}, 2.6f) - 1.0f; }, kEdge);
-  fillShape(c, all, [](Vec2 p) { return sdCapsule(p, {22, 42}, {22, 18}, 2.6f); },
-            [](Vec2 p, float) { return mix(rgb(230, 230, 236), rgb(140, 140, 150), clamp01((p.x - 19.4f) / 5.2f)); });
+  fillSolid(
+      c, all,
+      [](Vec2 p) {
+    return sdCapsule(p, {22, 42}, {22, 18}, 2.6f) - 1.0f;
+      },
+      kEdge);
+  fillShape(
+      c, all,
+      [](Vec2 p) {
+    return sdCapsule(p, {22, 42}, {22, 18}, 2.6f);
+      },
+      [](Vec2 p, float) { return mix(rgb(230, 230, 236), rgb(140, 140, 150), clamp01((p.x - 19.4f) / 5.2f)); });
   Colour ball = off ? rgb(170, 170, 176) : rgb(236, 52, 60);
-  fillSolid(c, all, [](Vec2 p) { return sdCircle(p, {22, 15}, 8.2f); }, kEdge);
-  fillShape(c, all, [](Vec2 p) { return sdCircle(p, {22, 15}, 7.2f); },
-            [&](Vec2 p, float) {
-              return mix(tint(ball, 0.55f), shade(ball, 0.6f), clamp01(length(p - Vec2{19, 11.5f}) / 11));
-            });
+  fillSolid(
+      c, all,
+      [](Vec2 p) {
+    return sdCircle(p, {22, 15}, 8.2f);
+      },
+      kEdge);
+  fillShape(
+      c, all,
+      [](Vec2 p) {
+    return sdCircle(p, {22, 15}, 7.2f);
+      },
+      [&](Vec2 p, float) {
+    return mix(tint(ball, 0.55f), shade(ball, 0.6f), clamp01(length(p - Vec2{19, 11.5f}) / 11));
+  });
   for (float x : {38.0f, 48.5f}) {
     Colour b = off ? rgb(170, 170, 176) : (x < 40 ? rgb(255, 206, 36) : rgb(46, 204, 84));
-    fillSolid(c, all, [&](Vec2 p) { return sdEllipse(p, {x, 41.5f}, {5.4f, 3.6f}); }, kEdge);
-    fillShape(c, all, [&](Vec2 p) { return sdEllipse(p, {x, 41}, {4.4f, 2.7f}); },
-              [&](Vec2 p, float) { return mix(tint(b, 0.5f), b, clamp01((p.y - 38.5f) / 5)); });
+    fillSolid(
+        c, all,
+        [&](Vec2 p) {
+      return sdEllipse(p, {x, 41.5f}, {5.4f, 3.6f});
+        },
+        kEdge);
+    fillShape(
+        c, all,
+        [&](Vec2 p) {
+      return sdEllipse(p, {x, 41}, {4.4f, 2.7f});
+        },
+        [&](Vec2 p, float) { return mix(tint(b, 0.5f), b, clamp01((p.y - 38.5f) / 5)); });
   }
   if (off) {
     auto slash = [](Vec2 p) { return sdCapsule(p, {10, 10}, {54, 54}, 3.2f); };
-    fillSolid(c, all, [&](Vec2 p) { return slash(p) - 1.2f; }, kEdge);
+    fillSolid(
+        c, all, [&](Vec2 p) { return slash(p) - 1.2f; }, kEdge);
     fillSolid(c, all, slash, rgb(236, 52, 60));
   }
 }

@@ -29,7 +29,7 @@ struct DrumRecipe {
   float startHz, endHz;  // 0: no tone
   float noise;           // share of noise, 0-1
   float decayPerSecond;
-  bool bright;           // noise with its low end removed (hats, shaker)
+  bool bright;  // noise with its low end removed (hats, shaker)
   float attackSeconds;
 };
 

@@ -41,11 +41,11 @@ constexpr int kCommandField = 2;
 constexpr int kParamField = 3;
 
 constexpr int kSilenceVolume = 31;  // the player silences a voice at volume 31
-constexpr int kStepPattern = 27;     // effect command: step the voice's pattern
+constexpr int kStepPattern = 27;    // effect command: step the voice's pattern
 constexpr int kForwardOnOddBars = 1;
 constexpr int kBackOnEvenBars = 2;
 constexpr int kLoudestVolume = 30;
-constexpr int kBeatAccent = 2;       // louder on the first row of a beat
+constexpr int kBeatAccent = 2;  // louder on the first row of a beat
 constexpr int kRowsPerBeat = 8;
 
 // Drum letters of the pattern strings, the player's note for each drum of the
@@ -97,24 +97,28 @@ const Line kLeadLines[] = {
     {kLead, 18, "0:E5 6:D5 8:E5 12:G5 16:A5 24:G5 28:E5 32:C5 40:D5 44:E5 48:F5 52:E5 56:C5 60:D5"},
     {kLead, 18, "0:G5 4:E5 8:C6 16:A5 20:G5 24:E5 28:D5 32:E5 36:C5 40:A4 48:A4 52:C5 56:A4 60:G4"},
     {kLead, 19, "0:G5 12:E5 16:D5 24:C5 32:E5 40:A4 48:C5 56:A4 60:G4"},
-    {kLead, 17, "0:C6 4:A5 8:G5 10:A5 12:G5 16:E5 20:G5 24:D5 28:E5 32:C5 36:E5 40:A5 44:G5 48:F5 "
-                "52:A5 56:G5 60:E5"},
+    {kLead, 17,
+     "0:C6 4:A5 8:G5 10:A5 12:G5 16:E5 20:G5 24:D5 28:E5 32:C5 36:E5 40:A5 44:G5 48:F5 "
+     "52:A5 56:G5 60:E5"},
     {kLead, 18, "0:G5 2:A5 4:G5 8:E5 16:C5 20:D5 24:E5 32:E5 36:D5 40:C5 44:A4 48:C5 56:D5 60:E5"},
     {kLead, 18, "0:G5 8:E5 12:D5 16:C5 24:A4 28:C5 32:C5 40:E5 48:F5 52:E5 56:D5 60:C5"},
 };
 const Line kAccompanyLines[] = {
-    {kAccompany, 13, "0:C4 4:E4 8:G4 12:C5 16:E5 20:C5 24:G4 28:E4 32:A3 36:C4 40:E4 44:A4 48:F4 "
-                     "52:C4 56:A3 60:C4"},
+    {kAccompany, 13,
+     "0:C4 4:E4 8:G4 12:C5 16:E5 20:C5 24:G4 28:E4 32:A3 36:C4 40:E4 44:A4 48:F4 "
+     "52:C4 56:A3 60:C4"},
     {kAccompany, 13, "0:G4 6:C5 12:E5 16:G4 22:C5 28:E5 32:E4 38:A4 44:C5 48:F4 54:A4 60:C5"},
     {kAccompany, 14, "4:E4 12:G4 20:E4 28:G4 36:C4 44:E4 52:A3 60:C4"},
-    {kAccompany, 12, "0:C5 2:G4 4:E5 8:C5 10:E5 12:G4 16:C5 18:G4 20:E5 24:E5 26:C5 28:G4 32:A4 "
-                     "34:E4 36:C5 40:E5 42:C5 44:A4 48:A4 50:F4 52:C5 56:F4 58:A4 60:C5"},
+    {kAccompany, 12,
+     "0:C5 2:G4 4:E5 8:C5 10:E5 12:G4 16:C5 18:G4 20:E5 24:E5 26:C5 28:G4 32:A4 "
+     "34:E4 36:C5 40:E5 42:C5 44:A4 48:A4 50:F4 52:C5 56:F4 58:A4 60:C5"},
 };
 const Line kBassLines[] = {
     {kBass, 22, "0:C3 6:C3 8:G2 16:C3 22:C3 24:G2 32:A2 38:A2 40:E2 44:A2 48:F2 54:F2 56:C3 60:F2"},
     {kBass, 23, "0:C3 16:G2 32:A2 48:F2 56:C3 60:G2"},
-    {kBass, 21, "0:C2 4:C3 8:C2 12:C3 16:C2 20:C3 24:C2 28:C3 32:A2 36:A2 40:E2 44:A2 48:F2 52:F3 "
-                "56:F2 60:G2"},
+    {kBass, 21,
+     "0:C2 4:C3 8:C2 12:C3 16:C2 20:C3 24:C2 28:C3 32:A2 36:A2 40:E2 44:A2 48:F2 52:F3 "
+     "56:F2 60:G2"},
     {kBass, 22, "0:C3 10:C3 12:G2 20:C3 24:E3 28:D3 32:A2 42:A2 44:E2 48:F2 58:F2 60:G2"},
 };
 
@@ -231,8 +235,8 @@ Song composeSong() {
 }
 
 std::vector<uint8_t> songImageRgba(const Song& song) {
-  constexpr int kValueStep = 8;     // a blue byte holds value * 8 ...
-  constexpr int kValueCentre = 4;   // ... plus the middle of its step
+  constexpr int kValueStep = 8;    // a blue byte holds value * 8 ...
+  constexpr int kValueCentre = 4;  // ... plus the middle of its step
   std::vector<uint8_t> rgba(size_t(kSongImageSide) * kSongImageSide * 4, 0);
   for (int p = 0; p < kSongPatterns; ++p) {
     const int left = (p % kSongFramesAcross) * kSongFrameSize;

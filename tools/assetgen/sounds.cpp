@@ -12,8 +12,8 @@ namespace assetgen {
 
 namespace {
 
-constexpr float kPeak = 0.70f;              // about -3 dB full scale: headroom for mixing
-constexpr float kQuietPeak = 0.45f;         // interface sounds sit below the game sounds
+constexpr float kPeak = 0.70f;       // about -3 dB full scale: headroom for mixing
+constexpr float kQuietPeak = 0.45f;  // interface sounds sit below the game sounds
 
 // Spare effect 1: a soft bubble pop, a sine falling quickly in pitch.
 Buffer popSound() {
@@ -30,23 +30,22 @@ Buffer shatterSound() {
   for (size_t i = 0; i < b.size(); ++i) {
     float time = float(i) / kSampleRate;
     float n = noise.next();
-    low += 0.25f * (n - low);        // one-pole low-pass ...
-    high = n - low;                  // ... leaves the hiss above it
+    low += 0.25f * (n - low);  // one-pole low-pass ...
+    high = n - low;            // ... leaves the hiss above it
     b[i] += 0.55f * high * std::exp(-time / 0.05f) + 0.25f * low * std::exp(-time / 0.03f);
   }
   // Tinkling shards: inharmonic bells entering one after another.
   const float shards[][2] = {{2093, 0.00f}, {3136, 0.02f}, {2637, 0.05f}, {4186, 0.07f},
                              {3520, 0.11f}, {5274, 0.14f}, {2794, 0.18f}, {4699, 0.22f}};
-  for (const auto& s : shards)
-    addTone(b, s[1], {s[0], 0.22f, 0.07f, 0.001f, {1.0f, 0.0f, 0.3f}});
+  for (const auto& s : shards) addTone(b, s[1], {s[0], 0.22f, 0.07f, 0.001f, {1.0f, 0.0f, 0.3f}});
   return finish(b, kPeak);
 }
 
 // Path accepted: two bell notes a fifth apart, rising.
 Buffer acceptSound() {
   Buffer b = silence(0.45f);
-  addTone(b, 0.00f, {noteHz(15), 0.8f, 0.07f, 0.003f, {1.0f, 0.5f, 0.25f, 0.1f}});   // C6
-  addTone(b, 0.07f, {noteHz(22), 1.0f, 0.08f, 0.003f, {1.0f, 0.5f, 0.25f, 0.1f}});   // G6
+  addTone(b, 0.00f, {noteHz(15), 0.8f, 0.07f, 0.003f, {1.0f, 0.5f, 0.25f, 0.1f}});  // C6
+  addTone(b, 0.07f, {noteHz(22), 1.0f, 0.08f, 0.003f, {1.0f, 0.5f, 0.25f, 0.1f}});  // G6
   return finish(b, kPeak);
 }
 
@@ -61,7 +60,7 @@ Buffer pluckSound() {
 // Path too short: a dull, falling two-note "no".
 Buffer refuseSound() {
   Buffer b = silence(0.34f);
-  std::vector<float> hollow = {1.0f, 0.0f, 0.3f, 0.0f, 0.1f};  // odd partials: a muted reed
+  std::vector<float> hollow = {1.0f, 0.0f, 0.3f, 0.0f, 0.1f};            // odd partials: a muted reed
   addTone(b, 0.00f, {noteHz(-12), 0.9f, 0.05f, 0.006f, hollow, 0.97f});  // A3
   addTone(b, 0.10f, {noteHz(-18), 1.0f, 0.06f, 0.006f, hollow, 0.95f});  // D#3
   return finish(b, kPeak * 0.85f);
@@ -108,8 +107,7 @@ Buffer clickSound() {
   Buffer b = silence(0.06f);
   addTone(b, 0, {1760, 1.0f, 0.008f, 0.0008f, {1.0f, 0.3f}});
   Noise noise;
-  for (size_t i = 0; i < b.size(); ++i)
-    b[i] += 0.15f * noise.next() * std::exp(-float(i) / kSampleRate / 0.004f);
+  for (size_t i = 0; i < b.size(); ++i) b[i] += 0.15f * noise.next() * std::exp(-float(i) / kSampleRate / 0.004f);
   return finish(b, kQuietPeak);
 }
 

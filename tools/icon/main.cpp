@@ -66,8 +66,8 @@ int main(int argc, char** argv) {
   const std::filesystem::path data = argv[1], out = argv[2];
   for (const Sheet& sheet : kSheets) {
     const std::string size = std::to_string(sheet.frame);
-    for (const auto& target : {out / (size + "x" + size) / "apps" / "korvane.png",
-                               data / "icons" / ("korvane-" + size + ".png")}) {
+    for (const auto& target :
+         {out / (size + "x" + size) / "apps" / "korvane.png", data / "icons" / ("korvane-" + size + ".png")}) {
       if (!cutFirstFrame(data / sheet.file, sheet.frame, target)) {
         std::fprintf(stderr, "korvane-icon: could not make %s from %s\n", target.c_str(), sheet.file);
         return 1;

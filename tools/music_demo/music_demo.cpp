@@ -6,9 +6,8 @@
 // Plays the game's song and instruments, which the asset generator wrote into
 // the build's data folder: it works in the folder that holds that "data"
 // folder and runs the ordinary host loop with a small application that
-// starts the player and shows one bar per voice with its current volume. The window closes by itself after `seconds` seconds of music
-// (default 20; 0 plays until the window is closed). `seed` picks the
-// arrangement (default 1).
+// starts the player and shows one bar per voice with its current volume. The window closes by itself after `seconds`
+// seconds of music (default 20; 0 plays until the window is closed). `seed` picks the arrangement (default 1).
 #include <unistd.h>
 
 #include <cstdio>
@@ -57,8 +56,8 @@ class DemoApp : public vl_app_App {
     vl_app_SetUpdateRate(kUpdateRate);
     gc_assign(player, (new vl_KXTrackr_KXPlayer())->g_new());
     player->m_KX_Init(kChannelBase, 4, 3, 3, 4);
-    player->m_KX_Start(T(kSongFile), kSampleNumber, kSampleNumber, kSampleNumber, kSampleNumber,
-                       kSampleNumber, songSeed);
+    player->m_KX_Start(T(kSongFile), kSampleNumber, kSampleNumber, kSampleNumber, kSampleNumber, kSampleNumber,
+                       songSeed);
     return 0;
   }
 
@@ -66,8 +65,7 @@ class DemoApp : public vl_app_App {
     player->m_KX_Alive_U(0, 1);
     if (player->playState == 2 && playingSinceMs < 0) playingSinceMs = vl_app_Millisecs();
     constexpr int kMsPerSecond = 1000;
-    if (playSeconds > 0 && playingSinceMs >= 0 &&
-        vl_app_Millisecs() - playingSinceMs >= playSeconds * kMsPerSecond) {
+    if (playSeconds > 0 && playingSinceMs >= 0 && vl_app_Millisecs() - playingSinceMs >= playSeconds * kMsPerSecond) {
       // Time is up: close the window as a person would; the host loop ends
       // and the program shuts audio down in order.
       hostwin::RequestClose();
@@ -89,8 +87,7 @@ class DemoApp : public vl_app_App {
   void DrawVoices() {
     constexpr float kLeft = 40.0f, kTop = 60.0f, kBarHeight = 40.0f, kGap = 20.0f;
     constexpr float kFullWidth = 560.0f;
-    const float colours[5][3] = {
-        {230, 90, 60}, {230, 170, 60}, {90, 200, 240}, {120, 230, 120}, {190, 120, 240}};
+    const float colours[5][3] = {{230, 90, 60}, {230, 170, 60}, {90, 200, 240}, {120, 230, 120}, {190, 120, 240}};
     for (int v = 0; v < player->voiceCount && v < 5; ++v) {
       const float y = kTop + v * (kBarHeight + kGap);
       vl_graphics_SetColor(40, 40, 40);

@@ -1,5 +1,7 @@
-// Construction, fixed tables and loading of the music player. The sequencer
-// that plays the loaded song is in music_sequencer.cpp.
+// Construction, start and loading of the music player: the song image decoded
+// into patterns and the instrument samples, a step per call. The sequencer
+// that plays the loaded song, with its pitch and chord tables, is in
+// music_sequencer.cpp.
 #include "music/music_player.h"
 
 #include "framework/app.h"
@@ -45,31 +47,6 @@ constexpr int kFrameCount = 64;
 constexpr int kHandleCentre = 1;
 constexpr int kBlueShift = 0;  // pixels read back as 0xAARRGGBB
 constexpr int kValueDivisor = 8;
-
-// Pitch ratios of the twelve semitones above a sample's own pitch (notes 13-24).
-constexpr float kSemitoneRatio[12] = {1.0f,   1.059f, 1.122f, 1.189f, 1.26f,  1.335f,
-                                      1.414f, 1.498f, 1.587f, 1.682f, 1.782f, 1.888f};
-constexpr int kLowestNote = 1;
-constexpr int kMiddleOctaveNote = 13;
-constexpr int kHighOctaveNote = 25;
-constexpr int kHighestNote = 32;
-
-// Chord letters laid out like three octaves of a keyboard: the letter at
-// position i of a row is note (first note of the row) + i.
-struct LetterRow {
-  const char* letters;
-  int firstNote;
-};
-constexpr LetterRow kChordLetters[] = {
-    {"zsxdcvgbhnjm", kLowestNote},
-    {"q2w3er5t6y7u", kMiddleOctaveNote},
-    {"i9o0p[=]", kHighOctaveNote},
-};
-
-// Chord patterns, one letter per bar; any number not listed gives pattern 1.
-const char* const kChordPatterns[] = {"qqqq", "qqjj", "qqbb", "qbqb", "qqqj", "qqzz"};
-constexpr int kDefaultChordPattern = 1;
-
 
 }  // namespace
 
@@ -123,8 +100,7 @@ int vl_KXTrackr_KXPlayer::m_KX_Init(int base, int a, int b, int c, int d) {
   return 0;
 }
 
-int vl_KXTrackr_KXPlayer::m_KX_Start(String file, int drumsA, int drumsB, int lead,
-                                     int accompany, int bass, int seed) {
+int vl_KXTrackr_KXPlayer::m_KX_Start(String file, int drumsA, int drumsB, int lead, int accompany, int bass, int seed) {
   m_KX_Stop(1);
   songFile = file;
   sampleSet[1] = drumsA;
@@ -149,40 +125,11 @@ int vl_KXTrackr_KXPlayer::m_KX_Start(String file, int drumsA, int drumsB, int le
   // follow it, and from then on the queue refills itself.
   chordQueue = T("q");
   loadStep = kLoadSongImageStep;
-  // 1 = waiting for loading; the last loading step turns it into 2 (playing).
-  playState = 1;
+  playState = kStarted;  // the last loading step turns it into kPlaying
   return 0;
 }
 
 // ---------------------------------------------------------------- tables
-
-float vl_KXTrackr_KXPlayer::m_GetPitch(int note) {
-  if (note >= kLowestNote && note < kMiddleOctaveNote) {
-    return kSemitoneRatio[note - kLowestNote] * 0.5f;
-  }
-  if (note >= kMiddleOctaveNote && note < kHighOctaveNote) {
-    return kSemitoneRatio[note - kMiddleOctaveNote];
-  }
-  if (note >= kHighOctaveNote && note <= kHighestNote) {
-    return kSemitoneRatio[note - kHighOctaveNote] * 2.0f;
-  }
-  return 0.0f;
-}
-
-float vl_KXTrackr_KXPlayer::m_GetPitch_Alpha(int ch) {
-  for (const LetterRow& letterRow : kChordLetters) {
-    for (int i = 0; letterRow.letters[i] != '\0'; ++i) {
-      if (letterRow.letters[i] == ch) return m_GetPitch(letterRow.firstNote + i);
-    }
-  }
-  return 0.0f;
-}
-
-String vl_KXTrackr_KXPlayer::m_KX_GetChord(int k) {
-  const int patternCount = static_cast<int>(sizeof(kChordPatterns) / sizeof(kChordPatterns[0]));
-  if (k < 0 || k >= patternCount) k = kDefaultChordPattern;
-  return T(kChordPatterns[k]);
-}
 
 // ---------------------------------------------------------------- loading
 
@@ -204,7 +151,7 @@ int vl_KXTrackr_KXPlayer::m_KX_LoadChunk() {
   nextTime = vl_app_Millisecs() + kLoadStepDelayMs;
   if (loadStep > kLastLoadStep) {
     loadStep = 0;
-    if (playState == 1) playState = 2;  // a started song begins to play
+    if (playState == kStarted) playState = kPlaying;  // a started song begins to play
   }
   return 0;
 }
@@ -212,24 +159,19 @@ int vl_KXTrackr_KXPlayer::m_KX_LoadChunk() {
 void vl_KXTrackr_KXPlayer::LoadSamples(int step) {
   if (step >= kFirstKitAStep && step < kFirstKitAStep + kDrumsPerKit) {
     const int drum = step - kFirstKitAStep + 1;
-    gc_assign(kitA[drum], vl_audio_LoadSound(T(kDrumPrefix) + String(sampleSet[1]) +
-                                             T(kDrumNumberSeparator) + String(drum) +
-                                             T(kSampleSuffix)));
+    gc_assign(kitA[drum], vl_audio_LoadSound(T(kDrumPrefix) + String(sampleSet[1]) + T(kDrumNumberSeparator) +
+                                             String(drum) + T(kSampleSuffix)));
   } else if (step >= kFirstKitBStep && step < kFirstKitBStep + kDrumsPerKit) {
     const int drum = step - kFirstKitBStep + 1;
-    gc_assign(kitB[drum], vl_audio_LoadSound(T(kDrumPrefix) + String(sampleSet[2]) +
-                                             T(kDrumNumberSeparator) + String(drum) +
-                                             T(kSampleSuffix)));
+    gc_assign(kitB[drum], vl_audio_LoadSound(T(kDrumPrefix) + String(sampleSet[2]) + T(kDrumNumberSeparator) +
+                                             String(drum) + T(kSampleSuffix)));
   } else if (step == kLeadStep) {
-    gc_assign(instruments[kLeadVoice],
-              vl_audio_LoadSound(T(kLeadPrefix) + String(sampleSet[3]) + T(kSampleSuffix)));
+    gc_assign(instruments[kLeadVoice], vl_audio_LoadSound(T(kLeadPrefix) + String(sampleSet[3]) + T(kSampleSuffix)));
   } else if (step == kAccompanyStep) {
-    gc_assign(instruments[kAccompanyVoice], vl_audio_LoadSound(T(kAccompanyPrefix) +
-                                                               String(sampleSet[4]) +
-                                                               T(kSampleSuffix)));
+    gc_assign(instruments[kAccompanyVoice],
+              vl_audio_LoadSound(T(kAccompanyPrefix) + String(sampleSet[4]) + T(kSampleSuffix)));
   } else if (step == kBassStep) {
-    gc_assign(instruments[kBassVoice],
-              vl_audio_LoadSound(T(kBassPrefix) + String(sampleSet[5]) + T(kSampleSuffix)));
+    gc_assign(instruments[kBassVoice], vl_audio_LoadSound(T(kBassPrefix) + String(sampleSet[5]) + T(kSampleSuffix)));
   }
 }
 
@@ -269,8 +211,7 @@ void vl_KXTrackr_KXPlayer::DecodePattern(int frame, int step) {
         const int value = ((pixel >> kBlueShift) & 0xff) / kValueDivisor;
         songData[CellIndex(frame, v, r) + k] = value;
         if (value != 0) {
-          DebugLog(String(r) + T(kCellLineSeparator) + String(v) + T(kCellLineSeparator) +
-                   String(step));
+          DebugLog(String(r) + T(kCellLineSeparator) + String(v) + T(kCellLineSeparator) + String(step));
           lastPattern[v] = frame;
         }
       }
