@@ -114,8 +114,8 @@ void BM_TenMinuteGameRecordedAndReRun(benchmark::State& state) {
     }
   }
   const std::string file = std::string(KORVANE_TEST_OUTPUT_DIR) + "/ten-minutes.kvrp";
-  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(latestReplay.data()),
-                                             static_cast<std::streamsize>(latestReplay.size()));
+  std::ofstream(file, std::ios::binary)
+      .write(reinterpret_cast<const char*>(latestReplay.data()), static_cast<std::streamsize>(latestReplay.size()));
   double updatesLong = 0, updatesShort = 0;
   const double rerun = TimeRunner(file, &updatesLong);
   const double startup = TimeRunner(KORVANE_SHORT_GOLDEN, &updatesShort);
@@ -125,8 +125,7 @@ void BM_TenMinuteGameRecordedAndReRun(benchmark::State& state) {
   state.counters["replay_kib"] = static_cast<double>(latestReplay.size()) / 1024.0;
   state.counters["rerun_seconds"] = rerun;
   state.counters["startup_seconds"] = startup;
-  state.counters["rerun_updates_per_second"] =
-      rerun > startup ? (updatesLong - updatesShort) / (rerun - startup) : 0;
+  state.counters["rerun_updates_per_second"] = rerun > startup ? (updatesLong - updatesShort) / (rerun - startup) : 0;
 }
 BENCHMARK(BM_TenMinuteGameRecordedAndReRun)->Iterations(1)->Unit(benchmark::kMillisecond);
 

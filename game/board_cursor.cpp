@@ -22,7 +22,7 @@ constexpr int kFirstRepeat = 15;  // updates: a quarter second
 constexpr int kRepeatEvery = 6;   // updates: ten cells a second
 
 // The frame: a dark rim under a bright one, set in from the cell's edge.
-constexpr float kFrameInset = 0.04f;     // of the pitch
+constexpr float kFrameInset = 0.04f;      // of the pitch
 constexpr float kFrameThickness = 0.08f;  // of the pitch
 constexpr float kFrameMinThickness = 2;   // virtual pixels
 constexpr float kRimAlpha = 0.6f;

@@ -20,7 +20,6 @@ using namespace korvane;
 
 namespace {
 
-
 constexpr int kButtonSelected = 15;  // frame of the buttons sheet around the chosen difficulty
 
 // Score panel: 140 wide on the right edge; its texts sit 20 in from its left.
@@ -29,7 +28,7 @@ constexpr float kPanelTextInset = 20;
 constexpr float kBestTop = 60;
 constexpr float kPanelSlide = 4;  // the panel moves 4 pixels per step of the slide
 constexpr float kScoreTextSize = 1.5f;
-constexpr int kScoreWidth = 11;  // characters of a right-aligned score
+constexpr int kScoreWidth = 11;         // characters of a right-aligned score
 constexpr float kLastBelowMiddle = 20;  // the last-score list starts this far below the middle
 constexpr float kColumnGap = 4;         // between the lists and the buttons or the title word
 constexpr float kButtonSize = 1.5f;     // the difficulty buttons
@@ -130,7 +129,8 @@ ScoreColumn scoreColumn(vl_Korvane_MyApp& g, float s) {
   logoPlace(g, s, logoX, logoY, logoSize);
   const float logoHalf = 0.5f * logoSize * g.hdDrawScale * static_cast<float>(g.imageInfo[3 * kImageTitleLogo + 1]);
   const float bestTop = logoY + logoHalf + kColumnGap;
-  const float creditsHalf = 0.5f * kCreditsSize * g.hdDrawScale * static_cast<float>(g.imageInfo[3 * kImageTeamLogo + 1]);
+  const float creditsHalf =
+      0.5f * kCreditsSize * g.hdDrawScale * static_cast<float>(g.imageInfo[3 * kImageTeamLogo + 1]);
   const float creditsTop = h - kCreditsAbove - 4 * s - creditsHalf;
   const float lastTop = h / 2 + kLastBelowMiddle;
   const float panelLeftHere = left - kColumnGap;
@@ -273,8 +273,7 @@ void runCreditsButton(vl_Korvane_MyApp& g, float s) {
   g.m_ResetDraw();
   g.m_SetSize(kCreditsSize, kUnset);
   const Point at = creditsButtonPlace(s);
-  if (g.m_Button(kImageTeamLogo, at.x, at.y, 0) != 0 &&
-      g.clickLatch == 0 && !boxOpen(g)) {
+  if (g.m_Button(kImageTeamLogo, at.x, at.y, 0) != 0 && g.clickLatch == 0 && !boxOpen(g)) {
     g.clickLatch = 1;
     g.m_PlaySFX(kSfxCredits, 1, 1, 0);
     g.creditsOpen = 1;

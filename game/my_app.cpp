@@ -512,7 +512,8 @@ int vl_Korvane_MyApp::m_OnSuspend() {
 // as the overlay's end would record it. Otherwise a setting changed since the
 // last save is saved. A game still in play has not ended and scores nothing.
 int vl_Korvane_MyApp::m_OnClose() {
-  const bool scoreShown = (mode == kModePlaying && gameOverFlag > 0) || mode == kModeBackToMenu;  // recorded by the next update
+  const bool scoreShown =
+      (mode == kModePlaying && gameOverFlag > 0) || mode == kModeBackToMenu;  // recorded by the next update
   if (scoreShown) {
     m_LoadMenu();
   } else if (!unsavedScores.empty() || SettingsChanged()) {

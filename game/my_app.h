@@ -94,9 +94,9 @@ class vl_Korvane_MyApp : public vl_app_App {
   std::array<int, 25> savedSettings{};
   int saveFailed = 0;
   bool SettingsChanged() const;  // since they were last read or saved
-  Array<int> sfxChannels;    // 33
-  int renderLastMs = 0;      // when the latest drawn frame was seen
-  int renderFramesSeen = 0;  // the device's drawn-frame count at that time
+  Array<int> sfxChannels;        // 33
+  int renderLastMs = 0;          // when the latest drawn frame was seen
+  int renderFramesSeen = 0;      // the device's drawn-frame count at that time
   int renderFps = 0;
   int renderFpsAvg = 0;
   float scaleX = 0;
@@ -163,8 +163,8 @@ class vl_Korvane_MyApp : public vl_app_App {
   int settling = 0;
 
   // --- board cursor (keys and game pad) ---
-  int cursorShown = 0;   // 1 once a controller key was used, until the pointer moves
-  int cursorCol = 0;     // the cell it stands on, in grid terms
+  int cursorShown = 0;  // 1 once a controller key was used, until the pointer moves
+  int cursorCol = 0;    // the cell it stands on, in grid terms
   int cursorRow = 0;
   int cursorHeld = 0;    // 1 while the first button holds the cell under it
   int cursorKeys = 0;    // the controls down in the last update, one bit each

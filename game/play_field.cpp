@@ -15,8 +15,8 @@
 
 #include "framework/app.h"
 #include "framework/random.h"
-#include "game/board_cursor.h"
 #include "framework/replay.h"
+#include "game/board_cursor.h"
 #include "game/modes.h"
 #include "game/my_app.h"
 #include "game/screen_fit.h"
@@ -428,8 +428,7 @@ float placeClearOnTheRight(vl_Korvane_MyApp& g, float x, float y, const String& 
 
 // The round line at the top centre, clear of the pause button in the corner.
 void drawRoundLine(vl_Korvane_MyApp& g) {
-  const String line =
-      g.m_rstr(g.roundScore, 5, String("0")) + String(" : ") + g.m_rstr(g.roundTarget, 5, String("0"));
+  const String line = g.m_rstr(g.roundScore, 5, String("0")) + String(" : ") + g.m_rstr(g.roundTarget, 5, String("0"));
   const float clear = kPauseButtonCentre + HalfImageWidth(g, kIconSheet, 1) + kTextGap;
   const float x = placeClearOnTheRight(g, vl_Korvane_jscrw / 2, kRoundLineY, line, 1.4f, clear);
   WriteTextInside(g, x, kRoundLineY, line, 1, 1.4f);
@@ -523,7 +522,7 @@ int vl_Korvane_MyApp::m_NewRound() {
   timeMax = kRoundTime;
   timeLeft = kRoundTime;
   roundState = 0;
-  clickLatch = 1;  // a press still held from before does not start a path
+  clickLatch = 1;             // a press still held from before does not start a path
   RestartBoardCursor(*this);  // nor does a key
   moving = 1;
   wasMoving = 1;

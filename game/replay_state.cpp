@@ -14,9 +14,7 @@ constexpr std::uint64_t kFnvPrime = 1099511628211ull;
 
 class StateHasher {
  public:
-  void Int(int value) {
-    hash_ = (hash_ ^ static_cast<std::uint32_t>(value)) * kFnvPrime;
-  }
+  void Int(int value) { hash_ = (hash_ ^ static_cast<std::uint32_t>(value)) * kFnvPrime; }
   void Float(float value) {
     std::uint32_t bits;
     std::memcpy(&bits, &value, sizeof bits);
@@ -36,10 +34,10 @@ class StateHasher {
 };
 
 void hashPlay(StateHasher& h, const vl_Korvane_MyApp& g) {
-  const int ints[] = {g.level, g.score, g.gridCols, g.gridRows, g.moving, g.wasMoving, g.canSelect,
-                      g.markedCount, g.boardVisible, g.roundState, g.combo, g.gemKinds, g.lastCol,
-                      g.lastRow, g.pathKind, g.pathLength, g.comboTime, g.timeLeft, g.timeMax,
-                      g.roundScore, g.roundTarget, g.targetJingle, g.shownScore, g.settling};
+  const int ints[] = {g.level,     g.score,       g.gridCols,     g.gridRows,     g.moving,     g.wasMoving,
+                      g.canSelect, g.markedCount, g.boardVisible, g.roundState,   g.combo,      g.gemKinds,
+                      g.lastCol,   g.lastRow,     g.pathKind,     g.pathLength,   g.comboTime,  g.timeLeft,
+                      g.timeMax,   g.roundScore,  g.roundTarget,  g.targetJingle, g.shownScore, g.settling};
   for (int value : ints) h.Int(value);
   h.Float(g.comboTimer);
   h.Float(g.boardX);
@@ -49,10 +47,10 @@ void hashPlay(StateHasher& h, const vl_Korvane_MyApp& g) {
 }
 
 void hashScreens(StateHasher& h, const vl_Korvane_MyApp& g) {
-  const int ints[] = {g.mode, g.difficulty, g.menuSlide, g.pauseActive, g.pauseState, g.pauseSlide,
-                      g.loadStage, g.hdLevel, g.landscape, g.mouseX, g.mouseY, g.mouseDown,
-                      g.clickLatch, g.keyLatch, g.creditsOpen, g.badgesOpen, g.gameOverFlag,
-                      g.pauseChoice, g.gameOverTimer, g.insertPos, g.spinAngle};
+  const int ints[] = {g.mode,          g.difficulty, g.menuSlide,   g.pauseActive, g.pauseState,   g.pauseSlide,
+                      g.loadStage,     g.hdLevel,    g.landscape,   g.mouseX,      g.mouseY,       g.mouseDown,
+                      g.clickLatch,    g.keyLatch,   g.creditsOpen, g.badgesOpen,  g.gameOverFlag, g.pauseChoice,
+                      g.gameOverTimer, g.insertPos,  g.spinAngle};
   for (int value : ints) h.Int(value);
   h.All(g.settings, g.settings.Length());
   h.All(g.highScores, g.highScores.Length());

@@ -55,7 +55,7 @@ const char* const kPlaceTexts[] = {"",
 // The portrait panel where the screen has room for it.
 constexpr float kPortraitBodyWidth = 256;
 constexpr float kPortraitStripWidth = 192;
-constexpr float kStripInset = 16;  // the strips' ends stand in from the body's
+constexpr float kStripInset = 16;           // the strips' ends stand in from the body's
 constexpr float kPortraitButtonReach = 96;  // centre to the quit and sound buttons
 // The sound mode icon beside the sound button (with music).
 
@@ -93,8 +93,16 @@ PanelLayout panelLayout(const vl_Korvane_MyApp& g, float y) {
   const float stripWidth = std::fmin(kPortraitStripWidth, bodyWidth - 2 * kStripInset);
   const float modeReach = kSoundMarkOffset + HalfImageWidth(g, kImageIcons, kSoundMarkSize);
   const float reach = std::fmin(kPortraitButtonReach, cx - kScreenMargin - modeReach);
-  return {cx - stripWidth / 2, stripWidth, y - 92, y + 84, cx - bodyWidth / 2, y - 80, bodyWidth, 160,
-          {whole(cx - reach), whole(y - 96)}, {whole(cx + reach), whole(y - 96)}};
+  return {cx - stripWidth / 2,
+          stripWidth,
+          y - 92,
+          y + 84,
+          cx - bodyWidth / 2,
+          y - 80,
+          bodyWidth,
+          160,
+          {whole(cx - reach), whole(y - 96)},
+          {whole(cx + reach), whole(y - 96)}};
 }
 
 void playClick(vl_Korvane_MyApp& g, float rate) { g.m_PlaySFX(kSfxClick, rate, kClickVolume, 0); }

@@ -38,8 +38,7 @@ void putWord(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value
 }
 
 std::uint32_t getWord(const std::uint8_t* at) {
-  return std::uint32_t(at[0]) | std::uint32_t(at[1]) << 8 | std::uint32_t(at[2]) << 16 |
-         std::uint32_t(at[3]) << 24;
+  return std::uint32_t(at[0]) | std::uint32_t(at[1]) << 8 | std::uint32_t(at[2]) << 16 | std::uint32_t(at[3]) << 24;
 }
 
 std::uint16_t getHalf(const std::uint8_t* at) { return static_cast<std::uint16_t>(at[0] | at[1] << 8); }
@@ -50,9 +49,7 @@ float floatOf(std::uint32_t bits) {
   return value;
 }
 
-std::uint32_t hash4(const std::uint8_t* at) {
-  return (getWord(at) * 2654435761u) >> (32 - kHashBits);
-}
+std::uint32_t hash4(const std::uint8_t* at) { return (getWord(at) * 2654435761u) >> (32 - kHashBits); }
 
 void flushLiterals(std::vector<std::uint8_t>& out, const std::uint8_t* from, std::size_t count) {
   while (count > 0) {
@@ -168,8 +165,12 @@ bool StreamCheck::One(std::uint8_t op) {
     case kOpUpdate:
       if (++updates > kMaxUpdates) return Fail("more than four hours of updates");
       return CountStep();
-    case kOpRender: case kOpSuspend: case kOpResume: case kOpCreate: return CountStep();
-    case kOpDrawnSame: case kOpDrawnNext: return true;
+    case kOpRender:
+    case kOpSuspend:
+    case kOpResume:
+    case kOpCreate: return CountStep();
+    case kOpDrawnSame:
+    case kOpDrawnNext: return true;
     case kOpDrawnFar: return Step(kMaxStep, "frame counter step");
     case kOpSize: return Ranged(kMaxWindowSide, "window width") && Ranged(kMaxWindowSide, "window height");
     case kOpState: return State();
@@ -224,8 +225,8 @@ bool checkHeader(const std::uint8_t* bytes, std::uint16_t rulesVersion, Header* 
   }
   header->ending = static_cast<Ending>(bytes[9]);
   if (header->updates > kMaxUpdates || header->rounds > header->updates) {
-    *error = "the header claims " + std::to_string(header->updates) + " updates and " +
-             std::to_string(header->rounds) + " rounds: out of range";
+    *error = "the header claims " + std::to_string(header->updates) + " updates and " + std::to_string(header->rounds) +
+             " rounds: out of range";
     return false;
   }
   return true;

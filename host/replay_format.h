@@ -37,9 +37,9 @@ constexpr std::size_t kMaxBodyBytes = 64u << 20;  // unpacked stream
 // no file can keep a re-run busy for long.
 constexpr std::uint32_t kMaxUpdates = 4u * 60u * 60u * 60u;
 constexpr std::uint32_t kCheckpointUpdates = 300;  // updates between state hashes
-constexpr int kMaxWindowSide = 1 << 15;             // pixels
-constexpr int kInputKeys = 512;                     // entries of the input table
-constexpr int kInputChars = 32;                     // typed characters per update
+constexpr int kMaxWindowSide = 1 << 15;            // pixels
+constexpr int kInputKeys = 512;                    // entries of the input table
+constexpr int kInputChars = 32;                    // typed characters per update
 constexpr int kJoyAxes = 6;
 constexpr std::uint32_t kMaxPixelsPerRead = 1u << 20;
 
@@ -51,7 +51,7 @@ struct Header {
   std::uint16_t rulesVersion = 0;
   int difficulty = 0;  // 1-3
   Ending ending = Ending::kQuit;
-  std::uint32_t total = 0;   // the score saved for the game
+  std::uint32_t total = 0;  // the score saved for the game
   std::uint32_t rounds = 0;
   std::uint32_t updates = 0;  // in the whole stream
 };

@@ -94,7 +94,8 @@ void recordPointer(const float* position, InputCopy& copy) {
   StreamWriter& out = recorder->out;
   if (wholePixels(previous) && wholePixels(position)) {
     out.Byte(kOpPointerStep);
-    for (int i = 0; i < 2; ++i) out.Signed(static_cast<std::int64_t>(position[i]) - static_cast<std::int64_t>(previous[i]));
+    for (int i = 0; i < 2; ++i)
+      out.Signed(static_cast<std::int64_t>(position[i]) - static_cast<std::int64_t>(previous[i]));
   } else {
     out.Byte(kOpMouse);
     for (int i = 0; i < 2; ++i) out.Word(bitsOf(position[i]));
@@ -198,8 +199,8 @@ struct Player {
 Player* player = nullptr;
 
 [[noreturn]] void diverged(const std::string& what) {
-  throw Failure{kExitDiverged, "the re-run left the recording at update " + std::to_string(player->updates) + ": " +
-                                   what};
+  throw Failure{kExitDiverged,
+                "the re-run left the recording at update " + std::to_string(player->updates) + ": " + what};
 }
 
 [[noreturn]] void damaged() {
@@ -231,11 +232,27 @@ std::uint32_t nextWord() {
 }
 
 std::string opName(std::uint8_t op) {
-  static const char* const kNames[] = {"a far clock reading", "an update", "a render", "a frame count",
-                                       "a frame count", "a frame count", "a window size", "a suspend",
-                                       "a resume", "the start", "the saved state", "a read-back",
-                                       "a read-back", "a key", "typed characters", "the pointer",
-                                       "the stick", "a state hash", "the end", "the pointer", "a save"};
+  static const char* const kNames[] = {"a far clock reading",
+                                       "an update",
+                                       "a render",
+                                       "a frame count",
+                                       "a frame count",
+                                       "a frame count",
+                                       "a window size",
+                                       "a suspend",
+                                       "a resume",
+                                       "the start",
+                                       "the saved state",
+                                       "a read-back",
+                                       "a read-back",
+                                       "a key",
+                                       "typed characters",
+                                       "the pointer",
+                                       "the stick",
+                                       "a state hash",
+                                       "the end",
+                                       "the pointer",
+                                       "a save"};
   if (op <= kOpClockNear) return "a clock reading";
   if (op > kOpLast) return "an unknown op";
   return kNames[op - kOpClockFar];

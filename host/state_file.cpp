@@ -33,7 +33,7 @@ constexpr int kMostLinks = 40;
 // reading all of it could take minutes or exhaust memory before the first
 // frame. Reading stops here and the text read so far counts.
 constexpr size_t kStateReadLimit = 16u << 20;  // bytes
-constexpr size_t kReadBlock = 4096;             // bytes
+constexpr size_t kReadBlock = 4096;            // bytes
 // Flags of every open: never wait (a pipe with no writer would block for
 // good), never take a terminal, never leak into a child.
 constexpr int kOpenFlags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
@@ -250,8 +250,7 @@ Outcome replaceFile(const std::string& target, const std::vector<unsigned char>&
 
 // Whether `name` is one of the save's temporary files.
 bool isTemporaryName(const char* name) {
-  return std::strncmp(name, kTemporaryName, kTemporaryPrefix) == 0 &&
-         std::strlen(name) == sizeof(kTemporaryName) - 1;
+  return std::strncmp(name, kTemporaryName, kTemporaryPrefix) == 0 && std::strlen(name) == sizeof(kTemporaryName) - 1;
 }
 
 // Removes the temporary files that saves cut short by a kill left in

@@ -120,9 +120,13 @@ struct Storage {
   void deallocate(T* p, size_t) { std::free(p); }
 };
 template <class T, class U>
-bool operator==(const Storage<T>&, const Storage<U>&) { return true; }
+bool operator==(const Storage<T>&, const Storage<U>&) {
+  return true;
+}
 template <class T, class U>
-bool operator!=(const Storage<T>&, const Storage<U>&) { return false; }
+bool operator!=(const Storage<T>&, const Storage<U>&) {
+  return false;
+}
 
 using Record = std::vector<gc_object*, Storage<gc_object*>>;
 

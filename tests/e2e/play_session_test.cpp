@@ -33,9 +33,9 @@ using testsupport::Point;
 using testsupport::Shot;
 namespace layout = testsupport::layout;
 
-constexpr int kWaitMs = 30000;       // longest wait for anything to show (a busy machine)
-constexpr int kSlideInMs = 1000;     // the menu's buttons settle within 32 updates
-constexpr int kComboMs = 2500;       // a combo's 90 updates run out well within this
+constexpr int kWaitMs = 30000;    // longest wait for anything to show (a busy machine)
+constexpr int kSlideInMs = 1000;  // the menu's buttons settle within 32 updates
+constexpr int kComboMs = 2500;    // a combo's 90 updates run out well within this
 
 class PlaySession : public ::testing::Test {
  protected:
@@ -232,8 +232,8 @@ TEST_F(PlaySession, WholeGameWithTheKeyboardAlone) {
     if (run.empty()) break;
     StepCursor(game, at, run[0]);
     game.KeyDown("space");
-    EXPECT_TRUE(WaitFor("keys-holding", [&](const Shot& s) { return CursorFrameShows(s, run[0].c, run[0].r, true); },
-                        kWaitMs / 3))
+    EXPECT_TRUE(WaitFor(
+        "keys-holding", [&](const Shot& s) { return CursorFrameShows(s, run[0].c, run[0].r, true); }, kWaitMs / 3))
         << "the frame does not show the held path";
     const char* step = run[1].c > run[0].c ? "d" : "s";
     game.Key(step);
@@ -244,13 +244,14 @@ TEST_F(PlaySession, WholeGameWithTheKeyboardAlone) {
     const std::string found = "Found 3+ = 1,3,";
     ASSERT_TRUE(testsupport::WaitUntil(
         [&] {
-          const std::string out = game.Output();
-          size_t n = 0;
-          for (size_t p = out.find(found); p != std::string::npos; p = out.find(found, p + 1)) ++n;
-          return n == static_cast<size_t>(paths);
+      const std::string out = game.Output();
+      size_t n = 0;
+      for (size_t p = out.find(found); p != std::string::npos; p = out.find(found, p + 1)) ++n;
+      return n == static_cast<size_t>(paths);
         },
         std::chrono::milliseconds(kWaitMs / 3), std::chrono::milliseconds(50)))
-        << "path " << paths << " was not judged a success:\n" << game.Output();
+        << "path " << paths << " was not judged a success:\n"
+        << game.Output();
   }
   EXPECT_GT(paths, 0) << "no run of three on the board";
   Take("keys-paths");

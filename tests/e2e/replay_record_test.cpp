@@ -118,7 +118,8 @@ class ReplayRecord : public ::testing::Test {
                                        std::chrono::milliseconds(50)))
         << "no " << name << " in replays/";
     // Kept with the screenshots: a replay of real play to look at or watch.
-    const fs::path copy = shots / (::testing::UnitTest::GetInstance()->current_test_info()->name() + std::string(".kvrp"));
+    const fs::path copy =
+        shots / (::testing::UnitTest::GetInstance()->current_test_info()->name() + std::string(".kvrp"));
     fs::copy_file(Replays() / name, copy, fs::copy_options::overwrite_existing);
     const RunResult run = runReplay(copy, game.Folder());
     std::printf("korvane-replay %s: %s", copy.filename().c_str(), run.out.c_str());

@@ -42,9 +42,9 @@ using testsupport::SaveNoticeShows;
 namespace fs = std::filesystem;
 namespace layout = testsupport::layout;
 
-constexpr int kShowWaitMs = 20000;  // for a screen to show on a busy machine
-constexpr int kExitWaitMs = 500;    // how long closing may take
-constexpr int kMenuStartMs = 4000;   // from a window to a menu that takes keys, on a busy machine
+constexpr int kShowWaitMs = 20000;     // for a screen to show on a busy machine
+constexpr int kExitWaitMs = 500;       // how long closing may take
+constexpr int kMenuStartMs = 4000;     // from a window to a menu that takes keys, on a busy machine
 constexpr int kScreenChangeMs = 1000;  // for a key's screen to come and settle
 const std::vector<std::string> kQuietSound = {"ALSOFT_DRIVERS=null"};
 
@@ -108,7 +108,9 @@ class ScoreKeeping : public ::testing::Test {
     const fs::path shot = p.Folder() / "shot.png";
     p.Restore();
     p.Key("space");
-    ASSERT_TRUE(p.WaitForShot(shot, [](const Shot& s) { return !MenuShows(s); }, kShowWaitMs)) << "no game";
+    ASSERT_TRUE(p.WaitForShot(
+        shot, [](const Shot& s) { return !MenuShows(s); }, kShowWaitMs))
+        << "no game";
     e2e::Sleep(1000);  // the board falls in; the pause button works once play runs
     p.Key("Escape");
     ASSERT_TRUE(p.WaitForShot(shot, PausePanelShows, kShowWaitMs)) << "no pause panel";
@@ -321,9 +323,7 @@ class SmallDisk {
   bool Fill() const {
     return e2e::Shell("dd if=/dev/zero of=" + (path_ / "filler").string() + " bs=4k 2>/dev/null; true") == 0;
   }
-  bool MakeReadOnly() const {
-    return mount(nullptr, path_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-  }
+  bool MakeReadOnly() const { return mount(nullptr, path_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0; }
 
  private:
   fs::path path_;
@@ -351,7 +351,7 @@ TEST_P(RefusingDisk, KeepsTheOldStateAndTheGameSaysScoresAreNotSaved) {
 
 INSTANTIATE_TEST_SUITE_P(Disks, RefusingDisk, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info) {
-                           return std::string(info.param ? "ReadOnly" : "Full");
-                         });
+  return std::string(info.param ? "ReadOnly" : "Full");
+});
 
 }  // namespace

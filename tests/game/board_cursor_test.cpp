@@ -22,7 +22,7 @@ constexpr int kLeft = 37, kUp = 38, kRight = 39, kDown = 40;
 constexpr int kSpace = 32, kEnter = 13, kZ = 90, kW = 87, kA = 65, kS = 83, kD = 68;
 constexpr int kEscape = 27;
 constexpr int kPadButton0 = 256;
-constexpr int kPadRight = 266;  // the pad's right direction (button 10)
+constexpr int kPadRight = 266;    // the pad's right direction (button 10)
 constexpr int kFirstRepeat = 15;  // updates a held direction waits before it repeats
 constexpr int kRepeatEvery = 6;
 
@@ -342,7 +342,7 @@ TEST_F(BoardCursor, SoakOfRandomKeysKeepsTheCursorOnTheBoard) {
         Down(key);
       }
       if (update % 700 == 699) g->landscape = 1 - g->landscape;  // the window turned
-      if (update % 500 == 499) g->timeLeft = 0;                   // reach the ends of rounds
+      if (update % 500 == 499) g->timeLeft = 0;                  // reach the ends of rounds
       const int comboBefore = g->combo;
       g->m_Game();
       if (g->combo > comboBefore) ++marked;

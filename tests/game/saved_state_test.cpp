@@ -325,7 +325,8 @@ TEST(SavedState, SaveEntersThisCopysGamesIntoTheTablesOnDisk) {
   EXPECT_EQ(Split(line)[26 + 2], "4") << "badges from disk are kept";
   EXPECT_EQ(g->highScores[10], 55) << "this copy's rows stay its own";
   ResetSections(g);
-  EXPECT_EQ(LoadCapturingOutput(g), "Settings Loaded\nBadges Loaded\nHighscore 0 Loaded\nHighscore 1 Loaded\nHighscore 2 Loaded\n");
+  EXPECT_EQ(LoadCapturingOutput(g),
+            "Settings Loaded\nBadges Loaded\nHighscore 0 Loaded\nHighscore 1 Loaded\nHighscore 2 Loaded\n");
 
   // A suspend with nothing new keeps what an outside write put there, and a
   // damaged table on disk is replaced by this copy's.

@@ -33,8 +33,8 @@ struct Shape {
   int width, height;
 };
 // Windows, then phones held upright and on their side.
-const Shape kShapes[] = {{640, 480}, {480, 640}, {800, 600}, {1280, 720}, {1280, 960}, {630, 630}, {640, 1300},
-                         {390, 844}, {360, 800}, {844, 390}, {800, 360}};
+const Shape kShapes[] = {{640, 480},  {480, 640}, {800, 600}, {1280, 720}, {1280, 960}, {630, 630},
+                         {640, 1300}, {390, 844}, {360, 800}, {844, 390},  {800, 360}};
 
 struct Cell {
   float left, top, right, bottom;
@@ -205,8 +205,8 @@ TEST(ScreenLayout, PhoneShapesKeepControlsWholeAndApart) {
     const float w = vl_Korvane_jscrw, h = vl_Korvane_jscrh;
     for (const Cell& c : Boxes(korvane::kImageIcons, false)) {
       EXPECT_TRUE(c.left >= 0 && c.top >= 0 && c.right <= w && c.bottom <= h)
-          << "a pause panel button at (" << c.left << ", " << c.top << ")-(" << c.right << ", " << c.bottom
-          << ") on a " << w << "x" << h << " screen";
+          << "a pause panel button at (" << c.left << ", " << c.top << ")-(" << c.right << ", " << c.bottom << ") on a "
+          << w << "x" << h << " screen";
     }
     g->pauseActive = 0;
     g->pauseState = -1;

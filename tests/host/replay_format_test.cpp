@@ -178,19 +178,19 @@ TEST(ReplayFormat, AbsurdCountsAndOutOfRangeValuesAreRefused) {
 
   const std::uint8_t nan[] = {0x00, 0x00, 0xc0, 0x7f};
   const std::vector<std::vector<std::uint8_t>> bad = {
-      {replay::kOpKey, 0x80, 0x04, 0x01},              // key code 512
-      {replay::kOpKey, 0x01, 0x80, 0x04},              // key state 512
-      {replay::kOpSize, 0x80, 0x80, 0x04, 0x10},       // 65536 pixels wide
+      {replay::kOpKey, 0x80, 0x04, 0x01},         // key code 512
+      {replay::kOpKey, 0x01, 0x80, 0x04},         // key state 512
+      {replay::kOpSize, 0x80, 0x80, 0x04, 0x10},  // 65536 pixels wide
       {replay::kOpMouse, nan[0], nan[1], nan[2], nan[3], 0, 0, 0, 0},
-      {replay::kOpChars, 33},                          // more characters than an update holds
-      {replay::kOpPixels, 0},                          // an empty read-back
-      {replay::kOpPixels, 2, 3, 0, 0, 0, 0},           // a run longer than the read-back
-      {replay::kOpPixelsAgain, 0},                     // no read-back before it
+      {replay::kOpChars, 33},                            // more characters than an update holds
+      {replay::kOpPixels, 0},                            // an empty read-back
+      {replay::kOpPixels, 2, 3, 0, 0, 0, 0},             // a run longer than the read-back
+      {replay::kOpPixelsAgain, 0},                       // no read-back before it
       {replay::kOpState, 0xff, 0xff, 0xff, 0xff, 0x0f},  // a state text larger than any
       {replay::kOpClockFar, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0x01},
-      {replay::kOpLast + 1},                           // an op no build knows
+      {replay::kOpLast + 1},                                                           // an op no build knows
       {replay::kOpMouse, 0, 0, 0xc9, 0x42, 0, 0, 0, 0, replay::kOpPointerStep, 2, 2},  // a step from x = 100.5
-      {replay::kOpPointerStep, 0x82, 0x89, 0x7a, 0},   // a step to x = 1000001 pixels
+      {replay::kOpPointerStep, 0x82, 0x89, 0x7a, 0},                                   // a step to x = 1000001 pixels
   };
   for (const auto& ops : bad) {
     EXPECT_NE(readError(fileAround(ops)), "") << "op " << int(ops[0]);

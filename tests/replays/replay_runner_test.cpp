@@ -82,8 +82,7 @@ void expectRefused(const RunnerRun& run, int code, const std::string& says) {
 
 TEST_F(ReplayRunner, BadFilesExitTwoWithAMessage) {
   expectRefused(RunPath(folder.path() + "/missing.kvrp"), 2, "cannot open");
-  expectRefused(RunOn(std::vector<std::uint8_t>(golden.begin(), golden.begin() + golden.size() / 2)), 2,
-                "truncated");
+  expectRefused(RunOn(std::vector<std::uint8_t>(golden.begin(), golden.begin() + golden.size() / 2)), 2, "truncated");
   std::vector<std::uint8_t> damaged = golden;
   damaged[golden.size() - 3] ^= 0x40;
   expectRefused(RunOn(damaged), 2, "damaged");

@@ -379,12 +379,12 @@ TEST(OutOfMemory, SystemAllocatorFailureStopsWithAMessage) {
 // blocks get mappings of their own, so that the address space limit meets
 // the record's growth and nothing else.
 void GrowOnlyTheRecordPastTheAddressSpace() {
-  constexpr int kObjects = 1 << 18;       // a record of 2 MiB at the end
-  constexpr int kMappedFrom = 64 << 10;   // blocks from this size on get a mapping of their own
-  constexpr rlim_t kHeadroom = 1 << 20;   // address space left: less than the record needs
+  constexpr int kObjects = 1 << 18;      // a record of 2 MiB at the end
+  constexpr int kMappedFrom = 64 << 10;  // blocks from this size on get a mapping of their own
+  constexpr rlim_t kHeadroom = 1 << 20;  // address space left: less than the record needs
   std::fflush(stdout);
-  dup2(STDERR_FILENO, STDOUT_FILENO);     // the message, where the death test reads
-  gc_root_marker = nullptr;               // nothing survives the sweep below
+  dup2(STDERR_FILENO, STDOUT_FILENO);  // the message, where the death test reads
+  gc_root_marker = nullptr;            // nothing survives the sweep below
   for (int i = 0; i < kObjects; ++i) new Object;
   gc_force_sweep = 1;
   gc_collect();

@@ -102,7 +102,9 @@ class KorvaneProcess {
   // A second program in the same working folder as `other` (two copies of
   // the game sharing one state file); its output files carry `name`.
   KorvaneProcess(const KorvaneProcess& other, const std::string& name)
-      : scratch_("e2e"), folder_(other.folder_), outputName_("out-" + name + ".txt"),
+      : scratch_("e2e"),
+        folder_(other.folder_),
+        outputName_("out-" + name + ".txt"),
         errorName_("err-" + name + ".txt") {}
   ~KorvaneProcess() { Stop(); }
 

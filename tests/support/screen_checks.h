@@ -88,7 +88,8 @@ inline bool GameOverShows(const Shot& s) {
 // The title menu's notice that scores are not being saved, bottom left
 // (640x480 window): its salmon letters.
 inline bool SaveNoticeShows(const Shot& s) {
-  const int letters = s.Count(8, 455, 200, 476, [](Colour c) { return c.r > 200 && c.g > 90 && c.g < 160 && c.b < 140; });
+  const int letters =
+      s.Count(8, 455, 200, 476, [](Colour c) { return c.r > 200 && c.g > 90 && c.g < 160 && c.b < 140; });
   return letters > 40;
 }
 
@@ -104,9 +105,7 @@ inline std::vector<Point> FindThreeAlike(const Shot& shot) {
   for (int c = 0; c < kBoardColumns; ++c) {
     for (int r = 0; r < kBoardRows; ++r) mean[c][r] = shot.Mean(Cell(c, r).x, Cell(c, r).y, 6);
   }
-  auto alike = [&](int c0, int r0, int c1, int r1) {
-    return Distance(mean[c0][r0], mean[c1][r1]) < kSameKindDistance;
-  };
+  auto alike = [&](int c0, int r0, int c1, int r1) { return Distance(mean[c0][r0], mean[c1][r1]) < kSameKindDistance; };
   for (int r = 0; r < kBoardRows; ++r) {
     for (int c = 0; c + 2 < kBoardColumns; ++c) {
       if (alike(c, r, c + 1, r) && alike(c + 1, r, c + 2, r)) return {Cell(c, r), Cell(c + 1, r), Cell(c + 2, r)};

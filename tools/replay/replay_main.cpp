@@ -119,11 +119,9 @@ int main(int argc, char** argv) {
   const replay::Result result = replay::LastResult();
   checkResult(header, result);
   std::printf(
-               "{\"difficulty\":%d,\"score\":%d,\"rounds\":%d,\"ended\":\"%s\",\"updates\":%llu,"
-               "\"state_hash\":\"%016llx\"}\n",
-               result.difficulty, result.total, result.rounds,
-               result.ending == replay::Ending::kQuit ? "quit" : "time",
-               static_cast<unsigned long long>(replay::UpdatesRun()),
-               static_cast<unsigned long long>(replay::StateHash()));
+      "{\"difficulty\":%d,\"score\":%d,\"rounds\":%d,\"ended\":\"%s\",\"updates\":%llu,"
+      "\"state_hash\":\"%016llx\"}\n",
+      result.difficulty, result.total, result.rounds, result.ending == replay::Ending::kQuit ? "quit" : "time",
+      static_cast<unsigned long long>(replay::UpdatesRun()), static_cast<unsigned long long>(replay::StateHash()));
   return 0;
 }
