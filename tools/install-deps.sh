@@ -17,6 +17,10 @@ packages=(
   fonts-dejavu-core
   dpkg-dev lintian appstream
   emscripten chromium nodejs
+  # korvane-server and its tests: HTTP, PostgreSQL, JSON, SHA-256; the
+  # desktop's score posts; load figures in bench/
+  libcpp-httplib-dev libpqxx-dev nlohmann-json3-dev libssl-dev postgresql-15
+  libcurl4-openssl-dev wrk
 )
 # npm drives the browser tests; a Node.js from elsewhere brings its own, which
 # Debian's npm package would fight with.
