@@ -109,6 +109,8 @@ void libraryRefusals(httplib::Server& http) {
     if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;  // a handler's own refusal
     if (res.status == 413) {
       send(res, Refusal(413, "too_large", "a replay may be at most 1 MiB"));
+    } else if (res.status == 414) {
+      send(res, Refusal(414, "too_long", "the request's address is longer than 8 KiB (a name is at most 24 characters)"));
     } else if (res.status == 404) {
       send(res, Refusal(404, "not_found", "no such page"));
     } else {

@@ -40,13 +40,23 @@ bool nextCodePoint(const std::string& text, std::size_t* pos, char32_t* out) {
   return true;
 }
 
-// Letters and digits by the Unicode tables of glibc's C.UTF-8 locale, which
-// also class the vowel signs and other marks of Indic and other scripts as
-// alphabetic. Loaded once; used without touching the global locale.
-bool letterOrDigit(char32_t c) {
+// The Unicode tables of glibc's C.UTF-8 locale, loaded once and used
+// without touching the process's locale.
+locale_t unicodeTables() {
   static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+  return unicode;
+}
+
+bool letterOrDigit(char32_t c) {
   if (c < 0x80) return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-  return unicode && iswalnum_l(static_cast<wint_t>(c), unicode);
+  return unicodeTables() && iswalnum_l(static_cast<wint_t>(c), unicodeTables());
+}
+
+// A combining mark (a vowel sign, a virama, an accent): part of the letter
+// before it in many scripts, so it may follow a letter or digit.
+bool combiningMark(char32_t c) {
+  static const wctype_t combining = unicodeTables() ? wctype_l("combining", unicodeTables()) : 0;
+  return combining && iswctype_l(static_cast<wint_t>(c), combining, unicodeTables());
 }
 
 bool punctuationAllowed(char32_t c) { return c == ' ' || c == '-' || c == '_' || c == '.'; }
@@ -56,15 +66,15 @@ bool punctuationAllowed(char32_t c) { return c == ' ' || c == '-' || c == '_' ||
 std::string NameProblem(const std::string& name) {
   if (name.empty()) return "a name is needed: 1 to 24 letters, digits, spaces, '-', '_' or '.'";
   std::size_t pos = 0, chars = 0;
-  bool anyVisible = false;
+  bool anyVisible = false, afterLetter = false;
   while (pos < name.size()) {
     char32_t c = 0;
     if (!nextCodePoint(name, &pos, &c)) return "the name is not valid UTF-8";
     if (++chars > kMaxNameChars) return "the name is longer than 24 characters";
     if (c < 0x20 || c == 0x7f || (c >= 0x80 && c < 0xa0)) return "the name holds a control character";
-    if (!letterOrDigit(c) && !punctuationAllowed(c)) {
-      return "the name may hold only letters, digits, spaces, '-', '_' and '.'";
-    }
+    const bool letter = letterOrDigit(c) || (afterLetter && combiningMark(c));
+    if (!letter && !punctuationAllowed(c)) return "the name may hold only letters, digits, spaces, '-', '_' and '.'";
+    afterLetter = letter;
     anyVisible = anyVisible || c != ' ';
   }
   if (!anyVisible) return "the name is only spaces";
