@@ -293,7 +293,13 @@ int vl_Korvane_MyApp::m_LoadMenu() {
   return 0;
 }
 
-// Leaderboard and achievement service hooks: there is no such service here.
-int vl_Korvane_MyApp::m_GC_PostScore(int /*board*/, int /*score*/) { return 0; }
+// The world score server takes the game itself (its replay), which it plays
+// again to find the board and score: the arguments are not sent.
+int vl_Korvane_MyApp::m_GC_PostScore(int /*board*/, int /*score*/) {
+  vl_replay_PostGame();
+  return 0;
+}
+
+// Achievements: there is no such service here.
 
 int vl_Korvane_MyApp::m_GC_Badges() { return 0; }

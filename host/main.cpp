@@ -5,8 +5,12 @@
 // `korvane --replay FILE` instead plays FILE in the window
 // (host/replay_watch.h), records nothing and saves nothing; a file it cannot
 // play is refused with a message and exit code 2 before any window opens.
+// `korvane --name NAME` keeps the player's name for the world score server
+// and plays; finished games go to that server when one is set up
+// (host/score_client.h).
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,11 +18,15 @@
 #include "host/entry.h"
 #include "host/replay_store.h"
 #include "host/replay_tap.h"
+#include "host/score_client.h"
+#include "host/score_request.h"
 #include "runtime/gc.h"
 
 namespace {
 
 const char kReplayOption[] = "--replay";
+const char kNameOption[] = "--name";
+const char kPlayerFolder[] = ".";  // beside the saved state and the replays
 
 // The replay named on the command line, checked and made the host's answers.
 bool startWatching(const char* path) {
@@ -34,15 +42,29 @@ bool startWatching(const char* path) {
   return true;
 }
 
+// The score poster when the player set up a server and a name.
+std::unique_ptr<scores::Poster> startPoster() {
+  scores::Settings settings = scores::ReadSettings(kPlayerFolder);
+  if (settings.server.empty() || settings.name.empty()) return nullptr;
+  return std::make_unique<scores::Poster>(std::move(settings));
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
   int exitCode = 0;
+  std::unique_ptr<scores::Poster> poster;
   if (argc == 3 && std::strcmp(argv[1], kReplayOption) == 0) {
     if (!startWatching(argv[2])) return replay::kExitBadReplay;
   } else {
-    replay::StartRecording([](const replay::Header& header, const std::vector<std::uint8_t>& file) {
+    if (argc == 3 && std::strcmp(argv[1], kNameOption) == 0) {
+      std::string error;
+      if (!scores::SaveName(kPlayerFolder, argv[2], &error)) std::fprintf(stderr, "korvane: %s\n", error.c_str());
+    }
+    poster = startPoster();
+    replay::StartRecording([&poster](const replay::Header& header, const std::vector<std::uint8_t>& file) {
       replay::KeepReplay(replay::kReplayFolder, header, file);
+      if (scores::TakePostRequest() && poster) poster->Enqueue(file, static_cast<int>(header.total));
     });
   }
   StartHost();

@@ -85,8 +85,8 @@ int FreePort() {
   return ntohs(address.sin_port);
 }
 
-ServerProcess::ServerProcess(const std::string& databaseUrl, std::map<std::string, std::string> environment) {
-  port_ = FreePort();
+ServerProcess::ServerProcess(const std::string& databaseUrl, std::map<std::string, std::string> environment, int port) {
+  port_ = port ? port : FreePort();
   environment["KORVANE_DATABASE_URL"] = databaseUrl;
   environment["KORVANE_LISTEN"] = "127.0.0.1:" + std::to_string(port_);
   environment.emplace("KORVANE_DATA", KORVANE_DATA_FOLDER);

@@ -40,9 +40,10 @@ class Cluster {
 
 class ServerProcess {
  public:
-  // Starts korvane-server with the given environment added; waits until it
-  // answers /api/v1/health (or gives up after a few seconds).
-  ServerProcess(const std::string& databaseUrl, std::map<std::string, std::string> environment = {});
+  // Starts korvane-server with the given environment added, on `port` (0: a
+  // free one); waits until it answers /api/v1/health (or gives up after a
+  // few seconds).
+  ServerProcess(const std::string& databaseUrl, std::map<std::string, std::string> environment = {}, int port = 0);
   ~ServerProcess();
   bool Up() const { return up_; }
   bool Stop();  // SIGTERM; true when it exited by itself with status 0
