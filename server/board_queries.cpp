@@ -31,7 +31,7 @@ const std::string kCountBefore =
 const std::string kCountUpTo =
     "SELECT count(*) FROM games c, bests b"
     " WHERE c.id = $2 AND b.board = $1 AND " + kKey + " <= (-c.score, c.verified_at, c.id)";
-const std::string kCountBoard = "SELECT count(*) FROM bests WHERE board = $1";
+const std::string kCountBoard = "SELECT players FROM board_counts WHERE board = $1";
 const std::string kGameOnBoard = "SELECT 1 FROM games WHERE id = $1 AND board = $2";
 const std::string kBestOfToken =
     "SELECT b.game_id FROM bests b JOIN players p ON p.id = b.player_id"
