@@ -135,6 +135,9 @@ void SetUpRoutes(httplib::Server& http, const Config& config, Database& database
   http.set_read_timeout(kIoTimeoutSeconds, 0);
   http.set_write_timeout(kIoTimeoutSeconds, 0);
   http.set_keep_alive_timeout(kKeepAliveSeconds);
+  // Headers and body go out as separate writes: without this, delayed
+  // acknowledgements hold every kept-alive answer back for tens of ms.
+  http.set_tcp_nodelay(true);
   libraryRefusals(http);
   const std::string board = "/api/v1/boards/(easy|normal|hard)";
   http.Post("/api/v1/scores", [&](const httplib::Request& req, httplib::Response& res) { postScore(req, res, poster); });

@@ -4,7 +4,8 @@
 # folder (removed at the end), the server from build/, wrk for a bounded
 # time per case. Prints requests per second and latency percentiles of a
 # board's top 10 and of "around me" for a player in the middle, the server's
-# resident memory, and verified posts per second of a golden replay.
+# resident memory, verified posts per second of the golden replays, and the
+# EXPLAIN ANALYZE of each read query (bench/server/explain.sql).
 # Usage: bench/server/run.sh [GAMES] [SECONDS]
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -40,6 +41,8 @@ echo "== seeding $games games"
 time psql -q -h "$dir" -U korvane -d postgres -v games="$games" -f "$root/bench/server/seed_games.sql"
 
 middle=$((games / 2))
+echo "== query plans for player $middle"
+psql -h "$dir" -U korvane -d postgres -v game="$middle" -f "$root/bench/server/explain.sql"
 echo "== GET top 10 of normal, $seconds s"
 wrk -t2 -c16 -d"${seconds}s" --latency "http://127.0.0.1:$port/api/v1/boards/normal" | grep -E "Requests/sec|50%|90%|99%"
 echo "== GET around me (player $middle of $games), $seconds s"
