@@ -10,33 +10,52 @@ const std::string kEntryColumns =
     "p.name, b.score, b.game_id, "
     "to_char(b.verified_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.US\"Z\"')";
 const std::string kKey = "(b.neg_score, b.verified_at, b.game_id)";
+// A key as parameters $2-$4: compared with constants, the row comparison is
+// an index condition on bests_ranked (a key taken from a joined row is not).
+const std::string kKeyParams = "($2, $3::timestamptz, $4)";
+
 const std::string kTop = "SELECT " + kEntryColumns +
                          " FROM bests b JOIN players p ON p.id = b.player_id"
                          " WHERE b.board = $1 ORDER BY b.neg_score, b.verified_at, b.game_id LIMIT $2";
 const std::string kAfter = "SELECT " + kEntryColumns +
-                           " FROM games c, bests b JOIN players p ON p.id = b.player_id"
-                           " WHERE c.id = $2 AND b.board = $1 AND " + kKey +
-                           " > (-c.score, c.verified_at, c.id)"
-                           " ORDER BY b.neg_score, b.verified_at, b.game_id LIMIT $3";
+                           " FROM bests b JOIN players p ON p.id = b.player_id"
+                           " WHERE b.board = $1 AND " + kKey + " > " + kKeyParams +
+                           " ORDER BY b.neg_score, b.verified_at, b.game_id LIMIT $5";
 const std::string kBefore = "SELECT " + kEntryColumns +
-                            " FROM games c, bests b JOIN players p ON p.id = b.player_id"
-                            " WHERE c.id = $2 AND b.board = $1 AND " + kKey +
-                            " < (-c.score, c.verified_at, c.id)"
-                            " ORDER BY b.neg_score DESC, b.verified_at DESC, b.game_id DESC LIMIT $3";
-// Game $2 is any game, listed or not: a cursor stays valid when its player
-// later improves.
-const std::string kCountBefore =
-    "SELECT count(*) FROM games c, bests b"
-    " WHERE c.id = $2 AND b.board = $1 AND " + kKey + " < (-c.score, c.verified_at, c.id)";
-const std::string kCountUpTo =
-    "SELECT count(*) FROM games c, bests b"
-    " WHERE c.id = $2 AND b.board = $1 AND " + kKey + " <= (-c.score, c.verified_at, c.id)";
+                            " FROM bests b JOIN players p ON p.id = b.player_id"
+                            " WHERE b.board = $1 AND " + kKey + " < " + kKeyParams +
+                            " ORDER BY b.neg_score DESC, b.verified_at DESC, b.game_id DESC LIMIT $5";
+const std::string kCountBefore = "SELECT count(*) FROM bests b WHERE b.board = $1 AND " + kKey + " < " + kKeyParams;
+const std::string kCountUpTo = "SELECT count(*) FROM bests b WHERE b.board = $1 AND " + kKey + " <= " + kKeyParams;
 const std::string kCountBoard = "SELECT players FROM board_counts WHERE board = $1";
-const std::string kGameOnBoard = "SELECT 1 FROM games WHERE id = $1 AND board = $2";
+// The key of any game, listed or not: a cursor stays valid when its player
+// later improves. The time goes out and back as PostgreSQL's own text, which
+// keeps every microsecond.
+const std::string kKeyOfGame = "SELECT -score, verified_at::text FROM games WHERE id = $1 AND board = $2";
 const std::string kBestOfToken =
     "SELECT b.game_id FROM bests b JOIN players p ON p.id = b.player_id"
     " WHERE p.token_hash = decode($2, 'hex') AND b.board = $1";
 const std::string kBestOfPlayer = "SELECT game_id, score FROM bests WHERE board = $1 AND player_id = $2";
+
+struct Key {
+  std::int64_t negScore;
+  std::string verifiedAt;
+  std::int64_t game;
+};
+
+std::optional<Key> keyOf(pqxx::work& tx, int board, std::int64_t game) {
+  const pqxx::result row = tx.exec_params(kKeyOfGame, game, board);
+  if (row.empty()) return std::nullopt;
+  return Key{row[0][0].as<std::int64_t>(), row[0][1].as<std::string>(), game};
+}
+
+pqxx::result rowsBy(pqxx::work& tx, const std::string& query, int board, const Key& key, int limit) {
+  return tx.exec_params(query, board, key.negScore, key.verifiedAt, key.game, limit);
+}
+
+std::int64_t countBy(pqxx::work& tx, const std::string& query, int board, const Key& key) {
+  return tx.exec_params1(query, board, key.negScore, key.verifiedAt, key.game)[0].as<std::int64_t>();
+}
 
 nlohmann::json entry(const pqxx::row& row, std::int64_t rank) {
   return {{"rank", rank},
@@ -51,10 +70,6 @@ nlohmann::json entries(const pqxx::result& rows, std::size_t count, std::int64_t
   nlohmann::json list = nlohmann::json::array();
   for (std::size_t i = 0; i < count; ++i) list.push_back(entry(rows[static_cast<int>(i)], first + std::int64_t(i)));
   return list;
-}
-
-std::int64_t countBefore(pqxx::work& tx, int board, std::int64_t game) {
-  return tx.exec_params1(kCountBefore, board, game)[0].as<std::int64_t>();
 }
 
 }  // namespace
@@ -72,9 +87,10 @@ std::optional<nlohmann::json> BoardPage(pqxx::work& tx, int board, int limit, st
   pqxx::result rows;
   std::int64_t first = 1;
   if (after) {
-    if (tx.exec_params(kGameOnBoard, *after, board).empty()) return std::nullopt;
-    first = tx.exec_params1(kCountUpTo, board, *after)[0].as<std::int64_t>() + 1;
-    rows = tx.exec_params(kAfter, board, *after, limit + 1);
+    const std::optional<Key> key = keyOf(tx, board, *after);
+    if (!key) return std::nullopt;
+    first = countBy(tx, kCountUpTo, board, *key) + 1;
+    rows = rowsBy(tx, kAfter, board, *key, limit + 1);
   } else {
     rows = tx.exec_params(kTop, board, limit + 1);
   }
@@ -88,9 +104,10 @@ std::optional<nlohmann::json> AroundPlayer(pqxx::work& tx, int board, const std:
   const pqxx::result mine = tx.exec_params(kBestOfToken, board, tokenHash);
   if (mine.empty()) return std::nullopt;
   const std::int64_t game = mine[0][0].as<std::int64_t>();
-  const std::int64_t rank = countBefore(tx, board, game) + 1;
-  const pqxx::result above = tx.exec_params(kBefore, board, game, kAroundCount);
-  const pqxx::result below = tx.exec_params(kAfter, board, game, kAroundCount + 1);
+  const Key key = *keyOf(tx, board, game);
+  const std::int64_t rank = countBy(tx, kCountBefore, board, key) + 1;
+  const pqxx::result above = rowsBy(tx, kBefore, board, key, kAroundCount);
+  const pqxx::result below = rowsBy(tx, kAfter, board, key, kAroundCount);
   nlohmann::json list = nlohmann::json::array();
   for (std::size_t i = above.size(); i-- > 0;) {
     list.push_back(entry(above[static_cast<int>(i)], rank - std::int64_t(i) - 1));
@@ -108,9 +125,9 @@ std::optional<nlohmann::json> AroundPlayer(pqxx::work& tx, int board, const std:
 
 nlohmann::json PlayerStanding(pqxx::work& tx, int board, std::int64_t playerId) {
   const pqxx::row best = tx.exec_params1(kBestOfPlayer, board, playerId);
-  const std::int64_t game = best[0].as<std::int64_t>();
+  const Key key = *keyOf(tx, board, best[0].as<std::int64_t>());
   return {{"best", best[1].as<std::int64_t>()},
-          {"rank", countBefore(tx, board, game) + 1},
+          {"rank", countBy(tx, kCountBefore, board, key) + 1},
           {"of", tx.exec_params1(kCountBoard, board)[0].as<std::int64_t>()}};
 }
 
