@@ -7,6 +7,9 @@
 #include "server/tokens.h"
 
 namespace server {
+
+extern const char kTablesPage[];  // server/site/tables.html
+
 namespace {
 
 constexpr std::size_t kMaxHeaderLines = 64;
@@ -151,7 +154,13 @@ void SetUpRoutes(httplib::Server& http, const Config& config, Database& database
       return Answer{200, {{"status", "ok"}}, 0};
     });
   });
-  if (!config.siteFolder.empty()) http.set_mount_point("/", config.siteFolder);
+  http.Get("/tables", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content(kTablesPage, "text/html; charset=utf-8");
+  });
+  // The browser build when there is one, else the tables.
+  if (config.siteFolder.empty() || !http.set_mount_point("/", config.siteFolder)) {
+    http.Get("/", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/tables"); });
+  }
 }
 
 }  // namespace server

@@ -116,6 +116,14 @@ TEST_F(ScoreServer, RealReplaysAreVerifiedRankedAndServedBack) {
   const auto replay = server->client().Get(("/api/v1/games/" + easy["entries"][0]["game"].dump() + "/replay").c_str());
   ASSERT_TRUE(replay);
   EXPECT_EQ(replay->body, golden("easy-landscape-music")) << "a listed game's replay comes back as posted";
+
+  const auto page = server->client().Get("/tables");
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->status, 200);
+  EXPECT_NE(page->body.find("/api/v1/boards/"), std::string::npos) << "the page reads the tables' API";
+  const auto home = server->client().Get("/");
+  ASSERT_TRUE(home);
+  EXPECT_EQ(home->get_header_value("Location"), "/tables") << "with no browser build, / shows the tables";
 }
 
 // Each forged post gets its reason and leaves the tables as they were.
