@@ -29,6 +29,7 @@ constexpr int kRandomSeed = 1234;
 // The build switch KORVANE_MUSIC: 1 plays the procedural music and gives the
 // sound switch its four modes, 0 keeps effects only.
 constexpr int kHasMusic = KORVANE_MUSIC;
+constexpr int kRulesOfThisBuild = korvane::kRulesVersion + (kHasMusic ? 0 : korvane::kSilentBuildRules);
 }  // namespace
 
 int vlInit() {
@@ -53,7 +54,7 @@ int vlInit() {
 }
 
 int vlMain() {
-  vl_replay_SetRules(korvane::kRulesVersion, korvane::HashGameState);
+  vl_replay_SetRules(kRulesOfThisBuild, korvane::HashGameState);
   (new vl_Korvane_MyApp())->g_new();
   return 0;
 }

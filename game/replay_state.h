@@ -17,6 +17,10 @@
 namespace korvane {
 
 constexpr int kRulesVersion = 1;
+// Added to the version by a build without music (KORVANE_MUSIC off): there no
+// song reseeds the shared random generator, so the same input gives another
+// game, and each kind of build refuses the other's replays.
+constexpr int kSilentBuildRules = 1000;
 
 // The state hash of the running game (the application's game object).
 std::uint64_t HashGameState();

@@ -15,6 +15,7 @@ EM_JS(int, canvasPixelWidth, (), { return Module.korvane.canvasPixels().width; }
 EM_JS(int, canvasPixelHeight, (), { return Module.korvane.canvasPixels().height; });
 EM_JS(int, levelReady, (int width, int height), { return Module.korvane.levelReady(width, height) ? 1 : 0; });
 EM_JS(void, keepStateFile, (), { Module.korvane.keepState(); });
+EM_JS(void, keepReplayFiles, (), { Module.korvane.keepReplays(); });
 EM_JS(void, countLoopUpdates, (int updates), { Module.korvane.loop.updates += updates; });
 EM_JS(void, noteLoopResume, (double seconds), {
   Module.korvane.loop.resumes++;
@@ -53,6 +54,8 @@ bool Hidden() {
 bool DataReady(int width, int height) { return levelReady(width, height) != 0; }
 
 void KeepState() { keepStateFile(); }
+
+void KeepReplays() { keepReplayFiles(); }
 
 void CountUpdates(int updates) { countLoopUpdates(updates); }
 

@@ -30,6 +30,11 @@ bool DataReady(int width, int height);
 // survives a reload. Does nothing in a browser that refuses storage.
 void KeepState();
 
+// Copies the replay folder, just written, into the browser's storage (the
+// page puts it back before the program starts). Does nothing in a browser
+// that refuses storage.
+void KeepReplays();
+
 // The loop's figures the page keeps for tests and diagnostics
 // (Module.korvane.loop): updates run so far, and after each resume how far
 // ahead the next update was scheduled.

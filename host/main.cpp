@@ -3,11 +3,13 @@
 //
 // Every run records its games into the replay folder (host/replay_store.h).
 // `korvane --replay FILE` instead plays FILE in the window
-// (host/replay_watch.h), records nothing and saves nothing; a file it cannot
-// play is refused with a message and exit code 2 before any window opens.
-// `korvane --name NAME` keeps the player's name for the world score server
-// and plays; finished games go to that server when one is set up
-// (host/score_client.h).
+// (host/replay_watch.h), records nothing and saves nothing. A file that is
+// not a sound replay is refused with a message and exit code 2 before any
+// window opens; one recorded under other rules, as soon as the game has said
+// which rules it plays.
+// On the desktop, `korvane --name NAME` keeps the player's name for the world
+// score server and plays; finished games go to that server when one is set
+// up (host/score_client.h).
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -15,18 +17,21 @@
 #include <vector>
 
 #include "host/app.h"
+#ifdef __EMSCRIPTEN__
+#include "host/browser.h"
+#endif
 #include "host/entry.h"
 #include "host/replay_store.h"
 #include "host/replay_tap.h"
+#ifndef __EMSCRIPTEN__
 #include "host/score_client.h"
 #include "host/score_request.h"
+#endif
 #include "runtime/gc.h"
 
 namespace {
 
 const char kReplayOption[] = "--replay";
-const char kNameOption[] = "--name";
-const char kPlayerFolder[] = ".";  // beside the saved state and the replays
 
 // The replay named on the command line, checked and made the host's answers.
 bool startWatching(const char* path) {
@@ -42,30 +47,46 @@ bool startWatching(const char* path) {
   return true;
 }
 
-// The score poster when the player set up a server and a name.
-std::unique_ptr<scores::Poster> startPoster() {
-  scores::Settings settings = scores::ReadSettings(kPlayerFolder);
-  if (settings.server.empty() || settings.name.empty()) return nullptr;
-  return std::make_unique<scores::Poster>(std::move(settings));
+#ifdef __EMSCRIPTEN__
+void keepGame(const replay::Header& header, const std::vector<std::uint8_t>& file) {
+  replay::KeepReplay(replay::kReplayFolder, header, file);
+  browser::KeepReplays();  // the browser's file system lives in memory: the page keeps a copy
 }
+#else
+const char kNameOption[] = "--name";
+const char kPlayerFolder[] = ".";  // beside the saved state and the replays
+std::unique_ptr<scores::Poster> poster;
+
+void keepGame(const replay::Header& header, const std::vector<std::uint8_t>& file) {
+  replay::KeepReplay(replay::kReplayFolder, header, file);
+  if (scores::TakePostRequest() && poster) poster->Enqueue(file, static_cast<int>(header.total));
+}
+
+// Keeps a name given with --name; starts the score poster when the player
+// has set up a server and a name.
+void startPosting(int argc, char* argv[]) {
+  if (argc == 3 && std::strcmp(argv[1], kNameOption) == 0) {
+    std::string error;
+    if (!scores::SaveName(kPlayerFolder, argv[2], &error)) std::fprintf(stderr, "korvane: %s\n", error.c_str());
+  }
+  scores::Settings settings = scores::ReadSettings(kPlayerFolder);
+  if (!settings.server.empty() && !settings.name.empty()) poster = std::make_unique<scores::Poster>(std::move(settings));
+}
+
+void stopPosting() { poster.reset(); }
+#endif
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
   int exitCode = 0;
-  std::unique_ptr<scores::Poster> poster;
   if (argc == 3 && std::strcmp(argv[1], kReplayOption) == 0) {
     if (!startWatching(argv[2])) return replay::kExitBadReplay;
   } else {
-    if (argc == 3 && std::strcmp(argv[1], kNameOption) == 0) {
-      std::string error;
-      if (!scores::SaveName(kPlayerFolder, argv[2], &error)) std::fprintf(stderr, "korvane: %s\n", error.c_str());
-    }
-    poster = startPoster();
-    replay::StartRecording([&poster](const replay::Header& header, const std::vector<std::uint8_t>& file) {
-      replay::KeepReplay(replay::kReplayFolder, header, file);
-      if (scores::TakePostRequest() && poster) poster->Enqueue(file, static_cast<int>(header.total));
-    });
+#ifndef __EMSCRIPTEN__
+    startPosting(argc, argv);
+#endif
+    replay::StartRecording(keepGame);
   }
   StartHost();
   try {
@@ -80,5 +101,8 @@ int main(int argc, char* argv[]) {
     exitCode = failure.exitCode;
   }
   StopHost();
+#ifndef __EMSCRIPTEN__
+  stopPosting();
+#endif
   return exitCode;
 }

@@ -1,5 +1,6 @@
 #include "host/replay_format.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -24,6 +25,7 @@ constexpr int kMaxMatch = 0x7f + kMinMatch;
 constexpr int kMaxLiteralRun = 0x80;
 constexpr int kHashBits = 16;
 constexpr std::size_t kWindow = 1u << 20;  // farthest copy back, bytes
+constexpr int kCandidates = 32;            // earlier places tried per position: packing stays fast
 
 const char kTooLarge[] = "the file is larger than 16 MiB";
 const char kTruncated[] = "the file is truncated";
@@ -284,39 +286,61 @@ std::uint32_t Checksum(const std::uint8_t* bytes, std::size_t size) {
   return hash;
 }
 
+// The longest match for `pos` among the earlier places with the same hash
+// (`chain` links each place, + 1, to the one before it).
+std::size_t longestMatch(const std::vector<std::uint8_t>& raw, std::size_t pos, std::uint32_t candidate,
+                         const std::vector<std::uint32_t>& chain, std::size_t* from) {
+  std::size_t best = 0;
+  for (int tries = 0; candidate != 0 && tries < kCandidates && pos - (candidate - 1) <= kWindow; ++tries) {
+    const std::size_t start = candidate - 1;
+    std::size_t length = 0;
+    while (pos + length < raw.size() && length < std::size_t(kMaxMatch) && raw[start + length] == raw[pos + length]) {
+      ++length;
+    }
+    if (length > best) {
+      best = length;
+      *from = start;
+    }
+    candidate = chain[start];
+  }
+  return best;
+}
+
 std::vector<std::uint8_t> Pack(const std::vector<std::uint8_t>& raw) {
   std::vector<std::uint8_t> out;
   std::vector<std::uint32_t> last(std::size_t(1) << kHashBits, 0);  // position + 1 of the latest 4 bytes seen
+  std::vector<std::uint32_t> chain(raw.size(), 0);
   std::size_t literalStart = 0, pos = 0;
-  const std::size_t size = raw.size();
-  while (pos + kMinMatch <= size) {
-    const std::uint32_t h = hash4(&raw[pos]);
-    const std::size_t candidate = last[h];
-    last[h] = static_cast<std::uint32_t>(pos + 1);
-    std::size_t length = 0;
-    if (candidate != 0 && pos - (candidate - 1) <= kWindow) {
-      const std::size_t from = candidate - 1;
-      while (pos + length < size && length < std::size_t(kMaxMatch) && raw[from + length] == raw[pos + length]) {
-        ++length;
-      }
-    }
+  auto remember = [&](std::size_t at) {
+    const std::uint32_t h = hash4(&raw[at]);
+    chain[at] = last[h];
+    last[h] = static_cast<std::uint32_t>(at + 1);
+  };
+  while (pos + kMinMatch <= raw.size()) {
+    std::size_t from = 0;
+    const std::size_t length = longestMatch(raw, pos, last[hash4(&raw[pos])], chain, &from);
     if (length < std::size_t(kMinMatch)) {
-      ++pos;
+      remember(pos++);
       continue;
     }
     flushLiterals(out, &raw[literalStart], pos - literalStart);
     out.push_back(static_cast<std::uint8_t>(0x80 | (length - kMinMatch)));
-    putVarint(out, pos - (candidate - 1));
-    pos += length;
+    putVarint(out, pos - from);
+    const std::size_t end = pos + length;
+    for (; pos < end; ++pos) {
+      if (pos + kMinMatch <= raw.size()) remember(pos);
+    }
     literalStart = pos;
   }
-  flushLiterals(out, raw.data() + literalStart, size - literalStart);
+  flushLiterals(out, raw.data() + literalStart, raw.size() - literalStart);
   return out;
 }
 
 bool Unpack(const std::uint8_t* packed, std::size_t size, std::size_t rawSize, std::vector<std::uint8_t>* out) {
   out->clear();
-  out->reserve(rawSize);
+  // A copy of at most kMaxMatch bytes takes two bytes or more: no stream
+  // unpacks to more than this, whatever its header claims.
+  out->reserve(std::min(rawSize, size * (kMaxMatch / 2 + 1)));
   StreamReader in(packed, size);
   std::uint8_t token = 0;
   while (in.Byte(&token)) {

@@ -88,11 +88,17 @@ void showObject(const char* text) {
   }
 }
 
+// Print and DebugLog write nothing (SetQuietOutput).
+bool quietOutput = false;
+
 }  // namespace
 
 // --- line output -----------------------------------------------------------------
 
+void SetQuietOutput(bool quiet) { quietOutput = quiet; }
+
 int Print(String s) {
+  if (quietOutput) return 0;
   std::puts(print_buffer.narrow(s));
   std::fflush(stdout);
   return 0;

@@ -29,6 +29,9 @@ extern int dbg_stepmode;
 // The narrow text of s (each unit's low byte) as a line on standard output.
 int Print(String s);
 int DebugLog(String s);
+// While quiet, Print and DebugLog write nothing: the replay runner keeps its
+// standard output for its one result line.
+void SetQuietOutput(bool quiet);
 // The narrow text of s and a newline on standard error, in one write.
 void dbg_print(String s);
 

@@ -130,10 +130,24 @@ part_silent() {
 # generator) on a private display, for the same still frame and its figures,
 # measured through tests/web/gl_meter.c. Screenshots go to
 # build-web/test-output.
+# The golden replays (tests/replays) re-run by the WebAssembly runner under
+# Node.js must print the very lines the desktop runner prints.
+check_wasm_replays() {
+  local data=$1 golden status=0
+  for golden in "$root"/tests/replays/*.kvrp; do
+    if ! node "$root/build-web/wasm/korvane-replay.js" --data "$data" "$golden" | cmp -s - "${golden%.kvrp}.json"; then
+      echo "wasm replay: $golden does not re-run to $(cat "${golden%.kvrp}.json")"
+      status=1
+    fi
+  done
+  return $status
+}
+
 part_browser() {
   local native="$root/build-web/native"
   "$root/tools/web.sh" --build-only || return 1
-  cmake --build "$native" --target korvane -j"$jobs" || return 1
+  check_wasm_replays "$native/data" || return 1
+  cmake --build "$native" --target korvane korvane-replay -j"$jobs" || return 1
   cc -shared -fPIC -O2 -Wall -Wextra -Werror -o "$native/gl_meter.so" "$root/tests/web/gl_meter.c" -ldl || return 1
   (cd "$root/tests/web" && npm ci --no-audit --no-fund --loglevel=error) || return 1
   start_private_xvfb || return 1

@@ -1,5 +1,6 @@
 // The page around the browser build of Korvane: chooses which data packages
-// to fetch, shows their progress, keeps the saved state in IndexedDB, lets
+// to fetch, shows their progress, keeps the saved state and the replays of
+// finished games in IndexedDB, lets
 // touches act as the pointer, and answers the web host's questions
 // (host/browser.cpp calls Module.korvane).
 'use strict';
@@ -14,6 +15,7 @@ var Module = (function () {
   var STATE_NAME = '.vellumstate';       // the host's state file, in its working folder
   var DB_NAME = 'korvane';
   var DB_STORE = 'files';
+  var REPLAYS = 'replays';               // the host's replay folder, in its working folder
   var STORAGE_WAIT_MS = 5000;            // a storage that does not answer counts as refused
   var NOT_SAVED = 'Scores are not saved: this browser refuses to store them.';
 
@@ -85,12 +87,13 @@ var Module = (function () {
   }
 
   // --- saved state -------------------------------------------------------
-  var storage = { db: null, refused: false, saves: 0 };
+  var storage = { db: null, refused: false, saves: 0, replaySaves: 0 };
 
-  function statePath() {
+  function workPath(name) {
     var folder = Module.FS.cwd();
-    return (folder === '/' ? '' : folder) + '/' + STATE_NAME;
+    return (folder === '/' ? '' : folder) + '/' + name;
   }
+  function statePath() { return workPath(STATE_NAME); }
 
   function refuseStorage(reason) {
     storage.db = null;
@@ -119,13 +122,32 @@ var Module = (function () {
     });
   }
 
-  // Before the program starts: the state saved in an earlier visit becomes
-  // the state file the host reads at creation.
+  // Replays are kept under their file's path in the folder ("replays/NAME").
+  function isReplayKey(key) { return typeof key === 'string' && key.indexOf(REPLAYS + '/') === 0; }
+
+  function restoreReplays(db) {
+    return new Promise(function (resolve, reject) {
+      var request = db.transaction(DB_STORE, 'readonly').objectStore(DB_STORE).openCursor();
+      request.onsuccess = function () {
+        var cursor = request.result;
+        if (!cursor) return resolve();
+        if (isReplayKey(cursor.key)) {
+          if (!Module.FS.analyzePath(workPath(REPLAYS)).exists) Module.FS.mkdir(workPath(REPLAYS));
+          Module.FS.writeFile(workPath(cursor.key), new Uint8Array(cursor.value));
+        }
+        cursor.continue();
+      };
+      request.onerror = function () { reject(request.error); };
+    });
+  }
+
+  // Before the program starts: the state and the replays saved in an earlier
+  // visit become the files the host reads.
   function restoreState() {
     Module.addRunDependency('saved state');
     Promise.resolve().then(openStorage).then(function (db) {
       storage.db = db;
-      return readSavedState(db);
+      return restoreReplays(db).then(function () { return readSavedState(db); });
     }).then(function (bytes) {
       if (bytes) Module.FS.writeFile(statePath(), new Uint8Array(bytes));
     }).catch(function (error) {
@@ -146,6 +168,28 @@ var Module = (function () {
       transaction.onerror = function () { refuseStorage(transaction.error && transaction.error.name); };
     } catch (error) {
       refuseStorage(error.message || String(error));
+    }
+  }
+
+  // After every finished game: the replay folder goes to IndexedDB as it is
+  // (the host has just added the game and dropped what it no longer keeps).
+  // A refusal loses the replays only; the scores have their own copy.
+  function keepReplays() {
+    if (!storage.db) return;
+    try {
+      var names = Module.FS.readdir(workPath(REPLAYS)).filter(function (name) { return /\.kvrp$/.test(name); });
+      var transaction = storage.db.transaction(DB_STORE, 'readwrite');
+      var store = transaction.objectStore(DB_STORE);
+      names.forEach(function (name) { store.put(Module.FS.readFile(workPath(REPLAYS + '/' + name)), REPLAYS + '/' + name); });
+      store.getAllKeys().onsuccess = function (event) {
+        event.target.result.forEach(function (key) {
+          if (isReplayKey(key) && names.indexOf(key.slice(REPLAYS.length + 1)) < 0) store.delete(key);
+        });
+      };
+      transaction.oncomplete = function () { storage.replaySaves++; };
+      transaction.onerror = function () { console.log('korvane: replays not kept (' + transaction.error + ')'); };
+    } catch (error) {
+      console.log('korvane: replays not kept (' + (error.message || error) + ')');
     }
   }
 
@@ -180,7 +224,7 @@ var Module = (function () {
 
   var module = {
     canvas: canvas,
-    korvane: { canvasPixels: canvasPixels, levelReady: levelReady, keepState: keepState,
+    korvane: { canvasPixels: canvasPixels, levelReady: levelReady, keepState: keepState, keepReplays: keepReplays,
                storage: storage, levels: levels,
                // Counted by the web host for tests and diagnostics.
                loop: { updates: 0, resumes: 0, resumeLeadMs: null } },

@@ -208,6 +208,29 @@ TEST_F(ReplayRecord, QuitGameReRunsToTheSavedTotal) {
   ASSERT_NO_FATAL_FAILURE(ExpectRunnerAgrees("best-3.kvrp", 3, "quit"));
 }
 
+// A replay folder that cannot be made (a file stands in its place) loses the
+// replay, never the score, and the game plays on.
+TEST_F(ReplayRecord, AReplayThatCannotBeWrittenCostsNoScore) {
+  e2e::WriteFile(Replays(), "not a folder");
+  ASSERT_TRUE(WaitFor("menu-no-folder", testsupport::MenuShows));
+  e2e::Sleep(kSlideInMs);
+  ASSERT_TRUE(ClickUntil(layout::kHardButton, "play-no-folder",
+                         [](const Shot& s) { return IsRoundOneBackground(s.At(layout::kBackgroundCorner)); }));
+  e2e::Sleep(2 * kSlideInMs);
+  game.Key("Escape");
+  ASSERT_TRUE(WaitFor("pause-no-folder", testsupport::PausePanelShows)) << "the pause panel did not open";
+  game.Click(layout::kPauseQuitButton);
+  ASSERT_TRUE(testsupport::WaitUntil([&] { return fs::exists(game.StateFile()); }, std::chrono::milliseconds(kWaitMs),
+                                     std::chrono::milliseconds(50)))
+      << "the score was not saved";
+  EXPECT_EQ(savedLatestTotal(e2e::ReadFile(game.StateFile()), 3), 0);
+  EXPECT_TRUE(testsupport::WaitUntil([&] { return game.Errors().find("could not be saved") != std::string::npos; },
+                                     std::chrono::milliseconds(kWaitMs), std::chrono::milliseconds(50)))
+      << game.Errors();
+  EXPECT_TRUE(WaitFor("menu-after-no-folder", testsupport::MenuShows)) << "the game did not play on";
+  EXPECT_EQ(e2e::ReadFile(Replays()), "not a folder");
+}
+
 // korvane --replay FILE: the game plays in the window as recorded, ends by
 // itself at the replay's end or at Escape, and leaves no scores or replays.
 class ReplayWatch : public ::testing::Test {

@@ -17,6 +17,7 @@
 const fs = require('fs');
 const path = require('path');
 const assert = require('assert');
+const { execFileSync } = require('child_process');
 const { serve, launchBrowser, GameTab, distance, mean, count, sleep, WAIT_MS } = require('./browser_session');
 const { DesktopGame } = require('./desktop_session');
 const { waitForStill, compareShots, differencePicture } = require('./still_frame');
@@ -155,6 +156,19 @@ async function landscapeSession(browser, url, figures) {
   const state = await tab.page.evaluate(() => new TextDecoder().decode(Module.FS.readFile('/.vellumstate')));
   assert.strictEqual(state.split('|').length - 1, 98, state);
 
+  // The game's replay went to the browser's storage as well, and the desktop
+  // runner re-runs it to the total the browser saved (token 78 of the state:
+  // the latest Hard total).
+  while (Date.now() < deadline && !(await tab.page.evaluate(() => Module.korvane.storage.replaySaves > 0))) await sleep(100);
+  const replayBytes = await tab.page.evaluate(() => Array.from(Module.FS.readFile('/replays/best-3.kvrp')));
+  const replayFile = path.join(shots, 'browser-best-3.kvrp');
+  fs.writeFileSync(replayFile, Buffer.from(replayBytes));
+  if (desktopBuild) {
+    const rerun = JSON.parse(execFileSync(path.join(desktopBuild, 'korvane-replay'), [replayFile]).toString());
+    assert.strictEqual(rerun.score, Number(state.split('|')[78]), `the desktop runner re-ran ${JSON.stringify(rerun)}`);
+    assert.strictEqual(rerun.ended, 'quit');
+  }
+
   // After a reload the menu shows again over the state saved after the game:
   // it comes back from the browser's storage and every section loads.
   await tab.reload();
@@ -164,6 +178,8 @@ async function landscapeSession(browser, url, figures) {
   }
   const reloaded = await tab.page.evaluate(() => new TextDecoder().decode(Module.FS.readFile('/.vellumstate')));
   assert.strictEqual(reloaded, state, 'the state read after the reload differs from the one saved');
+  const replayAgain = await tab.page.evaluate(() => Array.from(Module.FS.readFile('/replays/best-3.kvrp')));
+  assert.deepStrictEqual(replayAgain, replayBytes, 'the replay did not come back from the browser storage');
   await tab.page.close();
 }
 
