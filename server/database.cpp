@@ -41,6 +41,11 @@ std::unique_ptr<pqxx::connection> Database::Open() {
   }
 }
 
+void Database::DropIdle() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  idle_.clear();
+}
+
 void Database::Rethrow(const std::exception& failure) {
   if (dynamic_cast<const Unavailable*>(&failure)) return;
   if (dynamic_cast<const pqxx::broken_connection*>(&failure)) throw Unavailable(failure.what());

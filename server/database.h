@@ -48,7 +48,12 @@ class Database {
       lease.Keep();
       return result;
     } catch (const std::exception& failure) {
-      Rethrow(failure);
+      try {
+        Rethrow(failure);
+      } catch (const Unavailable&) {
+        DropIdle();  // after a database restart every pooled connection is dead
+        throw;
+      }
       throw;
     }
   }
@@ -68,6 +73,7 @@ class Database {
   };
 
   std::unique_ptr<pqxx::connection> Open();
+  void DropIdle();
   // Turns a lost connection or a database shutting down into Unavailable.
   static void Rethrow(const std::exception& failure);
 

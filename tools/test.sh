@@ -2,7 +2,8 @@
 # Builds Korvane in every configuration it supports and runs each one's tests:
 #   main    the normal build (warnings as errors): its Debian package checked,
 #           then every test, windows and end-to-end included, on a private
-#           virtual display
+#           virtual display; the score server's tests each start a throwaway
+#           PostgreSQL cluster of their own
 #   asan    unit and audio tests under AddressSanitizer and UndefinedBehaviorSanitizer
 #   stress  unit tests with the collector completing a cycle at every step
 #   fuzz    one clang tree with the fuzz targets and the benchmarks: every
