@@ -25,16 +25,28 @@ const std::string kBefore = "SELECT " + kEntryColumns +
                             " FROM bests b JOIN players p ON p.id = b.player_id"
                             " WHERE b.board = $1 AND " + kKey + " < " + kKeyParams +
                             " ORDER BY b.neg_score DESC, b.verified_at DESC, b.game_id DESC LIMIT $5";
-const std::string kCountBefore = "SELECT count(*) FROM bests b WHERE b.board = $1 AND " + kKey + " < " + kKeyParams;
-const std::string kCountUpTo = "SELECT count(*) FROM bests b WHERE b.board = $1 AND " + kKey + " <= " + kKeyParams;
+// The rows before (or up to) a key: the players of the score buckets above
+// the key's, kept by trigger, plus a count over bests_ranked within its own
+// bucket (from the bucket's top score to the key), so a rank in the middle
+// of a large board counts one bucket's rows, not every row above.
+std::string countTo(const std::string& comparison) {
+  return "SELECT (SELECT coalesce(sum(players), 0) FROM score_buckets"
+         " WHERE board = $1 AND bucket > score_bucket(-$2::integer))::bigint"
+         " + (SELECT count(*) FROM bests b WHERE b.board = $1 AND b.neg_score >= -score_bucket_top(-$2::integer)"
+         " AND " + kKey + " " + comparison + " " + kKeyParams + ")";
+}
+const std::string kCountBefore = countTo("<");
+const std::string kCountUpTo = countTo("<=");
 const std::string kCountBoard = "SELECT players FROM board_counts WHERE board = $1";
 // The key of any game, listed or not: a cursor stays valid when its player
 // later improves. The time goes out and back as PostgreSQL's own text, which
 // keeps every microsecond.
 const std::string kKeyOfGame = "SELECT -score, verified_at::text FROM games WHERE id = $1 AND board = $2";
-const std::string kBestOfToken =
-    "SELECT b.game_id FROM bests b JOIN players p ON p.id = b.player_id"
-    " WHERE p.token_hash = decode($2, 'hex') AND b.board = $1";
+// A player's own entry, found by token through players_token_hash_key and
+// bests_pkey (bests has no index on game_id).
+const std::string kBestOfToken = "SELECT " + kEntryColumns +
+                                 " FROM bests b JOIN players p ON p.id = b.player_id"
+                                 " WHERE p.token_hash = decode($2, 'hex') AND b.board = $1";
 const std::string kBestOfPlayer = "SELECT game_id, score FROM bests WHERE board = $1 AND player_id = $2";
 
 struct Key {
@@ -103,7 +115,7 @@ std::optional<nlohmann::json> BoardPage(pqxx::work& tx, int board, int limit, st
 std::optional<nlohmann::json> AroundPlayer(pqxx::work& tx, int board, const std::string& tokenHash) {
   const pqxx::result mine = tx.exec_params(kBestOfToken, board, tokenHash);
   if (mine.empty()) return std::nullopt;
-  const std::int64_t game = mine[0][0].as<std::int64_t>();
+  const std::int64_t game = mine[0][2].as<std::int64_t>();
   const Key key = *keyOf(tx, board, game);
   const std::int64_t rank = countBy(tx, kCountBefore, board, key) + 1;
   const pqxx::result above = rowsBy(tx, kBefore, board, key, kAroundCount);
@@ -112,9 +124,7 @@ std::optional<nlohmann::json> AroundPlayer(pqxx::work& tx, int board, const std:
   for (std::size_t i = above.size(); i-- > 0;) {
     list.push_back(entry(above[static_cast<int>(i)], rank - std::int64_t(i) - 1));
   }
-  const pqxx::result self = tx.exec_params(
-      "SELECT " + kEntryColumns + " FROM bests b JOIN players p ON p.id = b.player_id WHERE b.game_id = $1", game);
-  list.push_back(entry(self[0], rank));
+  list.push_back(entry(mine[0], rank));
   const nlohmann::json after = entries(below, std::min<std::size_t>(below.size(), kAroundCount), rank + 1);
   list.insert(list.end(), after.begin(), after.end());
   return nlohmann::json{{"rank", rank},

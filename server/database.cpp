@@ -33,9 +33,15 @@ Database::Lease::~Lease() {
   if (database_.idle_.size() < kMaxIdle) database_.idle_.push_back(std::move(connection_));
 }
 
+// Every query of the server reads or writes a few index entries; parallel
+// workers would cost more to start (10-30 ms) than such a query takes, and
+// the planner's row estimates for a count within one score bucket are far
+// too high, so it would start them.
 std::unique_ptr<pqxx::connection> Database::Open() {
   try {
-    return std::make_unique<pqxx::connection>(url_);
+    auto connection = std::make_unique<pqxx::connection>(url_);
+    pqxx::nontransaction(*connection).exec("SET max_parallel_workers_per_gather = 0");
+    return connection;
   } catch (const std::exception& failure) {
     throw Unavailable(std::string("cannot connect to the database: ") + failure.what());
   }

@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <map>
+#include <set>
 #include <nlohmann/json.hpp>
 #include <pqxx/pqxx>
 
@@ -303,6 +305,122 @@ TEST_F(SeededBoard, AroundMeShowsFiveAboveAndBelow) {
   }
   Get("/api/v1/boards/easy/around", TokenOf(1), 404);
   Get("/api/v1/boards/normal/around", "", 401);
+}
+
+// A board whose scores sit on and beside the edges of the score buckets
+// (exact below 256, then eight leading bits), with ties on score and on
+// verification time, checked against ranks counted row by row.
+class BucketedBoard : public ScoreServer {
+ protected:
+  const std::vector<int> scores = {0,    0,    1,    127,  255,   255,   256,   257,  300,        383,
+                                   384,  510,  511,  511,  512,   513,   1023,  1024, 1024,       1025,
+                                   2047, 2048, 4097, 4100, 40000, 40001, 65535, 1,    2147483647, 511};
+
+  static std::string TokenOf(std::size_t player) { return "bucket-token-" + std::to_string(1000 + player); }
+
+  void Exec(const std::string& sql) {
+    pqxx::connection connection(database);
+    pqxx::work tx(connection);
+    tx.exec(sql);
+    tx.commit();
+  }
+
+  // Players 1..n; every third verified at the same second as the one before.
+  void Seed() {
+    std::string values;
+    for (std::size_t i = 0; i < scores.size(); ++i) {
+      values += (i ? ",(" : "(") + std::to_string(i + 1) + "," + std::to_string(scores[i]) + ")";
+    }
+    Exec("INSERT INTO players (token_hash, name) SELECT sha256(convert_to('bucket-token-' || (1000 + i), 'UTF8')),"
+         " 'B' || i FROM generate_series(1, " + std::to_string(scores.size()) + ") i ORDER BY i");
+    Exec("INSERT INTO games (player_id, board, score, rounds, updates, identity, replay, verified_at)"
+         " SELECT v.i, 2, v.s, 1, 1, sha256(convert_to('bucket-game' || v.i, 'UTF8')), '\\x00',"
+         " timestamptz '2026-01-01' + ((v.i * 7919) % 31 - v.i % 3) * interval '1 second'"
+         " FROM (VALUES " + values + ") v(i, s) ORDER BY v.i");
+    Exec("INSERT INTO bests (board, player_id, game_id, score, verified_at)"
+         " SELECT board, player_id, id, score, verified_at FROM games");
+  }
+
+  // A better game for `player`, kept as the server keeps one.
+  void Improve(std::size_t player, int score) {
+    const std::string p = std::to_string(player), s = std::to_string(score);
+    Exec("WITH g AS (INSERT INTO games (player_id, board, score, rounds, updates, identity, replay)"
+         " VALUES (" + p + ", 2, " + s + ", 1, 1, sha256(convert_to('better' || " + p + " || '-' || " + s +
+         ", 'UTF8')), '\\x00') RETURNING id, verified_at)"
+         " INSERT INTO bests (board, player_id, game_id, score, verified_at) SELECT 2, " + p + ", id, " + s +
+         ", verified_at FROM g ON CONFLICT (board, player_id) DO UPDATE SET game_id = EXCLUDED.game_id,"
+         " score = EXCLUDED.score, verified_at = EXCLUDED.verified_at WHERE bests.score < EXCLUDED.score");
+  }
+
+  // Every player's rank from around-me and from pages of 7 equals the rank
+  // counted over all rows; the bucket counts equal the rows they count.
+  void ExpectExactRanks(const std::set<std::size_t>& removed = {}) {
+    const std::size_t players = scores.size() - removed.size();
+    pqxx::connection connection(database);
+    pqxx::work tx(connection);
+    std::map<long long, long long> rankOfGame;
+    for (const auto& row : tx.exec("SELECT game_id, (SELECT count(*) FROM bests o WHERE o.board = b.board AND"
+                                   " (o.neg_score, o.verified_at, o.game_id) < (b.neg_score, b.verified_at, b.game_id))"
+                                   " FROM bests b WHERE board = 2")) {
+      rankOfGame[row[0].as<long long>()] = row[1].as<long long>() + 1;
+    }
+    EXPECT_EQ(tx.exec1("SELECT count(*) FROM (SELECT board, score_bucket(score) AS bucket, count(*) AS players"
+                       " FROM bests GROUP BY 1, 2) t FULL JOIN score_buckets s USING (board, bucket)"
+                       " WHERE coalesce(t.players, 0) <> coalesce(s.players, 0)")[0].as<int>(), 0);
+    ASSERT_EQ(rankOfGame.size(), players);
+    for (std::size_t player = 1; player <= scores.size(); ++player) {
+      const bool listed = removed.count(player) == 0;
+      const json around = Get("/api/v1/boards/normal/around", TokenOf(player), listed ? 200 : 404);
+      if (!listed) continue;
+      EXPECT_EQ(around["rank"], rankOfGame[around["game"].get<long long>()]) << "player " << player;
+      EXPECT_EQ(around["of"], players);
+    }
+    std::string path = "/api/v1/boards/normal?limit=7";
+    for (std::size_t seen = 0; seen < players;) {
+      const json page = Get(path);
+      for (const json& entry : page["entries"]) {
+        EXPECT_EQ(entry["rank"], rankOfGame[entry["game"].get<long long>()]);
+        ++seen;
+      }
+      if (page["next"].is_null()) break;
+      path = "/api/v1/boards/normal?limit=7&after=" + page["next"].get<std::string>();
+    }
+  }
+};
+
+TEST_F(BucketedBoard, BucketsAreOrderedAndHoldTheirTopScore) {
+  Serve();
+  pqxx::connection connection(database);
+  pqxx::work tx(connection);
+  // Every score to 5,000, then around each power of two, then the last ones.
+  const std::string scores = "(SELECT s FROM generate_series(0, 5000) s UNION ALL"
+                             " SELECT (1 << k) + d FROM generate_series(12, 30) k, generate_series(-3, 3) d UNION ALL"
+                             " SELECT 2147483647 - s FROM generate_series(0, 300) s)";
+  EXPECT_EQ(tx.exec1("SELECT count(*) FROM " + scores + " v(s) WHERE score_bucket(s) > score_bucket(s + 1)"
+                     " AND s < 2147483647")[0].as<int>(), 0) << "a higher score is never in a lower bucket";
+  EXPECT_EQ(tx.exec1("SELECT count(*) FROM " + scores + " v(s) WHERE score_bucket_top(s) < s"
+                     " OR score_bucket(score_bucket_top(s)) <> score_bucket(s)"
+                     " OR (score_bucket_top(s) < 2147483647 AND score_bucket(score_bucket_top(s) + 1) = score_bucket(s))")[0]
+                .as<int>(), 0) << "the top is the bucket's last score";
+  EXPECT_EQ(tx.exec1("SELECT count(DISTINCT score_bucket(s)) FROM generate_series(0, 255) s")[0].as<int>(), 256);
+  EXPECT_EQ(tx.exec1("SELECT count(*) FROM " + scores + " v(s) WHERE (score_bucket_top(s) - s)::bigint * 128 > s")[0]
+                .as<int>(), 0)
+      << "at most 1/128 of a score wide";
+}
+
+TEST_F(BucketedBoard, RanksAreExactAcrossBucketEdgesTiesAndImprovements) {
+  Serve();
+  Seed();
+  ExpectExactRanks();
+  Improve(1, 255);   // 0 to the top of the exact buckets, level with two others
+  Improve(5, 256);   // 255 over the first edge
+  Improve(13, 512);  // 511 to a tie in the next bucket
+  Improve(22, 2049);  // within its own bucket
+  Improve(24, 4000);  // a worse game: the best stays
+  Improve(3, 2147483647);
+  ExpectExactRanks();
+  Exec("DELETE FROM bests WHERE player_id IN (7, 8)");
+  ExpectExactRanks({7, 8});
 }
 
 TEST_F(ScoreServer, GamesOutliveARestartAndAnOutageAnswers503) {
