@@ -4,6 +4,7 @@
 #include "framework/graphics.h"
 #include "framework/input.h"
 #include "host/graphics_device.h"
+#include "host/replay_tap.h"
 
 vl_app_AppDevice* vl_app_device = nullptr;
 
@@ -73,3 +74,4 @@ int vl_app_SetUpdateRate(int hertz) {
 int vl_app_Millisecs() { return vl_app_device->MilliSecs(); }
 String vl_app_LoadState() { return vl_app_device->LoadState(); }
 int vl_app_SaveState(String state) { return vl_app_device->SaveState(state); }
+String vl_app_WorldRankLine() { return String(replay::AnswerRankLine().c_str()); }

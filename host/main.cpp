@@ -70,10 +70,15 @@ void startPosting(int argc, char* argv[]) {
     if (!scores::SaveName(kPlayerFolder, argv[2], &error)) std::fprintf(stderr, "korvane: %s\n", error.c_str());
   }
   scores::Settings settings = scores::ReadSettings(kPlayerFolder);
-  if (!settings.server.empty() && !settings.name.empty()) poster = std::make_unique<scores::Poster>(std::move(settings));
+  if (settings.server.empty() || settings.name.empty()) return;
+  poster = std::make_unique<scores::Poster>(std::move(settings));
+  replay::SetRankSource([] { return poster->RankLine(); });
 }
 
-void stopPosting() { poster.reset(); }
+void stopPosting() {
+  replay::SetRankSource(nullptr);
+  poster.reset();
+}
 #endif
 
 }  // namespace

@@ -8,9 +8,9 @@
 // update: each call into the game (create, update, render, suspend, resume),
 // each clock reading, the input table and window size before each update or
 // render, the saved state read at start-up, the frame counter the renderer
-// reports and the pixels read back from the frame buffer (the song is decoded
+// reports, the pixels read back from the frame buffer (the song is decoded
 // from a picture drawn and read back, and what a GPU returns is the host's
-// answer). A state hash every few hundred updates lets a re-run find the
+// answer) and the world rank line of the score server's latest answer. A state hash every few hundred updates lets a re-run find the
 // update where it leaves the recording.
 //
 // ReadReplay checks a whole file before anything runs: sizes, counts,
@@ -25,7 +25,10 @@
 
 namespace replay {
 
-constexpr std::uint16_t kFormatVersion = 1;
+// Version 2 added the world rank line (kOpRankLine); files of version 1,
+// which cannot hold one, are read as ever.
+constexpr std::uint16_t kFormatVersion = 2;
+constexpr std::uint16_t kOldestFormatVersion = 1;
 constexpr std::size_t kMaxFileBytes = 16u << 20;  // 16 MiB: larger files are refused unread
 constexpr std::size_t kMaxBodyBytes = 64u << 20;  // unpacked stream
 // Four hours of updates at 60 Hz: a stream claiming more is refused, so that
@@ -78,7 +81,10 @@ enum Op : std::uint8_t {
   // steps along x and y follow as signed varints (the common case; kOpMouse
   // carries any other position).
   kOpPointerStep,
-  kOpLast = kOpPointerStep
+  // The host's world rank line changed before this update (text follows as
+  // a length and bytes; empty: no line).
+  kOpRankLine,
+  kOpLast = kOpRankLine
 };
 
 // Limits on values within ops, checked by ReadReplay and by the recorder.
@@ -86,6 +92,10 @@ constexpr int kMaxKeyValue = 0x1ff;  // down flag and a hit count
 constexpr int kMaxChar = 0x10ffff + 0x10000;
 constexpr float kMaxPointer = 1e6f;  // pixels
 constexpr std::uint32_t kMaxStateUnits = 1u << 20;
+constexpr std::size_t kMaxRankLine = 64;  // bytes of printable ASCII
+
+// A line the stream can hold as the world rank line.
+bool FitsRankLine(const std::string& line);
 
 // Appends ops to an unpacked stream.
 class StreamWriter {

@@ -162,8 +162,8 @@ TEST(ReplayFormat, DamagedTruncatedOrForeignFilesAreRefused) {
   notReplay[0] = 'X';
   EXPECT_NE(readError(notReplay).find("not a replay"), std::string::npos);
   std::vector<std::uint8_t> newer = file;
-  newer[4] = 2;
-  EXPECT_NE(readError(newer).find("format version 2"), std::string::npos);
+  newer[4] = replay::kFormatVersion + 1;
+  EXPECT_NE(readError(newer).find("format version " + std::to_string(replay::kFormatVersion + 1)), std::string::npos);
   EXPECT_NE(readError(file, kRules + 1).find("rules version 7"), std::string::npos);
   EXPECT_NE(readError(std::vector<std::uint8_t>(replay::kMaxFileBytes + 1, 0)).find("16 MiB"), std::string::npos);
 }
@@ -199,6 +199,34 @@ TEST(ReplayFormat, AbsurdCountsAndOutOfRangeValuesAreRefused) {
   EXPECT_NE(readError(replay::WriteReplay(header(0), noEnd)).find("no end"), std::string::npos);
   EXPECT_NE(readError(replay::WriteReplay(header(0), {replay::kOpEnd, replay::kOpRender})).find("after the end"),
             std::string::npos);
+}
+
+// The world rank line: a host answer of format version 2, printable ASCII
+// of at most 64 bytes; a version 1 file (the golden replays) reads as ever
+// but cannot hold one.
+TEST(ReplayFormat, RankLineIsReadFromVersionTwoOnly) {
+  auto rankOp = [](const std::string& line) {
+    std::vector<std::uint8_t> ops = {replay::kOpRankLine, static_cast<std::uint8_t>(line.size())};
+    ops.insert(ops.end(), line.begin(), line.end());
+    return ops;
+  };
+  EXPECT_EQ(readError(fileAround(rankOp("World rank 12 of 3,400 (Normal)"))), "");
+  EXPECT_EQ(readError(fileAround(rankOp(""))), "") << "an empty line takes the line away";
+  std::vector<std::uint8_t> stream = rankOp("World rank 1 of 1 (Easy)");
+  stream.push_back(replay::kOpEnd);
+  EXPECT_EQ(replay::OpStarts(stream).size(), 2u);
+
+  Header old = header(0);
+  old.formatVersion = 1;
+  EXPECT_EQ(readError(replay::WriteReplay(old, {replay::kOpEnd})), "") << "version 1 files are still read";
+  EXPECT_NE(readError(replay::WriteReplay(old, stream)).find("format version 1"), std::string::npos);
+
+  EXPECT_NE(readError(fileAround(rankOp("tab\there"))), "");
+  EXPECT_NE(readError(fileAround(rankOp("caf\xc3\xa9"))), "");
+  EXPECT_NE(readError(fileAround(rankOp(std::string(65, 'x')))), "");
+  EXPECT_NE(readError(fileAround({replay::kOpRankLine, 5, 'a'})), "") << "truncated";
+  EXPECT_TRUE(replay::FitsRankLine(std::string(64, '~')));
+  EXPECT_FALSE(replay::FitsRankLine(std::string(1, '\x7f')));
 }
 
 }  // namespace
