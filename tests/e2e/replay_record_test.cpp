@@ -101,6 +101,14 @@ class ReplayRecord : public ::testing::Test {
     game.Click(p);
     return WaitFor(name, test);
   }
+  // Escape until the pause panel shows: a key a busy machine let fall
+  // between two updates is given once more.
+  bool OpenPausePanel(const std::string& name) {
+    game.Key("Escape");
+    if (WaitFor(name, testsupport::PausePanelShows, kWaitMs / 3)) return true;
+    game.Key("Escape");
+    return WaitFor(name, testsupport::PausePanelShows);
+  }
   fs::path Replays() const { return game.Folder() / "replays"; }
   bool ReplayKept(const std::string& name) const { return fs::exists(Replays() / name); }
 
@@ -202,8 +210,7 @@ TEST_F(ReplayRecord, QuitGameReRunsToTheSavedTotal) {
   ASSERT_TRUE(ClickUntil(layout::kHardButton, "play-quit",
                          [](const Shot& s) { return IsRoundOneBackground(s.At(layout::kBackgroundCorner)); }));
   e2e::Sleep(2 * kSlideInMs);
-  game.Key("Escape");
-  ASSERT_TRUE(WaitFor("pause", testsupport::PausePanelShows)) << "the pause panel did not open";
+  ASSERT_TRUE(OpenPausePanel("pause")) << "the pause panel did not open";
   game.Click(layout::kPauseQuitButton);
   ASSERT_NO_FATAL_FAILURE(ExpectRunnerAgrees("best-3.kvrp", 3, "quit"));
 }
@@ -217,8 +224,7 @@ TEST_F(ReplayRecord, AReplayThatCannotBeWrittenCostsNoScore) {
   ASSERT_TRUE(ClickUntil(layout::kHardButton, "play-no-folder",
                          [](const Shot& s) { return IsRoundOneBackground(s.At(layout::kBackgroundCorner)); }));
   e2e::Sleep(2 * kSlideInMs);
-  game.Key("Escape");
-  ASSERT_TRUE(WaitFor("pause-no-folder", testsupport::PausePanelShows)) << "the pause panel did not open";
+  ASSERT_TRUE(OpenPausePanel("pause-no-folder")) << "the pause panel did not open";
   game.Click(layout::kPauseQuitButton);
   ASSERT_TRUE(testsupport::WaitUntil([&] { return fs::exists(game.StateFile()); }, std::chrono::milliseconds(kWaitMs),
                                      std::chrono::milliseconds(50)))
