@@ -4,6 +4,7 @@
 #   framework  <- runtime, host
 #   music      <- runtime, framework
 #   game       <- runtime, framework, music
+#   server     <- every layer (it re-runs the game headless); nothing includes it
 # and that only host/ includes the platform's window, OpenGL and OpenAL
 # headers (GLFW/, GL/, AL/); benchmarks and tests may use them directly. The
 # tools above the game's layers (tools/music_demo) may reach the host for
@@ -15,16 +16,17 @@ set(allowed_framework runtime host framework)
 set(allowed_music runtime framework music)
 set(allowed_game runtime framework music game)
 set(allowed_tools runtime host framework music game tools)
+set(allowed_server runtime host framework music game server)
 set(platform_headers "GLFW/|GL/|AL/")
 
 set(faults "")
-foreach(layer runtime host framework music game tools)
+foreach(layer runtime host framework music game tools server)
   file(GLOB_RECURSE sources "${SOURCE_DIR}/${layer}/*.h" "${SOURCE_DIR}/${layer}/*.cpp" "${SOURCE_DIR}/${layer}/*.c")
   foreach(source ${sources})
     file(STRINGS "${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
     file(RELATIVE_PATH shown "${SOURCE_DIR}" "${source}")
     foreach(line ${includes})
-      if(line MATCHES "#[ \t]*include[ \t]*\"(runtime|host|framework|music|game|tools)/")
+      if(line MATCHES "#[ \t]*include[ \t]*\"(runtime|host|framework|music|game|tools|server)/")
         list(FIND allowed_${layer} "${CMAKE_MATCH_1}" found)
         if(found EQUAL -1)
           string(APPEND faults "  ${shown}: ${line} (${layer}/ may not include ${CMAKE_MATCH_1}/)\n")

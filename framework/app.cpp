@@ -4,6 +4,7 @@
 #include "framework/graphics.h"
 #include "framework/input.h"
 #include "host/graphics_device.h"
+#include "host/replay_tap.h"
 
 vl_app_AppDevice* vl_app_device = nullptr;
 
@@ -77,3 +78,4 @@ int vl_app_ReducedMotion() { return vl_app_device->ReducedMotion() ? 1 : 0; }
 String vl_app_LoadState() { return vl_app_device->LoadState(); }
 int vl_app_SaveState(String state) { return vl_app_device->SaveState(state); }
 int vl_app_UpdateState(const StateMerge& merge) { return vl_app_device->UpdateState(merge); }
+String vl_app_WorldRankLine() { return String(replay::AnswerRankLine().c_str()); }

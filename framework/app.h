@@ -1,5 +1,6 @@
 // The application module: the portable interface through which the game is
-// driven and reaches the host's clock, update rate and saved state.
+// driven and reaches the host's clock, update rate, saved state and world
+// rank line.
 //
 // vl_app_App is the base of every application; the game derives from it and
 // overrides the m_On... operations. vl_app_AppDevice is the concrete host
@@ -10,8 +11,8 @@
 // The module global vl_app_device is a collector root; through it the
 // application object stays alive. The module functions may only be called
 // once the application exists (vl_app_App::g_new has run). Main thread only.
-// Depends on host/app.h, framework/graphics.h (frames and the default font)
-// and the runtime.
+// Depends on host/app.h, host/replay_tap.h (the rank line),
+// framework/graphics.h (frames and the default font) and the runtime.
 #pragma once
 
 #include "host/app.h"
@@ -70,3 +71,7 @@ int vl_app_SaveState(String state);
 // Saves what `merge` makes of the state on disk, with no other copy of the
 // program saving in between; results as vl_app_SaveState.
 int vl_app_UpdateState(const StateMerge& merge);
+// The world score server's latest answer as one line ("World rank 12 of
+// 3,400 (Normal)"); empty until an answer is in. A host answer like the
+// clock: recorded in replays and played back from them.
+String vl_app_WorldRankLine();

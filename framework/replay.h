@@ -6,7 +6,7 @@
 // a game is reported after its score is saved: a replay that cannot be
 // written never costs a score.
 //
-// Depends on host/replay_tap.h only. Main thread only.
+// Depends on host/replay_tap.h and host/score_request.h. Main thread only.
 #pragma once
 
 #include <cstdint>
@@ -17,3 +17,6 @@ int vl_replay_GameBegins();
 // The player quit from the pause panel (otherwise a game ends by time).
 int vl_replay_GameQuit();
 int vl_replay_GameEnds(int difficulty, int total, int rounds);
+// The game ending now is also to go to the world score server (when the
+// player set one up): its replay is handed over once it is complete.
+int vl_replay_PostGame();

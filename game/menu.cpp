@@ -2,10 +2,12 @@
 // and the last scores of the selected difficulty, the sound switch, the three
 // difficulty buttons that also start a game, and the credits button; the
 // credits box drawn over it; and the recording of a finished game's score in
-// the two score rows (mode 2), which then saves the state.
+// the two score rows (mode 2), which then saves the state; and the world
+// score server's latest answer as one line.
 #include <algorithm>
 #include <cmath>
 
+#include "framework/app.h"
 #include "framework/replay.h"
 #include "game/input_actions.h"
 #include "game/modes.h"
@@ -38,6 +40,13 @@ constexpr float kCreditsAbove = 40;     // its centre above the bottom edge, onc
 constexpr float kNoticeTextSize = 1;
 constexpr float kNoticePadding = 3;
 constexpr float kNoticeWrapBelow = 0.75f;  // shrunk further than this, the notice takes two lines
+
+// The world rank line: its largest text size, and in a portrait window the
+// band it is kept in, between the title word's bottom and the first
+// button's top (fractions of the height).
+constexpr float kRankTextSize = 1.5f;
+constexpr float kRankPortraitTop = 0.25f;
+constexpr float kRankPortraitBottom = 0.32f;
 
 // Credits box lines: offset below the first line, and text.
 struct CreditLine {
@@ -269,6 +278,44 @@ void runMenuKeys(vl_Korvane_MyApp& g) {
 // The credits button sits in the bottom right corner at half size.
 Point creditsButtonPlace(float s) { return {vl_Korvane_jscrw - 70, vl_Korvane_jscrh - kCreditsAbove - 4 * s}; }
 
+// `line` with a line break before its last `word` (when it holds one).
+String breakBefore(const String& line, const char* word) {
+  const int at = line.FindLast(String(word));
+  if (at <= 0) return line;
+  return line.Slice(0, at) + String(texts::kLineBreak) + line.Slice(at + 1, line.Length());
+}
+
+// The world score server's latest answer: at the top of the room left of
+// the score panel in a landscape window; in a portrait one, where the sound
+// switch takes the top, between the title word and the first button. Where
+// the room is narrow it goes on two or three lines ("World rank 12", "of
+// 3,400", "(Normal)"), and shrinks only when even those do not fit.
+void drawWorldRank(vl_Korvane_MyApp& g, float s) {
+  const String line = vl_app_WorldRankLine();
+  if (line.Length() == 0 || boxOpen(g)) return;
+  const float w = vl_Korvane_jscrw;
+  const float h = vl_Korvane_jscrh;
+  const bool landscape = g.landscape == 1;
+  const float right = landscape ? w - kPanelWidth - kPanelSlide * s : w - kPanelWidth + kPanelTextInset;
+  const float room = right - 2 * kScreenMargin;
+  g.m_ResetDraw();
+  g.m_SetSize(kRankTextSize, kUnset);
+  String text = line;
+  for (const char* word : {" of ", " ("}) {
+    const Box box = TextBox(g, 0, 0, text, 0, 0);
+    if (box.right - box.left <= room) break;
+    text = breakBefore(text, word);
+  }
+  const Box box = TextBox(g, 0, 0, text, 0, 0);
+  const float band = (kRankPortraitBottom - kRankPortraitTop) * h;
+  float fit = room / (box.right - box.left);
+  if (!landscape) fit = std::min(fit, band / (box.bottom - box.top));
+  if (fit < 1 && fit > 0) g.m_SetSize(kRankTextSize * fit, kUnset);
+  g.m_SetCol(255, 255, 255, 1);
+  WriteTextInside(g, right / 2, landscape ? kScreenMargin : kRankPortraitBottom * h, text, 0.5f, landscape ? 0 : 1);
+  g.m_ResetDraw();
+}
+
 void runCreditsButton(vl_Korvane_MyApp& g, float s) {
   g.m_ResetDraw();
   g.m_SetSize(kCreditsSize, kUnset);
@@ -342,6 +389,7 @@ int vl_Korvane_MyApp::m_Menu() {
   runMenuKeys(*this);
   runCreditsButton(*this, s);
   drawSaveNotice(*this, s);
+  drawWorldRank(*this, s);
   return 0;
 }
 
@@ -376,7 +424,13 @@ int vl_Korvane_MyApp::m_LoadMenu() {
   return 0;
 }
 
-// Leaderboard and achievement service hooks: there is no such service here.
-int vl_Korvane_MyApp::m_GC_PostScore(int /*board*/, int /*score*/) { return 0; }
+// The world score server takes the game itself (its replay), which it plays
+// again to find the board and score: the arguments are not sent.
+int vl_Korvane_MyApp::m_GC_PostScore(int /*board*/, int /*score*/) {
+  vl_replay_PostGame();
+  return 0;
+}
+
+// Achievements: there is no such service here.
 
 int vl_Korvane_MyApp::m_GC_Badges() { return 0; }

@@ -7,8 +7,12 @@
 // not a sound replay is refused with a message and exit code 2 before any
 // window opens; one recorded under other rules, as soon as the game has said
 // which rules it plays.
+// On the desktop, `korvane --name NAME` keeps the player's name for the world
+// score server and plays; finished games go to that server when one is set
+// up (host/score_client.h).
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +23,10 @@
 #include "host/entry.h"
 #include "host/replay_store.h"
 #include "host/replay_tap.h"
+#ifndef __EMSCRIPTEN__
+#include "host/score_client.h"
+#include "host/score_request.h"
+#endif
 #include "runtime/gc.h"
 
 namespace {
@@ -39,6 +47,40 @@ bool startWatching(const char* path) {
   return true;
 }
 
+#ifdef __EMSCRIPTEN__
+void keepGame(const replay::Header& header, const std::vector<std::uint8_t>& file) {
+  replay::KeepReplay(replay::kReplayFolder, header, file);
+  browser::KeepReplays();  // the browser's file system lives in memory: the page keeps a copy
+}
+#else
+const char kNameOption[] = "--name";
+const char kPlayerFolder[] = ".";  // beside the saved state and the replays
+std::unique_ptr<scores::Poster> poster;
+
+void keepGame(const replay::Header& header, const std::vector<std::uint8_t>& file) {
+  replay::KeepReplay(replay::kReplayFolder, header, file);
+  if (scores::TakePostRequest() && poster) poster->Enqueue(file, static_cast<int>(header.total));
+}
+
+// Keeps a name given with --name; starts the score poster when the player
+// has set up a server and a name.
+void startPosting(int argc, char* argv[]) {
+  if (argc == 3 && std::strcmp(argv[1], kNameOption) == 0) {
+    std::string error;
+    if (!scores::SaveName(kPlayerFolder, argv[2], &error)) std::fprintf(stderr, "korvane: %s\n", error.c_str());
+  }
+  scores::Settings settings = scores::ReadSettings(kPlayerFolder);
+  if (settings.server.empty() || settings.name.empty()) return;
+  poster = std::make_unique<scores::Poster>(std::move(settings));
+  replay::SetRankSource([] { return poster->RankLine(); });
+}
+
+void stopPosting() {
+  replay::SetRankSource(nullptr);
+  poster.reset();
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -46,12 +88,10 @@ int main(int argc, char* argv[]) {
   if (argc == 3 && std::strcmp(argv[1], kReplayOption) == 0) {
     if (!startWatching(argv[2])) return replay::kExitBadReplay;
   } else {
-    replay::StartRecording([](const replay::Header& header, const std::vector<std::uint8_t>& file) {
-      replay::KeepReplay(replay::kReplayFolder, header, file);
-#ifdef __EMSCRIPTEN__
-      browser::KeepReplays();  // the browser's file system lives in memory: the page keeps a copy
+#ifndef __EMSCRIPTEN__
+    startPosting(argc, argv);
 #endif
-    });
+    replay::StartRecording(keepGame);
   }
   StartHost();
   try {
@@ -66,5 +106,8 @@ int main(int argc, char* argv[]) {
     exitCode = failure.exitCode;
   }
   StopHost();
+#ifndef __EMSCRIPTEN__
+  stopPosting();
+#endif
   return exitCode;
 }

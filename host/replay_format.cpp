@@ -72,8 +72,10 @@ void putVarint(std::vector<std::uint8_t>& out, std::uint64_t value) {
 // ---------------------------------------------------------------- stream checks
 
 struct StreamCheck {
-  explicit StreamCheck(const std::vector<std::uint8_t>& stream) : in(stream.data(), stream.size()) {}
+  StreamCheck(const std::vector<std::uint8_t>& stream, std::uint16_t formatVersion)
+      : in(stream.data(), stream.size()), version(formatVersion) {}
   StreamReader in;
+  std::uint16_t version;
   std::uint64_t updates = 0;
   std::uint64_t steps = 0;
   std::uint64_t pixelAnswers = 0;
@@ -145,6 +147,18 @@ struct StreamCheck {
     }
     return true;
   }
+  bool RankLine() {
+    if (version < 2) return Fail("a world rank line in a stream of format version 1");
+    std::uint64_t length = 0;
+    if (!in.Unsigned(&length) || length > kMaxRankLine) return Fail("bad rank line length");
+    std::string line;
+    for (std::uint64_t i = 0; i < length; ++i) {
+      std::uint8_t byte = 0;
+      if (!in.Byte(&byte)) return Fail("truncated rank line");
+      line.push_back(static_cast<char>(byte));
+    }
+    return FitsRankLine(line) || Fail("a rank line of other than printable ASCII");
+  }
   bool CountStep() {
     if (++steps > kMaxSteps) return Fail("too many calls into the game");
     return true;
@@ -183,6 +197,7 @@ bool StreamCheck::One(std::uint8_t op) {
     case kOpMouse: return Floats(2, kMaxPointer, "pointer", pointer);
     case kOpPointerStep: return PointerStep();
     case kOpSaveResult: return Ranged(kMaxSaveFailure, "save result");
+    case kOpRankLine: return RankLine();
     case kOpJoy: return Floats(kJoyAxes, kMaxJoyAxis, "stick axis");
     case kOpCheck: {
       std::uint32_t hash = 0;
@@ -364,10 +379,19 @@ bool Unpack(const std::uint8_t* packed, std::size_t size, std::size_t rawSize, s
 
 std::vector<std::size_t> OpStarts(const std::vector<std::uint8_t>& stream) {
   std::vector<std::size_t> starts;
-  StreamCheck check(stream);
+  StreamCheck check(stream, kFormatVersion);
   check.starts = &starts;
   if (!check.All()) starts.clear();
   return starts;
+}
+
+bool FitsRankLine(const std::string& line) {
+  constexpr char kFirstPrintable = 0x20, kLastPrintable = 0x7e;
+  if (line.size() > kMaxRankLine) return false;
+  for (char c : line) {
+    if (c < kFirstPrintable || c > kLastPrintable) return false;
+  }
+  return true;
 }
 
 // ---------------------------------------------------------------- files
@@ -406,7 +430,7 @@ bool ReadReplay(const std::uint8_t* bytes, std::size_t size, std::uint16_t rules
   const std::uint8_t* body = bytes + kHeaderBytes;
   if (Checksum(body, packedSize) != getWord(bytes + 32)) return (*error = kDamaged), false;
   if (!Unpack(body, packedSize, rawSize, &out->stream)) return (*error = kBadBody), false;
-  StreamCheck check(out->stream);
+  StreamCheck check(out->stream, out->header.formatVersion);
   if (!check.All()) return (*error = check.error), false;
   if (check.updates != out->header.updates) {
     *error = "the header counts " + std::to_string(out->header.updates) + " updates, the stream holds " +

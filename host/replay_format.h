@@ -8,9 +8,9 @@
 // update: each call into the game (create, update, render, suspend, resume),
 // each clock reading, the input table and window size before each update or
 // render, the saved state read at start-up, the frame counter the renderer
-// reports and the pixels read back from the frame buffer (the song is decoded
+// reports, the pixels read back from the frame buffer (the song is decoded
 // from a picture drawn and read back, and what a GPU returns is the host's
-// answer). A state hash every few hundred updates lets a re-run find the
+// answer) and the world rank line of the score server's latest answer. A state hash every few hundred updates lets a re-run find the
 // update where it leaves the recording.
 //
 // ReadReplay checks a whole file before anything runs: sizes, counts,
@@ -26,8 +26,9 @@
 namespace replay {
 
 // The format written; files of the oldest version on are read. Version 2
-// added the outcome of each save (kOpSaveResult); a version-1 recording
-// saw every save succeed.
+// added the outcome of each save (kOpSaveResult) and the world rank line
+// (kOpRankLine); a version-1 recording saw every save succeed and can hold
+// no rank line.
 constexpr std::uint16_t kFormatVersion = 2;
 constexpr std::uint16_t kOldestFormatVersion = 1;
 constexpr std::uint16_t kSaveResultsFrom = 2;
@@ -83,6 +84,9 @@ enum Op : std::uint8_t {
   // steps along x and y follow as signed varints (the common case; kOpMouse
   // carries any other position).
   kOpPointerStep,
+  // The host's world rank line changed before this update (text follows as
+  // a length and bytes; empty: no line).
+  kOpRankLine,
   // The outcome of a save the game asked for, as the state file gave it:
   // 0 saved, 1 not created, 2 not written (the negated result).
   kOpSaveResult,
@@ -95,6 +99,10 @@ constexpr int kMaxChar = 0x10ffff + 0x10000;
 constexpr float kMaxPointer = 1e6f;  // pixels
 constexpr std::uint32_t kMaxStateUnits = 1u << 20;
 constexpr int kMaxSaveFailure = 2;  // kOpSaveResult's largest code
+constexpr std::size_t kMaxRankLine = 64;  // bytes of printable ASCII
+
+// A line the stream can hold as the world rank line.
+bool FitsRankLine(const std::string& line);
 
 // Appends ops to an unpacked stream.
 class StreamWriter {

@@ -32,6 +32,8 @@ int rulesVersion = 0;
 std::uint64_t (*stateHasher)() = nullptr;
 bool quitSeen = false;
 Result latest;
+RankSource rankSource;
+std::string rankLine;  // as the game sees it
 
 std::uint32_t bitsOf(float value) {
   std::uint32_t bits;
@@ -161,6 +163,19 @@ void recordPixels(const std::vector<int>& pixels) {
   seen.push_back(pixels);
 }
 
+// The live rank line, when it changed and the stream can hold it, becomes
+// the game's (and is recorded when recording).
+void takeRankLine() {
+  if (!rankSource) return;
+  const std::string live = rankSource();
+  if (live == rankLine || !FitsRankLine(live)) return;
+  rankLine = live;
+  if (mode != Mode::kRecording) return;
+  recorder->out.Byte(kOpRankLine);
+  recorder->out.Unsigned(live.size());
+  for (char c : live) recorder->out.Byte(static_cast<std::uint8_t>(c));
+}
+
 // The stream so far, closed, as the file of the game that just ended.
 void finishGame() {
   recorder->endPending = false;
@@ -252,6 +267,7 @@ std::string opName(std::uint8_t op) {
                                        "a state hash",
                                        "the end",
                                        "the pointer",
+                                       "the world rank line",
                                        "a save"};
   if (op <= kOpClockNear) return "a clock reading";
   if (op > kOpLast) return "an unknown op";
@@ -266,6 +282,16 @@ void playChars() {
   InputCopy& copy = player->input;
   copy.charCount = static_cast<int>(nextUnsigned());
   for (int i = 0; i < copy.charCount; ++i) copy.chars[i] = static_cast<int>(nextUnsigned());
+}
+
+void playRankLine() {
+  const std::uint64_t length = nextUnsigned();
+  rankLine.clear();
+  for (std::uint64_t i = 0; i < length; ++i) {
+    std::uint8_t byte = 0;
+    if (!player->in.Byte(&byte)) damaged();
+    rankLine.push_back(static_cast<char>(byte));
+  }
 }
 
 void playCheck() {
@@ -297,6 +323,7 @@ bool playInputOp(std::uint8_t op) {
       for (std::uint32_t& bits : copy.joy) bits = nextWord();
       return true;
     case kOpCheck: playCheck(); return true;
+    case kOpRankLine: playRankLine(); return true;
     default: return false;
   }
 }
@@ -329,6 +356,7 @@ bool Playing() { return mode == Mode::kPlaying; }
 void StartRecording(Sink sink) {
   recorder = new Recorder();
   recorder->sink = std::move(sink);
+  rankLine.clear();
   mode = Mode::kRecording;
 }
 
@@ -338,6 +366,7 @@ void StartPlaying(Replay replay) {
   player = new Player();
   player->replay = std::move(replay);
   player->in = StreamReader(player->replay.stream.data(), player->replay.stream.size());
+  rankLine.clear();  // a recording starts at program start, before any answer
   mode = Mode::kPlaying;
 }
 
@@ -455,11 +484,15 @@ void PlayedSize(int* width, int* height) {
   *height = player->input.height;
 }
 
+void SetRankSource(RankSource source) { rankSource = std::move(source); }
+const std::string& AnswerRankLine() { return rankLine; }
+
 void OnCreate() {
   if (mode == Mode::kRecording) recorder->out.Byte(kOpCreate);
 }
 
 void OnUpdate(gxtkInput& input, int width, int height) {
+  if (mode != Mode::kPlaying) takeRankLine();
   if (mode == Mode::kRecording) {
     recordSize(width, height);
     recordInput(input);

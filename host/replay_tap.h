@@ -75,6 +75,13 @@ int AnswerSave(const std::function<int()>& save);
 void AnswerPixels(std::vector<int>& pixels);
 // The framebuffer size a played update or render sees.
 void PlayedSize(int* width, int* height);
+// The world rank line ("World rank 12 of 3,400 (Normal)", or empty). The
+// host's live line comes from `source` (the desktop's score poster, from
+// another thread's answer); the game sees it change only before an update,
+// as recorded, so a re-run sees it at the same update.
+using RankSource = std::function<std::string()>;
+void SetRankSource(RankSource source);
+const std::string& AnswerRankLine();
 
 // Calls into the game.
 void OnCreate();

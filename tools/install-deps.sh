@@ -15,6 +15,7 @@ game_packages=(
   build-essential cmake pkg-config
   libglfw3-dev libgl-dev libopenal-dev libstb-dev
   fonts-dejavu-core           # the asset generator renders glyphs from its outlines
+  libcurl4-openssl-dev        # the game's posts to a world score server
 )
 package_packages=(dpkg-dev)
 web_packages=(emscripten nodejs python3)
@@ -29,6 +30,10 @@ test_packages=(
   libx11-dev
   lintian appstream
   chromium
+  # korvane-server and its tests: HTTP, PostgreSQL, JSON, SHA-256; load
+  # figures in bench/
+  libcpp-httplib-dev libpqxx-dev nlohmann-json3-dev libssl-dev postgresql-15
+  wrk
 )
 
 packages=("${game_packages[@]}")

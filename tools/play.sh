@@ -12,10 +12,11 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 "$root/tools/install-deps.sh" --game
-# A new build folder is configured without the tests (they need GoogleTest);
-# one the test command already configured keeps its settings.
+# A new build folder is configured without the tests (they need GoogleTest)
+# and without the score server (its own packages); one the test command
+# already configured keeps its settings.
 configure=()
-[ -f "$root/build/CMakeCache.txt" ] || configure=(-DKORVANE_TESTS=OFF)
+[ -f "$root/build/CMakeCache.txt" ] || configure=(-DKORVANE_TESTS=OFF -DKORVANE_SERVER=OFF)
 cmake -S "$root" -B "$root/build" "${configure[@]}" >/dev/null
 # korvane_icons writes the window's icon into the data folder after the data.
 cmake --build "$root/build" -j"$(nproc)" --target korvane korvane_icons

@@ -4,7 +4,8 @@
 #           clang-format-14 would change no C or C++ source (.clang-format)
 #   main    the normal build (warnings as errors): its Debian package checked,
 #           then every test, windows and end-to-end included, on a private
-#           virtual display
+#           virtual display; the score server's tests each start a throwaway
+#           PostgreSQL cluster of their own
 #   asan    unit and audio tests under AddressSanitizer and UndefinedBehaviorSanitizer
 #   stress  unit tests with the collector completing a cycle at every step
 #   fuzz    one clang tree with the fuzz targets and the benchmarks: every

@@ -26,7 +26,7 @@ esac
 export NODE_PATH="${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs"
 jobs=$(nproc)
 
-cmake -S "$root" -B "$out/native" -DKORVANE_TESTS=OFF >/dev/null
+cmake -S "$root" -B "$out/native" -DKORVANE_TESTS=OFF -DKORVANE_SERVER=OFF >/dev/null
 cmake --build "$out/native" --target korvane_data korvane_icons -j"$jobs"
 
 emcmake cmake -S "$root" -B "$out/wasm" -DCMAKE_BUILD_TYPE=Release \

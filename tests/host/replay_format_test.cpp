@@ -201,4 +201,32 @@ TEST(ReplayFormat, AbsurdCountsAndOutOfRangeValuesAreRefused) {
             std::string::npos);
 }
 
+// The world rank line: a host answer of format version 2, printable ASCII
+// of at most 64 bytes; a version 1 file (the golden replays) reads as ever
+// but cannot hold one.
+TEST(ReplayFormat, RankLineIsReadFromVersionTwoOnly) {
+  auto rankOp = [](const std::string& line) {
+    std::vector<std::uint8_t> ops = {replay::kOpRankLine, static_cast<std::uint8_t>(line.size())};
+    ops.insert(ops.end(), line.begin(), line.end());
+    return ops;
+  };
+  EXPECT_EQ(readError(fileAround(rankOp("World rank 12 of 3,400 (Normal)"))), "");
+  EXPECT_EQ(readError(fileAround(rankOp(""))), "") << "an empty line takes the line away";
+  std::vector<std::uint8_t> stream = rankOp("World rank 1 of 1 (Easy)");
+  stream.push_back(replay::kOpEnd);
+  EXPECT_EQ(replay::OpStarts(stream).size(), 2u);
+
+  Header old = header(0);
+  old.formatVersion = 1;
+  EXPECT_EQ(readError(replay::WriteReplay(old, {replay::kOpEnd})), "") << "version 1 files are still read";
+  EXPECT_NE(readError(replay::WriteReplay(old, stream)).find("format version 1"), std::string::npos);
+
+  EXPECT_NE(readError(fileAround(rankOp("tab\there"))), "");
+  EXPECT_NE(readError(fileAround(rankOp("caf\xc3\xa9"))), "");
+  EXPECT_NE(readError(fileAround(rankOp(std::string(65, 'x')))), "");
+  EXPECT_NE(readError(fileAround({replay::kOpRankLine, 5, 'a'})), "") << "truncated";
+  EXPECT_TRUE(replay::FitsRankLine(std::string(64, '~')));
+  EXPECT_FALSE(replay::FitsRankLine(std::string(1, '\x7f')));
+}
+
 }  // namespace

@@ -1,0 +1,85 @@
+// The server's PostgreSQL: a small pool of connections, the schema's
+// migrations, and the one rule for a database that cannot answer.
+//
+// Migrations are the numbered files of server/migrations, compiled in; the
+// ones a database has not had run in order in one transaction, under an
+// advisory lock, so that servers started together apply each once. A connection that breaks
+// is dropped and the next lease opens a fresh one, so the server recovers by
+// itself when the database comes back.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <pqxx/pqxx>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace server {
+
+struct Migration {
+  int number;
+  const char* name;
+  const char* sql;
+};
+const std::vector<Migration>& Migrations();
+
+// The database cannot be reached or is shutting down: the caller answers 503.
+struct Unavailable : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+class Database {
+ public:
+  explicit Database(std::string url) : url_(std::move(url)) {}
+
+  // Applies the migrations this database has not had; returns how many.
+  int Migrate();
+
+  // Runs `work` in one transaction on a pooled connection and commits it.
+  // Throws Unavailable when the database is down.
+  template <typename Work>
+  auto InTransaction(Work&& work) {
+    Lease lease(*this);
+    try {
+      pqxx::work transaction(lease.connection());
+      auto result = work(transaction);
+      transaction.commit();
+      lease.Keep();
+      return result;
+    } catch (const std::exception& failure) {
+      try {
+        Rethrow(failure);
+      } catch (const Unavailable&) {
+        DropIdle();  // after a database restart every pooled connection is dead
+        throw;
+      }
+      throw;
+    }
+  }
+
+ private:
+  class Lease {
+   public:
+    explicit Lease(Database& database);
+    ~Lease();
+    pqxx::connection& connection() { return *connection_; }
+    void Keep() { keep_ = true; }
+
+   private:
+    Database& database_;
+    std::unique_ptr<pqxx::connection> connection_;
+    bool keep_ = false;
+  };
+
+  std::unique_ptr<pqxx::connection> Open();
+  void DropIdle();
+  // Turns a lost connection or a database shutting down into Unavailable.
+  static void Rethrow(const std::exception& failure);
+
+  const std::string url_;
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<pqxx::connection>> idle_;
+};
+
+}  // namespace server
