@@ -10,8 +10,8 @@
 // render, the saved state read at start-up, the frame counter the renderer
 // reports, the pixels read back from the frame buffer (the song is decoded
 // from a picture drawn and read back, and what a GPU returns is the host's
-// answer) and the world rank line of the score server's latest answer. A state hash every few hundred updates lets a re-run find the
-// update where it leaves the recording.
+// answer) and the world rank line of the score server's latest answer. A state hash every few hundred updates lets a
+// re-run find the update where it leaves the recording.
 //
 // ReadReplay checks a whole file before anything runs: sizes, counts,
 // checksum, every op and every value's range. Uses only the standard
@@ -98,7 +98,7 @@ constexpr int kMaxKeyValue = 0x1ff;  // down flag and a hit count
 constexpr int kMaxChar = 0x10ffff + 0x10000;
 constexpr float kMaxPointer = 1e6f;  // pixels
 constexpr std::uint32_t kMaxStateUnits = 1u << 20;
-constexpr int kMaxSaveFailure = 2;  // kOpSaveResult's largest code
+constexpr int kMaxSaveFailure = 2;        // kOpSaveResult's largest code
 constexpr std::size_t kMaxRankLine = 64;  // bytes of printable ASCII
 
 // A line the stream can hold as the world rank line.

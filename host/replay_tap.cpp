@@ -247,28 +247,12 @@ std::uint32_t nextWord() {
 }
 
 std::string opName(std::uint8_t op) {
-  static const char* const kNames[] = {"a far clock reading",
-                                       "an update",
-                                       "a render",
-                                       "a frame count",
-                                       "a frame count",
-                                       "a frame count",
-                                       "a window size",
-                                       "a suspend",
-                                       "a resume",
-                                       "the start",
-                                       "the saved state",
-                                       "a read-back",
-                                       "a read-back",
-                                       "a key",
-                                       "typed characters",
-                                       "the pointer",
-                                       "the stick",
-                                       "a state hash",
-                                       "the end",
-                                       "the pointer",
-                                       "the world rank line",
-                                       "a save"};
+  static const char* const kNames[] = {
+      "a far clock reading", "an update",     "a render",     "a frame count", "a frame count",
+      "a frame count",       "a window size", "a suspend",    "a resume",      "the start",
+      "the saved state",     "a read-back",   "a read-back",  "a key",         "typed characters",
+      "the pointer",         "the stick",     "a state hash", "the end",       "the pointer",
+      "the world rank line", "a save"};
   if (op <= kOpClockNear) return "a clock reading";
   if (op > kOpLast) return "an unknown op";
   return kNames[op - kOpClockFar];

@@ -204,10 +204,12 @@ Poster::~Poster() {
 
 void Poster::Enqueue(const std::vector<std::uint8_t>& replay, int claimedScore) {
   static int sequence = 0;
-  const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
-      std::chrono::system_clock::now().time_since_epoch()).count();
+  const auto now =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+          .count();
   char name[64];
-  std::snprintf(name, sizeof name, "%013lld-%04d-%d.kvrp", static_cast<long long>(now), ++sequence % 10000, claimedScore);
+  std::snprintf(name, sizeof name, "%013lld-%04d-%d.kvrp", static_cast<long long>(now), ++sequence % 10000,
+                claimedScore);
   std::error_code error;
   fs::create_directories(fs::path(settings_.folder) / kQueueFolder, error);
   if (!writeWhole(fs::path(settings_.folder) / kQueueFolder / name, std::string(replay.begin(), replay.end()),

@@ -113,7 +113,8 @@ void libraryRefusals(httplib::Server& http) {
     if (res.status == 413) {
       send(res, Refusal(413, "too_large", "a replay may be at most 1 MiB"));
     } else if (res.status == 414) {
-      send(res, Refusal(414, "too_long", "the request's address is longer than 8 KiB (a name is at most 24 characters)"));
+      send(res,
+           Refusal(414, "too_long", "the request's address is longer than 8 KiB (a name is at most 24 characters)"));
     } else if (res.status == 404) {
       send(res, Refusal(404, "not_found", "no such page"));
     } else {
@@ -143,7 +144,8 @@ void SetUpRoutes(httplib::Server& http, const Config& config, Database& database
   http.set_tcp_nodelay(true);
   libraryRefusals(http);
   const std::string board = "/api/v1/boards/(easy|normal|hard)";
-  http.Post("/api/v1/scores", [&](const httplib::Request& req, httplib::Response& res) { postScore(req, res, poster); });
+  http.Post("/api/v1/scores",
+            [&](const httplib::Request& req, httplib::Response& res) { postScore(req, res, poster); });
   http.Get(board, [&](const httplib::Request& req, httplib::Response& res) { boardPage(req, res, database); });
   http.Get(board + "/around", [&](const httplib::Request& req, httplib::Response& res) { around(req, res, database); });
   http.Get("/api/v1/games/([0-9]+)/replay",

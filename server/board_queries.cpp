@@ -19,11 +19,12 @@ const std::string kTop = "SELECT " + kEntryColumns +
                          " WHERE b.board = $1 ORDER BY b.neg_score, b.verified_at, b.game_id LIMIT $2";
 const std::string kAfter = "SELECT " + kEntryColumns +
                            " FROM bests b JOIN players p ON p.id = b.player_id"
-                           " WHERE b.board = $1 AND " + kKey + " > " + kKeyParams +
-                           " ORDER BY b.neg_score, b.verified_at, b.game_id LIMIT $5";
+                           " WHERE b.board = $1 AND " +
+                           kKey + " > " + kKeyParams + " ORDER BY b.neg_score, b.verified_at, b.game_id LIMIT $5";
 const std::string kBefore = "SELECT " + kEntryColumns +
                             " FROM bests b JOIN players p ON p.id = b.player_id"
-                            " WHERE b.board = $1 AND " + kKey + " < " + kKeyParams +
+                            " WHERE b.board = $1 AND " +
+                            kKey + " < " + kKeyParams +
                             " ORDER BY b.neg_score DESC, b.verified_at DESC, b.game_id DESC LIMIT $5";
 // The rows before (or up to) a key: the players of the score buckets above
 // the key's, kept by trigger, plus a count over bests_ranked within its own
@@ -33,7 +34,8 @@ std::string countTo(const std::string& comparison) {
   return "SELECT (SELECT coalesce(sum(players), 0) FROM score_buckets"
          " WHERE board = $1 AND bucket > score_bucket(-$2::integer))::bigint"
          " + (SELECT count(*) FROM bests b WHERE b.board = $1 AND b.neg_score >= -score_bucket_top(-$2::integer)"
-         " AND " + kKey + " " + comparison + " " + kKeyParams + ")";
+         " AND " +
+         kKey + " " + comparison + " " + kKeyParams + ")";
 }
 const std::string kCountBefore = countTo("<");
 const std::string kCountUpTo = countTo("<=");

@@ -15,8 +15,8 @@
 namespace server {
 namespace {
 
-constexpr int kExitBadReplay = 2;    // korvane-replay: a file it cannot use
-constexpr int kExitDiverged = 3;     // korvane-replay: the re-run left the recording
+constexpr int kExitBadReplay = 2;              // korvane-replay: a file it cannot use
+constexpr int kExitDiverged = 3;               // korvane-replay: the re-run left the recording
 constexpr std::size_t kMaxOutput = 64 * 1024;  // of the child's output kept
 constexpr int kExecFailed = 127;
 
@@ -44,7 +44,8 @@ std::string tempFolder() {
 bool readUntil(int fd, std::chrono::steady_clock::time_point deadline, std::string* output) {
   char buffer[4096];
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return false;
     pollfd watch{fd, POLLIN, 0};
     const int ready = poll(&watch, 1, static_cast<int>(left.count()));
@@ -62,7 +63,8 @@ std::string lastLine(const std::string& output) {
   std::size_t end = output.size();
   while (end > 0 && output[end - 1] == '\n') --end;
   const std::size_t start = output.rfind('\n', end == 0 ? 0 : end - 1);
-  std::string line = output.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1));
+  std::string line =
+      output.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1));
   const std::string prefix = "korvane-replay: ";
   if (line.compare(0, prefix.size(), prefix) == 0) line.erase(0, prefix.size());
   return line;
@@ -86,7 +88,8 @@ Rerun parseResult(const std::string& line) {
 
 Rerun judge(int status, bool finished, const std::string& output, const RerunLimits& limits) {
   Rerun rerun;
-  const bool outOfTime = !finished || (WIFSIGNALED(status) && (WTERMSIG(status) == SIGXCPU || WTERMSIG(status) == SIGKILL));
+  const bool outOfTime =
+      !finished || (WIFSIGNALED(status) && (WTERMSIG(status) == SIGXCPU || WTERMSIG(status) == SIGKILL));
   if (outOfTime) {
     rerun.outcome = Rerun::Outcome::kTooLong;
     rerun.reason = "the replay did not finish within " + std::to_string(limits.cpuSeconds) + " s of re-running";

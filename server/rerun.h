@@ -30,8 +30,8 @@ struct Rerun {
 
 struct RerunLimits {
   int workers = 1;
-  int cpuSeconds = 30;      // per re-run: far beyond the longest real game
-  int wallSeconds = 60;     // a child stuck off the CPU is killed as well
+  int cpuSeconds = 30;   // per re-run: far beyond the longest real game
+  int wallSeconds = 60;  // a child stuck off the CPU is killed as well
   long addressSpaceMiB = 1024;
   int queuePerWorker = 8;  // waiting posts per worker before "busy"
 };

@@ -95,8 +95,9 @@ Answer ScorePoster::Post(const PostRequest& request) {
   const Rerun rerun = verifier_.Run(request.replay);
   if (rerun.outcome != Rerun::Outcome::kVerified) return refusedRerun(rerun);
   if (request.claimedScore && *request.claimedScore != rerun.score) {
-    return Refusal(422, "mismatch", "the claimed score " + std::to_string(*request.claimedScore) +
-                                        " is not the re-run's " + std::to_string(rerun.score));
+    return Refusal(422, "mismatch",
+                   "the claimed score " + std::to_string(*request.claimedScore) + " is not the re-run's " +
+                       std::to_string(rerun.score));
   }
   return Store(request, tokenHash, rerun, identityOf(rerun, startState(replay)));
 }
@@ -106,9 +107,9 @@ Answer ScorePoster::Store(const PostRequest& request, const std::string& tokenHa
   try {
     return database_.InTransaction([&](pqxx::work& tx) {
       const auto player = tx.exec_params1(kUpsertPlayer, tokenHash, request.name)[0].as<std::int64_t>();
-      const pqxx::result game = tx.exec_params(kInsertGame, player, rerun.difficulty, rerun.score, rerun.rounds,
-                                               static_cast<std::int64_t>(rerun.updates), identity,
-                                               pqxx::binarystring(request.replay));
+      const pqxx::result game =
+          tx.exec_params(kInsertGame, player, rerun.difficulty, rerun.score, rerun.rounds,
+                         static_cast<std::int64_t>(rerun.updates), identity, pqxx::binarystring(request.replay));
       if (game.empty()) throw Duplicate{};
       const auto id = game[0][0].as<std::int64_t>();
       tx.exec_params(kKeepBest, rerun.difficulty, player, id, rerun.score, game[0][1].as<std::string>());

@@ -22,7 +22,7 @@
 namespace server {
 
 constexpr std::size_t kMaxReplayBytes = 1u << 20;  // 1 MiB
-constexpr int kRetryWhenDown = 5;                   // seconds, for 503
+constexpr int kRetryWhenDown = 5;                  // seconds, for 503
 
 struct PostRequest {
   std::string name;

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <thread>
 #include <pqxx/pqxx>
+#include <thread>
 
 #include "host/score_client.h"
 #include "tests/server/server_fixture.h"

@@ -7,9 +7,9 @@
 
 #include <algorithm>
 #include <map>
-#include <set>
 #include <nlohmann/json.hpp>
 #include <pqxx/pqxx>
+#include <set>
 
 #include "game/replay_state.h"
 #include "host/replay_format.h"
@@ -190,7 +190,8 @@ TEST_F(ScoreServer, NeverEndingGameIsRefused) {
   ASSERT_TRUE(replay::ReadReplay(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), replay::kAnyRules,
                                  &parsed, &error));
   const std::vector<std::size_t> starts = replay::OpStarts(parsed.stream);
-  std::vector<std::uint8_t> stream(parsed.stream.begin(), parsed.stream.begin() + std::ptrdiff_t(starts[starts.size() / 4]));
+  std::vector<std::uint8_t> stream(parsed.stream.begin(),
+                                   parsed.stream.begin() + std::ptrdiff_t(starts[starts.size() / 4]));
   constexpr std::uint32_t kStillUpdates = 800000;  // within the format's four hours
   for (std::uint32_t i = 0; i < kStillUpdates; ++i) {
     stream.push_back(0);
@@ -254,9 +255,8 @@ class SeededBoard : public ScoreServer {
   static std::vector<int> Expected() {
     std::vector<int> order;
     for (int i = 1; i <= kPlayers; ++i) order.push_back(i);
-    std::sort(order.begin(), order.end(), [](int a, int b) {
-      return ScoreOf(a) != ScoreOf(b) ? ScoreOf(a) > ScoreOf(b) : a > b;
-    });
+    std::sort(order.begin(), order.end(),
+              [](int a, int b) { return ScoreOf(a) != ScoreOf(b) ? ScoreOf(a) > ScoreOf(b) : a > b; });
     return order;
   }
 };
@@ -331,25 +331,33 @@ class BucketedBoard : public ScoreServer {
     for (std::size_t i = 0; i < scores.size(); ++i) {
       values += (i ? ",(" : "(") + std::to_string(i + 1) + "," + std::to_string(scores[i]) + ")";
     }
-    Exec("INSERT INTO players (token_hash, name) SELECT sha256(convert_to('bucket-token-' || (1000 + i), 'UTF8')),"
-         " 'B' || i FROM generate_series(1, " + std::to_string(scores.size()) + ") i ORDER BY i");
-    Exec("INSERT INTO games (player_id, board, score, rounds, updates, identity, replay, verified_at)"
-         " SELECT v.i, 2, v.s, 1, 1, sha256(convert_to('bucket-game' || v.i, 'UTF8')), '\\x00',"
-         " timestamptz '2026-01-01' + ((v.i * 7919) % 31 - v.i % 3) * interval '1 second'"
-         " FROM (VALUES " + values + ") v(i, s) ORDER BY v.i");
-    Exec("INSERT INTO bests (board, player_id, game_id, score, verified_at)"
-         " SELECT board, player_id, id, score, verified_at FROM games");
+    Exec(
+        "INSERT INTO players (token_hash, name) SELECT sha256(convert_to('bucket-token-' || (1000 + i), 'UTF8')),"
+        " 'B' || i FROM generate_series(1, " +
+        std::to_string(scores.size()) + ") i ORDER BY i");
+    Exec(
+        "INSERT INTO games (player_id, board, score, rounds, updates, identity, replay, verified_at)"
+        " SELECT v.i, 2, v.s, 1, 1, sha256(convert_to('bucket-game' || v.i, 'UTF8')), '\\x00',"
+        " timestamptz '2026-01-01' + ((v.i * 7919) % 31 - v.i % 3) * interval '1 second'"
+        " FROM (VALUES " +
+        values + ") v(i, s) ORDER BY v.i");
+    Exec(
+        "INSERT INTO bests (board, player_id, game_id, score, verified_at)"
+        " SELECT board, player_id, id, score, verified_at FROM games");
   }
 
   // A better game for `player`, kept as the server keeps one.
   void Improve(std::size_t player, int score) {
     const std::string p = std::to_string(player), s = std::to_string(score);
-    Exec("WITH g AS (INSERT INTO games (player_id, board, score, rounds, updates, identity, replay)"
-         " VALUES (" + p + ", 2, " + s + ", 1, 1, sha256(convert_to('better' || " + p + " || '-' || " + s +
-         ", 'UTF8')), '\\x00') RETURNING id, verified_at)"
-         " INSERT INTO bests (board, player_id, game_id, score, verified_at) SELECT 2, " + p + ", id, " + s +
-         ", verified_at FROM g ON CONFLICT (board, player_id) DO UPDATE SET game_id = EXCLUDED.game_id,"
-         " score = EXCLUDED.score, verified_at = EXCLUDED.verified_at WHERE bests.score < EXCLUDED.score");
+    Exec(
+        "WITH g AS (INSERT INTO games (player_id, board, score, rounds, updates, identity, replay)"
+        " VALUES (" +
+        p + ", 2, " + s + ", 1, 1, sha256(convert_to('better' || " + p + " || '-' || " + s +
+        ", 'UTF8')), '\\x00') RETURNING id, verified_at)"
+        " INSERT INTO bests (board, player_id, game_id, score, verified_at) SELECT 2, " +
+        p + ", id, " + s +
+        ", verified_at FROM g ON CONFLICT (board, player_id) DO UPDATE SET game_id = EXCLUDED.game_id,"
+        " score = EXCLUDED.score, verified_at = EXCLUDED.verified_at WHERE bests.score < EXCLUDED.score");
   }
 
   // Every player's rank from around-me and from pages of 7 equals the rank
@@ -366,7 +374,9 @@ class BucketedBoard : public ScoreServer {
     }
     EXPECT_EQ(tx.exec1("SELECT count(*) FROM (SELECT board, score_bucket(score) AS bucket, count(*) AS players"
                        " FROM bests GROUP BY 1, 2) t FULL JOIN score_buckets s USING (board, bucket)"
-                       " WHERE coalesce(t.players, 0) <> coalesce(s.players, 0)")[0].as<int>(), 0);
+                       " WHERE coalesce(t.players, 0) <> coalesce(s.players, 0)")[0]
+                  .as<int>(),
+              0);
     ASSERT_EQ(rankOfGame.size(), players);
     for (std::size_t player = 1; player <= scores.size(); ++player) {
       const bool listed = removed.count(player) == 0;
@@ -393,18 +403,28 @@ TEST_F(BucketedBoard, BucketsAreOrderedAndHoldTheirTopScore) {
   pqxx::connection connection(database);
   pqxx::work tx(connection);
   // Every score to 5,000, then around each power of two, then the last ones.
-  const std::string scores = "(SELECT s FROM generate_series(0, 5000) s UNION ALL"
-                             " SELECT (1 << k) + d FROM generate_series(12, 30) k, generate_series(-3, 3) d UNION ALL"
-                             " SELECT 2147483647 - s FROM generate_series(0, 300) s)";
-  EXPECT_EQ(tx.exec1("SELECT count(*) FROM " + scores + " v(s) WHERE score_bucket(s) > score_bucket(s + 1)"
-                     " AND s < 2147483647")[0].as<int>(), 0) << "a higher score is never in a lower bucket";
-  EXPECT_EQ(tx.exec1("SELECT count(*) FROM " + scores + " v(s) WHERE score_bucket_top(s) < s"
-                     " OR score_bucket(score_bucket_top(s)) <> score_bucket(s)"
-                     " OR (score_bucket_top(s) < 2147483647 AND score_bucket(score_bucket_top(s) + 1) = score_bucket(s))")[0]
-                .as<int>(), 0) << "the top is the bucket's last score";
+  const std::string scores =
+      "(SELECT s FROM generate_series(0, 5000) s UNION ALL"
+      " SELECT (1 << k) + d FROM generate_series(12, 30) k, generate_series(-3, 3) d UNION ALL"
+      " SELECT 2147483647 - s FROM generate_series(0, 300) s)";
+  EXPECT_EQ(tx.exec1("SELECT count(*) FROM " + scores +
+                     " v(s) WHERE score_bucket(s) > score_bucket(s + 1)"
+                     " AND s < 2147483647")[0]
+                .as<int>(),
+            0)
+      << "a higher score is never in a lower bucket";
+  EXPECT_EQ(
+      tx.exec1("SELECT count(*) FROM " + scores +
+               " v(s) WHERE score_bucket_top(s) < s"
+               " OR score_bucket(score_bucket_top(s)) <> score_bucket(s)"
+               " OR (score_bucket_top(s) < 2147483647 AND score_bucket(score_bucket_top(s) + 1) = score_bucket(s))")[0]
+          .as<int>(),
+      0)
+      << "the top is the bucket's last score";
   EXPECT_EQ(tx.exec1("SELECT count(DISTINCT score_bucket(s)) FROM generate_series(0, 255) s")[0].as<int>(), 256);
   EXPECT_EQ(tx.exec1("SELECT count(*) FROM " + scores + " v(s) WHERE (score_bucket_top(s) - s)::bigint * 128 > s")[0]
-                .as<int>(), 0)
+                .as<int>(),
+            0)
       << "at most 1/128 of a score wide";
 }
 
@@ -412,9 +432,9 @@ TEST_F(BucketedBoard, RanksAreExactAcrossBucketEdgesTiesAndImprovements) {
   Serve();
   Seed();
   ExpectExactRanks();
-  Improve(1, 255);   // 0 to the top of the exact buckets, level with two others
-  Improve(5, 256);   // 255 over the first edge
-  Improve(13, 512);  // 511 to a tie in the next bucket
+  Improve(1, 255);    // 0 to the top of the exact buckets, level with two others
+  Improve(5, 256);    // 255 over the first edge
+  Improve(13, 512);   // 511 to a tie in the next bucket
   Improve(22, 2049);  // within its own bucket
   Improve(24, 4000);  // a worse game: the best stays
   Improve(3, 2147483647);
@@ -445,7 +465,8 @@ TEST_F(ScoreServer, GamesOutliveARestartAndAnOutageAnswers503) {
 }
 
 TEST_F(ScoreServer, SizeAndRateLimits) {
-  server = std::make_unique<ServerProcess>(database, std::map<std::string, std::string>{{"KORVANE_POSTS_PER_MINUTE", "2"}});
+  server =
+      std::make_unique<ServerProcess>(database, std::map<std::string, std::string>{{"KORVANE_POSTS_PER_MINUTE", "2"}});
   ASSERT_TRUE(server->Up());
   expectRefused(Post(std::string((1 << 20) + 1, 'x'), kTokenA, "Ana"), 413, "too_large");
   expectRefused(Post("x", kTokenA, "Ana"), 422, "bad_replay");

@@ -21,10 +21,10 @@ TEST(PlayerNames, RefusalsSayWhy) {
       {"1234567890123456789012345", "longer than 24"},
       {"Ana\x01", "control"},
       {"Ana\x7f", "control"},
-      {"Ana\xc2\x85", "control"},     // U+0085, a C1 control
-      {"Ana\xc0\xaf", "UTF-8"},       // overlong '/'
-      {"Ana\xed\xa0\x80", "UTF-8"},   // a surrogate
-      {"Ana\xe4\xb8", "UTF-8"},       // cut short
+      {"Ana\xc2\x85", "control"},    // U+0085, a C1 control
+      {"Ana\xc0\xaf", "UTF-8"},      // overlong '/'
+      {"Ana\xed\xa0\x80", "UTF-8"},  // a surrogate
+      {"Ana\xe4\xb8", "UTF-8"},      // cut short
       {"Ana<b>", "only letters"},
       {"Ana\xe2\x80\xae", "only letters"},  // right-to-left override
       {"   ", "only spaces"},

@@ -107,7 +107,8 @@ TEST_F(WorldRank, MenuShowsTheRankAndLaterGamesStillReRun) {
   replay::Replay second;
   std::string error;
   ASSERT_TRUE(replay::ReadReplay(reinterpret_cast<const std::uint8_t*>(file.data()), file.size(), replay::kAnyRules,
-                                 &second, &error)) << error;
+                                 &second, &error))
+      << error;
   int lines = 0;
   for (std::size_t at : replay::OpStarts(second.stream)) lines += second.stream[at] == replay::kOpRankLine;
   EXPECT_EQ(lines, 1) << "the second game's stream holds the line once";
