@@ -44,9 +44,9 @@ constexpr float kNoticeWrapBelow = 0.75f;  // shrunk further than this, the noti
 // The world rank line: its largest text size, and in a portrait window the
 // band it is kept in, between the title word's bottom and the first
 // button's top (fractions of the height).
+constexpr float kSoundSwitchEdge = 32;  // its centre's distance from the screen's edge, once slid in
 constexpr float kRankTextSize = 1.5f;
-constexpr float kRankPortraitTop = 0.25f;
-constexpr float kRankPortraitBottom = 0.32f;
+constexpr float kRankSmallest = 0.5f;  // of kRankTextSize: smaller than this, the line moves
 
 // Credits box lines: offset below the first line, and text.
 struct CreditLine {
@@ -179,11 +179,11 @@ void runSoundSwitch(vl_Korvane_MyApp& g, float s) {
   g.m_ResetDraw();
   float x, y;
   if (g.landscape == 1) {
-    x = 32 + 4 * s;
+    x = kSoundSwitchEdge + 4 * s;
     y = static_cast<float>(static_cast<int>(h / 2));
   } else {
     x = static_cast<float>(static_cast<int>(w / 2));
-    y = 32 + 4 * s;
+    y = kSoundSwitchEdge + 4 * s;
   }
   RunSoundSwitch(g, x, y);
 }
@@ -290,29 +290,67 @@ String breakBefore(const String& line, const char* word) {
 // switch takes the top, between the title word and the first button. Where
 // the room is narrow it goes on two or three lines ("World rank 12", "of
 // 3,400", "(Normal)"), and shrinks only when even those do not fit.
-void drawWorldRank(vl_Korvane_MyApp& g, float s) {
-  const String line = vl_app_WorldRankLine();
-  if (line.Length() == 0 || boxOpen(g)) return;
+// A room the rank line may take: its left and right edges and the top and
+// bottom of its band.
+struct RankRoom {
+  float left, right, top, bottom;
+};
+
+// Landscape: the top of the room left of the score panel. Portrait: between
+// the title word and the first difficulty button, left of the score lists.
+RankRoom rankRoom(vl_Korvane_MyApp& g, float s) {
   const float w = vl_Korvane_jscrw;
-  const float h = vl_Korvane_jscrh;
-  const bool landscape = g.landscape == 1;
-  const float right = landscape ? w - kPanelWidth - kPanelSlide * s : w - kPanelWidth + kPanelTextInset;
-  const float room = right - 2 * kScreenMargin;
-  g.m_ResetDraw();
+  if (g.landscape == 1) return {0, w - kPanelWidth - kPanelSlide * s, kScreenMargin, vl_Korvane_jscrh};
+  float logoX, logoY, logoSize;
+  logoPlace(g, s, logoX, logoY, logoSize);
+  const float logoBottom =
+      logoY + 0.5f * logoSize * g.hdDrawScale * static_cast<float>(g.imageInfo[3 * kImageTitleLogo + 1]);
+  const float buttonTop = difficultyButtonPlace(g, 1, s).y -
+                          0.5f * kButtonSize * g.hdDrawScale * static_cast<float>(g.imageInfo[3 * kImageButtons + 1]);
+  const float listsLeft = scoreColumn(g, s).x - kColumnGap;
+  return {0, std::min(w - kPanelWidth + kPanelTextInset, listsLeft), logoBottom + kColumnGap, buttonTop - kColumnGap};
+}
+
+// A phone held upright leaves no room between the title and the buttons:
+// there the line takes the top left corner, beside the sound switch.
+RankRoom besideSoundSwitch(const vl_Korvane_MyApp& g, float s) {
+  const float switchHalf = HalfImageWidth(g, kImageIcons, kSoundSwitchSize);
+  const float switchBottom = kSoundSwitchEdge + 4 * s + switchHalf;
+  return {0, vl_Korvane_jscrw / 2 - switchHalf - kColumnGap, kScreenMargin, switchBottom};
+}
+
+// The text (broken onto more lines where the room is narrow) and the size
+// at which it fits `room`; a size of 0 where it does not fit at all.
+String fitRankLine(vl_Korvane_MyApp& g, const String& line, const RankRoom& room, float& size) {
+  const float width = room.right - room.left - 2 * kScreenMargin;
   g.m_SetSize(kRankTextSize, kUnset);
   String text = line;
   for (const char* word : {" of ", " ("}) {
     const Box box = TextBox(g, 0, 0, text, 0, 0);
-    if (box.right - box.left <= room) break;
+    if (box.right - box.left <= width) break;
     text = breakBefore(text, word);
   }
   const Box box = TextBox(g, 0, 0, text, 0, 0);
-  const float band = (kRankPortraitBottom - kRankPortraitTop) * h;
-  float fit = room / (box.right - box.left);
-  if (!landscape) fit = std::min(fit, band / (box.bottom - box.top));
-  if (fit < 1 && fit > 0) g.m_SetSize(kRankTextSize * fit, kUnset);
+  const float fit = std::min({1.0f, width / (box.right - box.left), (room.bottom - room.top) / (box.bottom - box.top)});
+  size = fit > 0 ? kRankTextSize * fit : 0;
+  return text;
+}
+
+void drawWorldRank(vl_Korvane_MyApp& g, float s) {
+  const String line = vl_app_WorldRankLine();
+  if (line.Length() == 0 || boxOpen(g)) return;
+  g.m_ResetDraw();
+  RankRoom room = rankRoom(g, s);
+  float size = 0;
+  String text = fitRankLine(g, line, room, size);
+  if (g.landscape != 1 && size < kRankSmallest * kRankTextSize) {
+    room = besideSoundSwitch(g, s);
+    text = fitRankLine(g, line, room, size);
+  }
+  if (size <= 0) return;  // no room at all
+  g.m_SetSize(size, kUnset);
   g.m_SetCol(255, 255, 255, 1);
-  WriteTextInside(g, right / 2, landscape ? kScreenMargin : kRankPortraitBottom * h, text, 0.5f, landscape ? 0 : 1);
+  WriteTextInside(g, (room.left + room.right) / 2, room.top, text, 0.5f, 0);
   g.m_ResetDraw();
 }
 

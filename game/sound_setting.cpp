@@ -8,13 +8,12 @@ namespace korvane {
 
 namespace {
 
-constexpr float kSwitchSize = 2;
 constexpr float kClickVolume = 0.5f;
 
 }  // namespace
 
 void RunSoundSwitch(vl_Korvane_MyApp& g, float x, float y) {
-  g.m_SetSize(kSwitchSize, kUnset);
+  g.m_SetSize(kSoundSwitchSize, kUnset);
   g.m_SetCol(50, 250, 50, 1);
   const int frame = g.settings[kSoundSetting] != kSoundOff ? kIconSoundOn : kIconSoundOff;
   if (g.m_Button(kImageIcons, x, y, frame) != 0 && g.clickLatch == 0) {

@@ -35,6 +35,7 @@ inline int NextSoundMode(int mode, bool hasMusic) {
 // mode with the click sound, and beside it the mark of the mode when the game
 // has music.
 void RunSoundSwitch(vl_Korvane_MyApp& g, float x, float y);
+constexpr float kSoundSwitchSize = 2;
 // The mode's mark: its distance right of the switch's centre, and its size.
 constexpr float kSoundMarkOffset = 20;  // virtual pixels
 constexpr float kSoundMarkSize = 1.5f;

@@ -15,6 +15,7 @@
 #include "game/modes.h"
 #include "game/my_app.h"
 #include "game/slots.h"
+#include "host/replay_tap.h"
 #include "tests/game/play_support.h"
 
 namespace {
@@ -38,7 +39,7 @@ const Shape kShapes[] = {{640, 480},  {480, 640}, {800, 600}, {1280, 720}, {1280
 
 struct Cell {
   float left, top, right, bottom;
-  float red = 0, green = 0;  // the record's colour
+  float red = 0, green = 0, blue = 0;  // the record's colour
 };
 
 // The part of the title word's frame that holds visible pixels, as fractions
@@ -75,7 +76,7 @@ std::vector<Cell> Boxes(int slot, bool font) {
     // line height. An image's frame is its stored size times the level scale.
     const float w = font ? g->imageInfo[3 * slot] * r[4] : g->imageInfo[3 * slot] * r[4] * g->hdDrawScale;
     const float h = font ? g->imageInfo[3 * slot + 1] * r[5] : g->imageInfo[3 * slot + 1] * r[5] * g->hdDrawScale;
-    boxes.push_back({r[1] - w / 2, r[2] - h / 2, r[1] + w / 2, r[2] + h / 2, r[10], r[11]});
+    boxes.push_back({r[1] - w / 2, r[2] - h / 2, r[1] + w / 2, r[2] + h / 2, r[10], r[11], r[12]});
   }
   return boxes;
 }
@@ -176,6 +177,39 @@ int TextOverImage(int slot) {
   return n;
 }
 
+// The title word's visible part within a record's frame box.
+Cell VisibleTitle(const Cell& frame) {
+  static const Cell part = VisibleLogoPart();
+  const float fw = frame.right - frame.left, fh = frame.bottom - frame.top;
+  return {frame.left + fw * part.left, frame.top + fh * part.top, frame.left + fw * part.right,
+          frame.top + fh * part.bottom};
+}
+
+// The world rank line (the menu's only white text), once an answer is in,
+// written over no other text, button or icon, nor the title word.
+void ExpectRankLineClear() {
+  replay::SetRankSource([] { return std::string("World rank 12 of 3,400 (Normal)"); });
+  for (int i = 0; i < 2; ++i) Step();
+  std::vector<Cell> rank, others;
+  for (const Cell& c : Boxes(Game()->fontSlot, true)) {
+    (c.red == 255 && c.green == 255 && c.blue == 255 ? rank : others).push_back(c);
+  }
+  EXPECT_FALSE(rank.empty()) << "no world rank line";
+  for (const int slot : {korvane::kImageButtons, korvane::kImageIcons, korvane::kImageTeamLogo}) {
+    for (const Cell& image : Boxes(slot, false)) others.push_back(image);
+  }
+  for (const Cell& title : Boxes(korvane::kImageTitleLogo, false)) others.push_back(VisibleTitle(title));
+  for (const Cell& r : rank) {
+    for (const Cell& o : others) {
+      EXPECT_FALSE(Overlap(r, o)) << "the rank line's cell (" << r.left << ", " << r.top << ") over (" << o.left << ", "
+                                  << o.top << ")-(" << o.right << ", " << o.bottom << ")";
+    }
+  }
+  replay::SetRankSource([] { return std::string(); });  // the line goes again
+  Step();
+  replay::SetRankSource(nullptr);
+}
+
 // At the phone shapes every control is whole and nothing is written over
 // another: the menu's score lists beside the buttons and below the title
 // word, the round line clear of the pause button, the total clear of the
@@ -189,6 +223,7 @@ TEST(ScreenLayout, PhoneShapesKeepControlsWholeAndApart) {
     for (int i = 0; i < kSettleUpdates; ++i) Step();
     EXPECT_EQ(TextOverImage(korvane::kImageButtons), 0) << "a score over a difficulty button";
     EXPECT_EQ(TextOverImage(korvane::kImageTitleLogo), 0) << "a score over the title word";
+    ExpectRankLineClear();
 
     playtest::StartGame(2);
     g->score = 2147483647;
