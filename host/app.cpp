@@ -94,11 +94,12 @@ int gxtkApp::SetUpdateRate(int hertz) {
 
 int gxtkApp::MilliSecs() { return replay::AnswerClock(static_cast<int>(hostwin::Time() * kMillisecondsPerSecond)); }
 
+// The answer steers the title menu's slide-in, so replays record it.
 bool gxtkApp::ReducedMotion() {
-#ifdef __EMSCRIPTEN__
-  return browser::PrefersReducedMotion();
+#if defined(__EMSCRIPTEN__) && !defined(KORVANE_HEADLESS)
+  return replay::AnswerReducedMotion(browser::PrefersReducedMotion());
 #else
-  return false;
+  return replay::AnswerReducedMotion(false);
 #endif
 }
 

@@ -197,6 +197,7 @@ bool StreamCheck::One(std::uint8_t op) {
     case kOpMouse: return Floats(2, kMaxPointer, "pointer", pointer);
     case kOpPointerStep: return PointerStep();
     case kOpSaveResult: return Ranged(kMaxSaveFailure, "save result");
+    case kOpReducedMotion: return Ranged(1, "reduced motion");
     case kOpRankLine: return RankLine();
     case kOpJoy: return Floats(kJoyAxes, kMaxJoyAxis, "stick axis");
     case kOpCheck: {

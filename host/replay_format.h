@@ -26,12 +26,12 @@
 namespace replay {
 
 // The format written; files of the oldest version on are read. Version 2
-// added the outcome of each save (kOpSaveResult) and the world rank line
-// (kOpRankLine); a version-1 recording saw every save succeed and can hold
-// no rank line.
+// added the outcome of each save (kOpSaveResult), the world rank line
+// (kOpRankLine) and the reduced-motion answer (kOpReducedMotion); a
+// version-1 recording saw every save succeed, no rank line and full motion.
 constexpr std::uint16_t kFormatVersion = 2;
 constexpr std::uint16_t kOldestFormatVersion = 1;
-constexpr std::uint16_t kSaveResultsFrom = 2;
+constexpr std::uint16_t kSaveResultsFrom = 2;     // and the reduced-motion answers
 constexpr std::size_t kMaxFileBytes = 16u << 20;  // 16 MiB: larger files are refused unread
 constexpr std::size_t kMaxBodyBytes = 64u << 20;  // unpacked stream
 // Four hours of updates at 60 Hz: a stream claiming more is refused, so that
@@ -90,7 +90,10 @@ enum Op : std::uint8_t {
   // The outcome of a save the game asked for, as the state file gave it:
   // 0 saved, 1 not created, 2 not written (the negated result).
   kOpSaveResult,
-  kOpLast = kOpSaveResult
+  // Whether the player asked for reduced motion, each time the game asks
+  // (a flag follows).
+  kOpReducedMotion,
+  kOpLast = kOpReducedMotion
 };
 
 // Limits on values within ops, checked by ReadReplay and by the recorder.

@@ -444,6 +444,20 @@ int AnswerSave(const std::function<int()>& save) {
   return -static_cast<int>(nextUnsigned());
 }
 
+bool AnswerReducedMotion(bool live) {
+  if (mode != Mode::kPlaying) {
+    if (mode == Mode::kRecording) {
+      recorder->out.Byte(kOpReducedMotion);
+      recorder->out.Unsigned(live ? 1 : 0);
+    }
+    return live;
+  }
+  if (player->replay.header.formatVersion < kSaveResultsFrom) return false;  // full motion then
+  const std::uint8_t op = nextOp();
+  if (op != kOpReducedMotion) unexpected("the reduced-motion answer", op);
+  return nextUnsigned() != 0;
+}
+
 void AnswerPixels(std::vector<int>& pixels) {
   if (mode == Mode::kRecording) recordPixels(pixels);
   if (mode != Mode::kPlaying) return;

@@ -70,6 +70,8 @@ String AnswerState(const std::function<String()>& load);
 // touched and `save` is not called); otherwise `save` runs and its result
 // (0, -1 or -2) is kept.
 int AnswerSave(const std::function<int()>& save);
+// Whether the player asked for reduced motion: when playing, as recorded.
+bool AnswerReducedMotion(bool live);
 // Pixels read back: when playing, `pixels` is filled from the recording;
 // when recording, `pixels` (already read) is kept.
 void AnswerPixels(std::vector<int>& pixels);
