@@ -17,6 +17,9 @@ EM_JS(int, canvasPixelHeight, (), { return Module.korvane.canvasPixels().height;
 EM_JS(int, levelReady, (int width, int height), { return Module.korvane.levelReady(width, height) ? 1 : 0; });
 EM_JS(void, keepStateFile, (), { Module.korvane.keepState(); });
 EM_JS(void, keepReplayFiles, (), { Module.korvane.keepReplays(); });
+EM_JS(void, postGameToPage, (const std::uint8_t* bytes, int size, int difficulty, int claimed), {
+  Module.korvane.postGame(HEAPU8.slice(bytes, bytes + size), difficulty, claimed);
+});
 EM_JS(void, countLoopUpdates, (int updates), { Module.korvane.loop.updates += updates; });
 EM_JS(void, noteLoopResume, (double seconds), {
   Module.korvane.loop.resumes++;
@@ -67,6 +70,10 @@ bool DataReady(int width, int height) { return levelReady(width, height) != 0; }
 void KeepState() { keepStateFile(); }
 
 void KeepReplays() { keepReplayFiles(); }
+
+void PostGame(const std::vector<std::uint8_t>& replay, int difficulty, int claimedScore) {
+  postGameToPage(replay.data(), static_cast<int>(replay.size()), difficulty, claimedScore);
+}
 
 void CountUpdates(int updates) { countLoopUpdates(updates); }
 

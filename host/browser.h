@@ -14,6 +14,9 @@
 // thread only.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 namespace browser {
 
 // Brings the drawing buffer to the page size in device pixels; cheap when
@@ -36,6 +39,13 @@ void KeepState();
 // page puts it back before the program starts). Does nothing in a browser
 // that refuses storage.
 void KeepReplays();
+
+// Hands a finished game's replay to the page (web/korvane-scores.js), which
+// posts it to the world score server when the page came from one and the
+// player chose to post; either way the page shows that difficulty's world
+// table. Never waits: the page queues the game and posts it in the
+// background.
+void PostGame(const std::vector<std::uint8_t>& replay, int difficulty, int claimedScore);
 
 // The loop's figures the page keeps for tests and diagnostics
 // (Module.korvane.loop): updates run so far, and after each resume how far

@@ -9,7 +9,8 @@
 // which rules it plays.
 // On the desktop, `korvane --name NAME` keeps the player's name for the world
 // score server and plays; finished games go to that server when one is set
-// up (host/score_client.h).
+// up (host/score_client.h). In the browser the page posts them
+// (web/korvane-scores.js).
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -25,8 +26,8 @@
 #include "host/replay_tap.h"
 #ifndef __EMSCRIPTEN__
 #include "host/score_client.h"
-#include "host/score_request.h"
 #endif
+#include "host/score_request.h"
 #include "runtime/gc.h"
 
 namespace {
@@ -51,6 +52,7 @@ bool startWatching(const char* path) {
 void keepGame(const replay::Header& header, const std::vector<std::uint8_t>& file) {
   replay::KeepReplay(replay::kReplayFolder, header, file);
   browser::KeepReplays();  // the browser's file system lives in memory: the page keeps a copy
+  if (scores::TakePostRequest()) browser::PostGame(file, header.difficulty, static_cast<int>(header.total));
 }
 #else
 const char kNameOption[] = "--name";

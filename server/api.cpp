@@ -132,6 +132,15 @@ void libraryRefusals(httplib::Server& http) {
   });
 }
 
+// The browser build's files whose type the library does not know: a browser
+// compiles WebAssembly while it arrives only when it comes as such, and
+// installs the web app only from a manifest.
+void siteTypes(httplib::Server& http) {
+  http.set_file_extension_and_mimetype_mapping("wasm", "application/wasm");
+  http.set_file_extension_and_mimetype_mapping("webmanifest", "application/manifest+json");
+  http.set_file_extension_and_mimetype_mapping("data", "application/octet-stream");
+}
+
 }  // namespace
 
 void SetUpRoutes(httplib::Server& http, const Config& config, Database& database, ScorePoster& poster) {
@@ -160,6 +169,7 @@ void SetUpRoutes(httplib::Server& http, const Config& config, Database& database
     res.set_content(kTablesPage, "text/html; charset=utf-8");
   });
   // The browser build when there is one, else the tables.
+  if (!config.siteFolder.empty()) siteTypes(http);
   if (config.siteFolder.empty() || !http.set_mount_point("/", config.siteFolder)) {
     http.Get("/", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/tables"); });
   }

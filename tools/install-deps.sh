@@ -33,7 +33,7 @@ test_packages=(
   # korvane-server and its tests: HTTP, PostgreSQL, JSON, SHA-256; load
   # figures in bench/
   libcpp-httplib-dev libpqxx-dev nlohmann-json3-dev libssl-dev postgresql-15
-  wrk
+  wrk curl                    # load figures; the servers started by scripts answer curl
 )
 
 packages=("${game_packages[@]}")

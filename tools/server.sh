@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Runs a local world score server on http://127.0.0.1:8080/ (KORVANE_LISTEN
 # to change it): installs what is missing, builds korvane-server and the
-# re-run program into build-server/, and, unless KORVANE_DATABASE_URL names a
+# re-run program into build-server/ and the browser build (tools/web.sh) into
+# build-web/site, which the server serves under / beside the world tables
+# (KORVANE_SITE names another folder and skips that build), and, unless
+# KORVANE_DATABASE_URL names a
 # database, keeps a PostgreSQL cluster of its own in server-db/ (made on first
 # use, run by an unprivileged user, on a Unix socket only: no TCP port, no
 # password). Ctrl-C stops the server; the cluster is stopped with it.
@@ -11,6 +14,10 @@ build="$root/build-server"
 "$root/tools/install-deps.sh"
 cmake -S "$root" -B "$build" -DKORVANE_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target korvane-server korvane-replay
+if [ -z "${KORVANE_SITE:-}" ]; then
+  "$root/tools/web.sh" --build-only
+  export KORVANE_SITE="$root/build-web/site"
+fi
 
 pg=/usr/lib/postgresql/15/bin
 cluster=

@@ -14,7 +14,8 @@
 #           window tests
 #   browser the game built with Emscripten, played in headless Chromium, its
 #           title menu compared with the desktop build's; then the page as an
-#           installable web app (offline play, what the browser lacks)
+#           installable web app (offline play, what the browser lacks), and
+#           served by a real score server, posting and showing world ranks
 # Each part is a function below; the parts run in parallel, at most
 # KORVANE_TEST_PARTS at a time (default: the number of cores), each writing its
 # log to build-logs/PART.log. The summary at the end gives each part's result
@@ -155,10 +156,14 @@ check_wasm_replays() {
 # generator) on a private display, for the same still frame and its figures,
 # measured through tests/web/gl_meter.c. Then tests/web/webapp_test.js: the
 # page installed, played offline, updated, and in browsers that lack WebGL,
-# Web Audio or room to store. Screenshots go to build-web/test-output.
+# Web Audio or room to store. Last tests/web/world_tables_test.js: the page
+# served by a real korvane-server (the main tree's, on a throwaway database),
+# posting its games and showing the world tables. Screenshots go to
+# build-web/test-output.
 part_browser() {
   local native="$root/build-web/native"
   "$root/tools/web.sh" --build-only || return 1
+  build_tree "$root/build" --target korvane-server korvane-replay korvane_data -- -DKORVANE_TESTS=ON || return 1
   check_wasm_replays "$native/data" || return 1
   cmake --build "$native" --target korvane korvane-replay -j"$jobs" || return 1
   cc -shared -fPIC -O2 -Wall -Wextra -Werror -o "$native/gl_meter.so" "$root/tests/web/gl_meter.c" -ldl || return 1
@@ -167,6 +172,8 @@ part_browser() {
   local status=0
   node "$root/tests/web/play_test.js" "$root/build-web/site" "$root/build-web/test-output" "$native" || status=1
   node "$root/tests/web/webapp_test.js" "$root/build-web/site" "$root/build-web/test-output" || status=1
+  "$root/tests/web/with_score_server.sh" "$root/build" "$root/build-web/site" \
+    node "$root/tests/web/world_tables_test.js" "$root/build-web/test-output" || status=1
   return $status
 }
 

@@ -1,6 +1,7 @@
 // The page around the browser build of Korvane: chooses which data packages
 // to fetch, shows their progress, keeps the saved state and the replays of
-// finished games in IndexedDB, lets
+// finished games in IndexedDB, starts the world tables beside the game
+// (korvane-scores.js), lets
 // touches act as the pointer, and answers the web host's questions
 // (host/browser.cpp calls Module.korvane). It says in words what the browser
 // lacks (WebGL, Web Audio, storage), and hands the files to a service worker
@@ -364,7 +365,7 @@ var Module = (function () {
   var module = {
     canvas: canvas,
     korvane: { canvasPixels: canvasPixels, levelReady: levelReady, keepState: keepState, keepReplays: keepReplays,
-               gestureSeen: gestureSeen, noAudio: function () { showNotice(NO_SOUND, NO_SOUND_MS); },
+               gestureSeen: gestureSeen, postGame: KorvaneScores.postGame, noAudio: function () { showNotice(NO_SOUND, NO_SOUND_MS); },
                storage: storage, levels: levels, offline: offline,
                // Counted by the web host for tests and diagnostics.
                loop: { updates: 0, resumes: 0, resumeLeadMs: null } },
@@ -379,6 +380,7 @@ var Module = (function () {
     onRuntimeInitialized: function () { statusBox.hidden = true; },
     quit: quit,
   };
+  KorvaneScores.start(openStorage);
   if (!webglAvailable()) {
     refuseToStart(NO_WEBGL);
     return module;

@@ -15,6 +15,15 @@ const WAIT_MS = 60000;   // longest wait for anything to show (a busy machine)
 
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
+// What a 640x480 canvas at the page's top left shows.
+const SLIDE_IN_MS = 1000;    // the menu's buttons settle within 32 updates
+const isSwitchGreen = (c) => c[1] > 150 && c[0] < 120 && c[2] < 120;
+const isMenu = (s) => isSwitchGreen(s.at(32, 220)) && s.at(630, 240)[0] < 120;
+const isRoundOneBackground = (c) => distance(c, [100, 160, 240]) < 12;
+const isPanelOrange = (c) => c[0] > 150 && c[1] > 70 && c[1] < 170 && c[2] < 60;
+const HARD_BUTTON = [384, 336];
+const PAUSE_QUIT_BUTTON = [180, 184];
+
 // python3's server on a free loopback port; resolves to its base URL.
 function serve(folder) {
   return new Promise((resolve, reject) => {
@@ -219,6 +228,26 @@ class GameTab {
     await this.page.keyboard.up(name);
   }
 
+  // On a 640x480 canvas: Hard from the title menu, then quit from the pause
+  // panel at once, back to the menu: a short finished game.
+  async playQuitGame(name) {
+    if (!(await this.waitFor(`${name}-menu`, isMenu))) throw new Error(`${name}: no title menu`);
+    await sleep(SLIDE_IN_MS);
+    if (!(await this.clickUntil(...HARD_BUTTON, `${name}-play`, (s) => isRoundOneBackground(s.at(5, 470))))) {
+      throw new Error(`${name}: the hard button did not start a game`);
+    }
+    await sleep(2 * SLIDE_IN_MS);
+    await this.key('Escape');
+    if (!(await this.waitFor(`${name}-pause`, (s) => count(s, 180, 196, 460, 300, isPanelOrange) > 8000))) {
+      throw new Error(`${name}: the pause panel did not open`);
+    }
+    const panelGone = (s) => count(s, 180, 196, 460, 300, isPanelOrange) < 2000;
+    if (!(await this.clickUntil(...PAUSE_QUIT_BUTTON, `${name}-quit`, panelGone))) {
+      throw new Error(`${name}: the quit button did not close the pause panel`);
+    }
+    if (!(await this.waitFor(`${name}-menu-after`, isMenu))) throw new Error(`${name}: no menu after the game`);
+  }
+
   async drag(points) {
     await this.page.mouse.move(points[0][0], points[0][1]);
     await this.page.mouse.down();
@@ -231,4 +260,4 @@ class GameTab {
   }
 }
 
-module.exports = { serve, launchBrowser, GameTab, decodePng, distance, mean, count, sleep, WAIT_MS };
+module.exports = { serve, launchBrowser, GameTab, decodePng, distance, mean, count, sleep, WAIT_MS, isMenu };
