@@ -127,6 +127,10 @@ void libraryRefusals(httplib::Server& http) {
     send(res, Refusal(431, "too_many_headers", "a request may carry at most 64 header lines"));
     return httplib::Server::HandlerResponse::Handled;
   });
+  // Marks every answer as this server's: the browser build's page looks for
+  // it to know that it can post scores and read the world tables beside it.
+  http.set_post_routing_handler(
+      [](const httplib::Request&, httplib::Response& res) { res.set_header("X-Korvane-Server", "1"); });
   http.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
     send(res, Refusal(500, "internal", "the server failed on this request"));
   });

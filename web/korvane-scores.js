@@ -1,5 +1,5 @@
 // The world tables beside the game, when the page comes from a korvane-server
-// (it answers api/v1/health beside the page): the top 10 of a difficulty and
+// (its answers carry X-Korvane-Server): the top 10 of a difficulty and
 // the player's own place, a name field and the "Post my scores" tickbox.
 //
 // Nothing is posted until the player has given a name and ticked the box.
@@ -19,6 +19,7 @@
 
 var KorvaneScores = (function () {
   var API = 'api/v1/';                      // beside the page
+  var SERVER_HEADER = 'X-Korvane-Server';
   var DB_NAME = 'korvane';                  // the page's own database (korvane-page.js)
   var DB_STORE = 'files';
   var TOKEN_KEY = 'scores/token';
@@ -316,11 +317,14 @@ var KorvaneScores = (function () {
   }
 
   // --- start -----------------------------------------------------------------
-  // Whether this page came from a korvane-server; an unreachable one that was
-  // seen before still gets the panel, so the player sees what waits.
+  // Whether this page came from a korvane-server, which marks every answer
+  // with a header: true, false, or null when nothing answers (offline). The
+  // page's own folder is asked, so that any other host answers without an
+  // error; an unreachable server seen before still gets the panel, so the
+  // player sees what waits.
   function findServer() {
-    return fetch(API + 'health', { cache: 'no-store' }).then(function (response) {
-      return response.ok && /json/.test(response.headers.get('Content-Type') || '');
+    return fetch('./', { method: 'HEAD', cache: 'no-store' }).then(function (response) {
+      return response.headers.get(SERVER_HEADER) !== null;
     }, function () { return null; });
   }
 
