@@ -128,6 +128,29 @@ TEST_F(ScoreServer, RealReplaysAreVerifiedRankedAndServedBack) {
   EXPECT_EQ(home->get_header_value("Location"), "/tables") << "with no browser build, / shows the tables";
 }
 
+// With a browser build, / is its page, its WebAssembly comes as such (so the
+// browser compiles it while it arrives), and every answer is marked as the
+// server's: that mark is how the page knows it can post.
+TEST_F(ScoreServer, ServesTheBrowserBuildMarkedAsItsOwn) {
+  testsupport::TempFolder site;
+  testsupport::WriteBytes(site.path() + "/index.html", "<!doctype html><title>Korvane</title>");
+  testsupport::WriteBytes(site.path() + "/korvane.wasm", std::string("\0asm\1\0\0\0", 8));
+  Serve({{"KORVANE_SITE", site.path()}});
+  const auto page = server->client().Get("/");
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->status, 200);
+  EXPECT_NE(page->body.find("<title>Korvane</title>"), std::string::npos);
+  const auto wasm = server->client().Head("/korvane.wasm");
+  ASSERT_TRUE(wasm);
+  EXPECT_EQ(wasm->get_header_value("Content-Type"), "application/wasm");
+  EXPECT_EQ(page->get_header_value("X-Korvane-Server"), "1");
+  for (const char* path : {"/korvane.wasm", "/api/v1/boards/easy", "/none"}) {
+    const auto answer = server->client().Get(path);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->get_header_value("X-Korvane-Server"), "1") << path;
+  }
+}
+
 // Each forged post gets its reason and leaves the tables as they were.
 TEST_F(ScoreServer, EveryForgeryIsRefusedAndStoresNothing) {
   Serve({{"KORVANE_RERUN_SECONDS", "2"}});
