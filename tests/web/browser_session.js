@@ -260,4 +260,24 @@ class GameTab {
   }
 }
 
-module.exports = { serve, launchBrowser, GameTab, decodePng, distance, mean, count, sleep, WAIT_MS, isMenu };
+// Runs the sessions, each a [name, async function], whose names match
+// KORVANE_WEB_SESSIONS (all when unset), one after another, a line for each;
+// true when every one passed.
+async function runSessions(sessions) {
+  const only = new RegExp(process.env.KORVANE_WEB_SESSIONS || '');
+  let passed = true;
+  for (const [name, run] of sessions.filter(([sessionName]) => only.test(sessionName))) {
+    const begun = Date.now();
+    try {
+      await run();
+      console.log(`ok   ${name} (${((Date.now() - begun) / 1000).toFixed(1)} s)`);
+    } catch (error) {
+      passed = false;
+      console.log(`FAIL ${name}: ${error.stack || error.message}`);
+    }
+  }
+  return passed;
+}
+
+module.exports = { serve, launchBrowser, GameTab, decodePng, distance, mean, count, sleep, WAIT_MS, isMenu,
+                   runSessions };

@@ -21,7 +21,9 @@ const fs = require('fs');
 const path = require('path');
 const assert = require('assert');
 const { execFileSync } = require('child_process');
-const { serve, launchBrowser, GameTab, distance, mean, count, sleep, WAIT_MS } = require('./browser_session');
+const {
+  serve, launchBrowser, GameTab, distance, mean, count, sleep, WAIT_MS, runSessions,
+} = require('./browser_session');
 const { DesktopGame } = require('./desktop_session');
 const { waitForStill, compareShots, differencePicture } = require('./still_frame');
 const { phoneSession, keyboardSession } = require('./phone_keys_sessions');
@@ -564,18 +566,7 @@ function printFigures(browserFigures, desktopFigures) {
   } else {
     console.log('skip desktop comparison: no desktop build given');
   }
-  const only = new RegExp(process.env.KORVANE_WEB_SESSIONS || '');
-  let failed = false;
-  for (const [name, run] of sessions.filter(([name]) => only.test(name))) {
-    const begun = Date.now();
-    try {
-      await run();
-      console.log(`ok   ${name} (${((Date.now() - begun) / 1000).toFixed(1)} s)`);
-    } catch (error) {
-      failed = true;
-      console.log(`FAIL ${name}: ${error.message}`);
-    }
-  }
+  const failed = !(await runSessions(sessions));
   await browser.close();
   server.kill();
   printFigures(figures, desktopFigures);

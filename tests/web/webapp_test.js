@@ -18,7 +18,7 @@ const path = require('path');
 const assert = require('assert');
 const { execFileSync } = require('child_process');
 const { PredefinedNetworkConditions } = require('puppeteer-core');
-const { serve, launchBrowser, GameTab, distance, sleep, WAIT_MS } = require('./browser_session');
+const { serve, launchBrowser, GameTab, distance, sleep, WAIT_MS, runSessions } = require('./browser_session');
 
 const site = path.resolve(process.argv[2] || '../../build-web/site');
 const shots = path.resolve(process.argv[3] || '../../build-web/test-output');
@@ -449,18 +449,7 @@ function printFigures(figures) {
                     ['full storage keeps the earlier save', () => fullStorageSession(browser, url)],
                     ['reduced motion: a still menu', () => reducedMotionSession(browser, url)],
                     ['phone shapes: bytes before the menu', () => phoneFiguresSession(browser, figures)]];
-  const only = new RegExp(process.env.KORVANE_WEB_SESSIONS || '');
-  let failed = false;
-  for (const [name, run] of sessions.filter(([name]) => only.test(name))) {
-    const begun = Date.now();
-    try {
-      await run();
-      console.log(`ok   ${name} (${((Date.now() - begun) / 1000).toFixed(1)} s)`);
-    } catch (error) {
-      failed = true;
-      console.log(`FAIL ${name}: ${error.message}`);
-    }
-  }
+  const failed = !(await runSessions(sessions));
   await browser.close();
   server.kill();
   printFigures(figures);

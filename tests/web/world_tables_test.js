@@ -12,7 +12,7 @@ const fs = require('fs');
 const path = require('path');
 const assert = require('assert');
 const { execFileSync } = require('child_process');
-const { launchBrowser, GameTab, sleep, WAIT_MS } = require('./browser_session');
+const { launchBrowser, GameTab, sleep, WAIT_MS, runSessions } = require('./browser_session');
 
 const server = process.env.KORVANE_TEST_SERVER;
 const shots = path.resolve(process.argv[2] || '../../build-web/test-output');
@@ -121,16 +121,12 @@ async function phoneSession(browser) {
 (async () => {
   assert(server, 'KORVANE_TEST_SERVER names the server (tests/web/with_score_server.sh sets it)');
   const browser = await launchBrowser();
-  let failed = false;
-  for (const [name, session] of [['post', postSession], ['phone', phoneSession]]) {
-    try {
-      await session(browser);
-      console.log(`world tables: ${name} passed`);
-    } catch (error) {
-      failed = true;
-      console.log(`world tables: ${name} FAILED: ${error.stack || error}`);
-    }
-  }
+  const passed = await runSessions([
+    ['a named player posts, sees their place, and a game played offline waits', () => postSession(browser)],
+    ['phone: the tables behind a button', () => phoneSession(browser)]]);
   await browser.close();
-  process.exit(failed ? 1 : 0);
-})();
+  process.exit(passed ? 0 : 1);
+})().catch((error) => {
+  console.error(error);
+  process.exit(1);
+});
