@@ -158,20 +158,6 @@ int gxtkAudio::SetRate(int channel, float rate) {
   return 0;
 }
 
-int gxtkAudio::PlayMusic(String path, int flags) {
-  StopMusic();
-  gxtkSample* music = LoadSample(path);
-  if (!music) return -1;
-  PlaySample(music, kMusicChannel, flags);
-  return 0;
-}
-
-int gxtkAudio::StopMusic() { return StopChannel(kMusicChannel); }
-int gxtkAudio::PauseMusic() { return PauseChannel(kMusicChannel); }
-int gxtkAudio::ResumeMusic() { return ResumeChannel(kMusicChannel); }
-int gxtkAudio::MusicState() { return ChannelState(kMusicChannel); }
-int gxtkAudio::SetMusicVolume(float volume) { return SetVolume(kMusicChannel, volume); }
-
 void gxtkAudio::mark() {
   for (gxtkChannel& chan : channels) {
     if (chan.state != 0 && sourceState(chan.source) != AL_STOPPED) gc_mark(chan.sample);

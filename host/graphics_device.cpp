@@ -88,16 +88,6 @@ void premultiplyArgbRow(const int* source, int count, unsigned char* out) {
   }
 }
 
-// Whether rows [offset + r * pitch, + width) for r < height lie in an array of
-// `length` elements. Checked so that a wrong caller gets nothing instead of
-// memory written or read outside the array.
-bool pixelRangeFits(int length, int width, int height, int offset, int pitch) {
-  if (width <= 0 || height <= 0 || offset < 0) return false;
-  const long long first = offset;
-  const long long lastRow = first + static_cast<long long>(height - 1) * pitch;
-  return lastRow >= 0 && first + width <= length && lastRow + width <= length;
-}
-
 // Reads a block of the frame buffer (bottom-left origin) as 0xAARRGGBB
 // pixels, top row first.
 void readFrameBuffer(int x, int y, int w, int h, int* out) {
@@ -159,10 +149,6 @@ gxtkGraphics::gxtkGraphics()
   }
   frame.SetQuadIndices(quadIndices);
 }
-
-int gxtkGraphics::Mode() { return mode; }
-int gxtkGraphics::Width() { return width; }
-int gxtkGraphics::Height() { return height; }
 
 bool gxtkGraphics::Validate() {
   width = height = 0;
@@ -244,17 +230,6 @@ int gxtkGraphics::SetColor(float r, float g, float b) {
 int gxtkGraphics::SetAlpha(float newAlpha) {
   alpha = newAlpha;
   UpdateColor();
-  return 0;
-}
-
-int gxtkGraphics::SetMatrix(float ma, float mb, float mc, float md, float mtx, float mty) {
-  a = ma;
-  b = mb;
-  c = mc;
-  d = md;
-  tx = mtx;
-  ty = mty;
-  transformed = !(a == 1 && b == 0 && c == 0 && d == 1 && tx == 0 && ty == 0);
   return 0;
 }
 
@@ -405,7 +380,7 @@ int gxtkGraphics::DrawOval(float x, float y, float w, float h) {
 
 int gxtkGraphics::ReadPixels(Array<int> pixels, int x, int y, int w, int h, int offset, int pitch) {
   Flush();
-  if (!pixelRangeFits(pixels.Length(), w, h, offset, pitch)) return 0;
+  if (!PixelRangeFits(pixels.Length(), w, h, offset, pitch)) return 0;
   // What a GPU reads back is the host's answer: a replay keeps it.
   std::vector<int> answer(static_cast<size_t>(w) * h);
   if (!replay::Playing()) readFrameBuffer(x, Height() - y - h, w, h, answer.data());
@@ -421,7 +396,7 @@ int gxtkGraphics::WritePixels2(gxtkSurface* surface, Array<int> pixels, int x, i
                                int pitch) {
   Flush();
   if (!surface || !surface->texture) return 0;
-  if (!pixelRangeFits(pixels.Length(), w, h, offset, pitch)) return 0;
+  if (!PixelRangeFits(pixels.Length(), w, h, offset, pitch)) return 0;
   FrameRecord::TexturesChanged();
   std::vector<unsigned char> block(static_cast<size_t>(w) * h * 4);
   for (int row = 0; row < h; ++row) {
@@ -433,34 +408,8 @@ int gxtkGraphics::WritePixels2(gxtkSurface* surface, Array<int> pixels, int x, i
   return 0;
 }
 
-gxtkSurface* gxtkGraphics::LoadSurface(String path) {
-  gxtkSurface* surface = new gxtkSurface();
-  if (!LoadSurface__UNSAFE__(surface, path)) return nullptr;
-  return surface->OnUnsafeLoadComplete() ? surface : nullptr;
-}
-
-gxtkSurface* gxtkGraphics::LoadSurface__UNSAFE__(gxtkSurface* surface, String path) {
-  int w = 0, h = 0, depth = 0;
-  unsigned char* pixels = loadImage(path, &w, &h, &depth);
-  if (!pixels) return nullptr;
-  surface->SetData(pixels, w, h, depth);
-  gc_force_sweep = 1;  // the pixels are large: let a discarded surface go soon
-  return surface;
-}
-
-gxtkSurface* gxtkGraphics::CreateSurface(int w, int h) {
-  if (w <= 0 || h <= 0) return nullptr;
-  gxtkSurface* surface = new gxtkSurface();
-  surface->SetData(nullptr, w, h, 4);
-  return surface->OnUnsafeLoadComplete() ? surface : nullptr;
-}
-
 // ---------------------------------------------------------------------------
 // gxtkSurface
-
-gxtkSurface::gxtkSurface() : data(nullptr), width(0), height(0), depth(0), texture(0), uscale(0), vscale(0) {}
-
-gxtkSurface::~gxtkSurface() { Discard(); }
 
 int gxtkSurface::Discard() {
   if (texture) {
@@ -474,17 +423,6 @@ int gxtkSurface::Discard() {
     data = nullptr;
   }
   return 0;
-}
-
-int gxtkSurface::Width() { return width; }
-int gxtkSurface::Height() { return height; }
-int gxtkSurface::Loaded() { return 1; }
-
-void gxtkSurface::SetData(unsigned char* pixels, int w, int h, int bytesPerPixel) {
-  data = pixels;
-  width = w;
-  height = h;
-  depth = bytesPerPixel;
 }
 
 bool gxtkSurface::OnUnsafeLoadComplete() {

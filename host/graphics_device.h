@@ -125,6 +125,11 @@ class gxtkSurface : public gxtkObject {
 // The smallest power of two that is at least n; 1 for n <= 1.
 int Pow2Size(int n);
 
+// Whether rows [offset + r * pitch, + width) for r < height lie in an array of
+// `length` elements. Pixel reads and writes check it, so that a wrong caller
+// gets nothing instead of memory written or read outside the array.
+bool PixelRangeFits(int length, int width, int height, int offset, int pitch);
+
 // Test seams, used only by tests and benchmarks; the program never sets them.
 namespace graphics_seams {
 // Batches ended so far; each is one OpenGL draw call when its frame is drawn.

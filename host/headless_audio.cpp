@@ -61,19 +61,6 @@ int gxtkAudio::SetVolume(int, float) { return 0; }
 int gxtkAudio::SetPan(int, float) { return 0; }
 int gxtkAudio::SetRate(int, float) { return 0; }
 
-int gxtkAudio::PlayMusic(String path, int flags) {
-  gxtkSample* music = LoadSample(path);
-  if (!music) return -1;
-  PlaySample(music, kMusicChannel, flags);
-  return 0;
-}
-
-int gxtkAudio::StopMusic() { return StopChannel(kMusicChannel); }
-int gxtkAudio::PauseMusic() { return PauseChannel(kMusicChannel); }
-int gxtkAudio::ResumeMusic() { return ResumeChannel(kMusicChannel); }
-int gxtkAudio::MusicState() { return ChannelState(kMusicChannel); }
-int gxtkAudio::SetMusicVolume(float volume) { return SetVolume(kMusicChannel, volume); }
-
 void gxtkAudio::mark() {
   for (gxtkChannel& chan : channels) {
     if (chan.state != kStopped) gc_mark(chan.sample);
