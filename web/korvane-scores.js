@@ -20,6 +20,7 @@
 var KorvaneScores = (function () {
   var API = 'api/v1/';                      // beside the page
   var SERVER_HEADER = 'X-Korvane-Server';
+  var BUILD_FILE = 'korvane-levels.js';     // written by the build beside the page
   var DB_NAME = 'korvane';                  // the page's own database (korvane-page.js)
   var DB_STORE = 'files';
   var TOKEN_KEY = 'scores/token';
@@ -318,12 +319,13 @@ var KorvaneScores = (function () {
 
   // --- start -----------------------------------------------------------------
   // Whether this page came from a korvane-server, which marks every answer
-  // with a header: true, false, or null when nothing answers (offline). The
-  // page's own folder is asked, so that any other host answers without an
-  // error; an unreachable server seen before still gets the panel, so the
-  // player sees what waits.
+  // with a header: true, false, or null when nothing answers (offline). A
+  // small file of the build is asked for, which any host has (no error in
+  // the console) and the service worker keeps with its headers (no network
+  // on a repeat visit); an unreachable server seen before still gets the
+  // panel, so the player sees what waits.
   function findServer() {
-    return fetch('./', { method: 'HEAD', cache: 'no-store' }).then(function (response) {
+    return fetch(BUILD_FILE).then(function (response) {
       return response.headers.get(SERVER_HEADER) !== null;
     }, function () { return null; });
   }
