@@ -118,7 +118,7 @@ var KorvaneScores = (function () {
     retryIn(ms);
   }
 
-  function postOne(key, game) {
+  function postOne(game) {
     var name = state.player.name;
     return fetch(API + 'scores?name=' + encodeURIComponent(name), {
       method: 'POST',
@@ -142,7 +142,8 @@ var KorvaneScores = (function () {
     return 'done';
   }
 
-  // Posts the queued games one at a time, oldest first.
+  // Posts the queued games one at a time, oldest first. A game leaves the
+  // queue before the next post starts, so no game is sent twice by this page.
   function drainQueue() {
     if (state.posting || !state.db) return;
     state.posting = true;
@@ -152,29 +153,29 @@ var KorvaneScores = (function () {
       if (!keys.length || !state.player.post || !NAME.test(state.player.name)) return null;
       key = keys[0];
       return ensureToken().then(function () { return read(key); }).then(function (game) {
-        return game ? postOne(key, game) : { status: 409, body: {} };
+        return game ? postOne(game) : { status: 409, body: {} };
       });
     }).then(function (answer) {
-      state.posting = false;
-      if (!answer) return showStatus();
-      var next = verdict(answer);
-      if (next === 'later') {
-        backOff(answer.retryAfter);
-        return showStatus();
-      }
-      if (next === 'name') return showStatus(answer.body.message);
+      var next = answer ? verdict(answer) : 'idle';
+      if (next !== 'done') return settle(next, answer);
       state.failures = 0;
       return remove(key).then(function () {
         state.waiting--;
+        state.posting = false;
         noteAnswer(answer);
         drainQueue();
       });
     }).catch(function () {
       // The network (or the server behind it) is out of reach.
-      state.posting = false;
-      backOff(0);
-      showStatus();
+      settle('later', { retryAfter: 0 });
     });
+  }
+
+  // The queue waits: for nothing, a back-off, or a mended name.
+  function settle(next, answer) {
+    state.posting = false;
+    if (next === 'later') backOff(answer.retryAfter);
+    showStatus(next === 'name' ? answer.body.message : undefined);
   }
 
   function ensureToken() {
