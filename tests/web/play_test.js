@@ -215,6 +215,9 @@ async function resizeSession(browser, url) {
   await tab.page.setViewport({ width: 1280, height: 960, deviceScaleFactor: 1 });
   assert(await tab.waitFor('browser-resize-1280x960', (s) =>
     s.width === 1280 && isSwitchGreen(s.at(64, 440)) && s.at(1260, 480)[0] < 120), 'the menu did not fill the larger window');
+  // The menu may fill the window before the fetch's answer is in.
+  const deadline = Date.now() + WAIT_MS;
+  while (Date.now() < deadline && !tab.urls.some((u) => /data-4\.data/.test(u))) await sleep(100);
   assert(tab.urls.some((u) => /data-4\.data/.test(u)), 'the largest images were not fetched');
   await tab.page.close();
 }
