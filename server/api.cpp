@@ -16,6 +16,7 @@ constexpr std::size_t kMaxHeaderLines = 64;
 constexpr int kIoTimeoutSeconds = 10;
 constexpr int kKeepAliveSeconds = 5;
 constexpr std::int64_t kMaxId = 9000000000000000000;
+const Statement kReplayOf{"replay_of", "SELECT replay FROM games WHERE id = $1 AND NOT hidden"};
 
 void send(httplib::Response& res, const Answer& answer) {
   res.status = answer.status;
@@ -45,7 +46,7 @@ std::string bearer(const httplib::Request& req) {
 template <typename Read>
 void readBoard(httplib::Response& res, Database& database, Read&& read) {
   try {
-    send(res, database.InTransaction(read));
+    send(res, database.Read(read));
   } catch (const Unavailable&) {
     send(res, Refusal(503, "unavailable", "the score database is unavailable; try again later", kRetryWhenDown));
   }
@@ -60,7 +61,7 @@ void boardPage(const httplib::Request& req, httplib::Response& res, Database& da
     after = number(req.get_param_value("after"), 1, kMaxId);
     if (!after) return send(res, Refusal(400, "bad_cursor", "after must be the \"next\" of a previous page"));
   }
-  readBoard(res, database, [&](pqxx::work& tx) {
+  readBoard(res, database, [&](pqxx::nontransaction& tx) {
     const auto page = BoardPage(tx, board, static_cast<int>(*limit), after);
     if (!page) return Refusal(400, "bad_cursor", "after names no game of this board");
     return Answer{200, *page, 0};
@@ -71,7 +72,7 @@ void around(const httplib::Request& req, httplib::Response& res, Database& datab
   const int board = BoardNumber(req.matches[1]);
   const std::string token = bearer(req);
   if (!ValidToken(token)) return send(res, Refusal(401, "bad_token", "send the player's Authorization: Bearer TOKEN"));
-  readBoard(res, database, [&](pqxx::work& tx) {
+  readBoard(res, database, [&](pqxx::nontransaction& tx) {
     const auto place = AroundPlayer(tx, board, Sha256Hex(token));
     if (!place) return Refusal(404, "no_game", "this player has no game on this board");
     return Answer{200, *place, 0};
@@ -82,8 +83,8 @@ void replayOf(const httplib::Request& req, httplib::Response& res, Database& dat
   const auto id = number(req.matches[1], 1, kMaxId);
   if (!id) return send(res, Refusal(404, "no_game", "no such game"));
   try {
-    const auto bytes = database.InTransaction([&](pqxx::work& tx) {
-      const pqxx::result rows = tx.exec_params("SELECT replay FROM games WHERE id = $1 AND NOT hidden", *id);
+    const auto bytes = database.Read([&](pqxx::nontransaction& tx) {
+      const pqxx::result rows = Prepared(tx, kReplayOf, *id);
       return rows.empty() ? std::optional<std::string>() : pqxx::binarystring(rows[0][0]).str();
     });
     if (!bytes) return send(res, Refusal(404, "no_game", "no such game"));
@@ -151,7 +152,7 @@ void SetUpRoutes(httplib::Server& http, const Config& config, Database& database
   http.Get("/api/v1/games/([0-9]+)/replay",
            [&](const httplib::Request& req, httplib::Response& res) { replayOf(req, res, database); });
   http.Get("/api/v1/health", [&](const httplib::Request&, httplib::Response& res) {
-    readBoard(res, database, [](pqxx::work& tx) {
+    readBoard(res, database, [](pqxx::nontransaction& tx) {
       tx.exec("SELECT 1");
       return Answer{200, {{"status", "ok"}}, 0};
     });
