@@ -1,6 +1,11 @@
 // The server's PostgreSQL: a small pool of connections, the schema's
 // migrations, and the one rule for a database that cannot answer.
 //
+// The pool holds at most a set number of connections: PostgreSQL runs one
+// process per connection, and more of them than the machine has cores
+// only take turns at the CPU (and count against max_connections, which
+// several servers may share).
+//
 // Migrations are the numbered files of server/migrations, compiled in; the
 // ones a database has not had run in order in one transaction, under an
 // advisory lock, so that servers started together apply each once. A
@@ -9,6 +14,7 @@
 // transactions; reads run outside transaction blocks, one statement each.
 #pragma once
 
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <pqxx/pqxx>
@@ -46,7 +52,9 @@ pqxx::result Prepared(pqxx::transaction_base& tx, const Statement& statement, Ar
 
 class Database {
  public:
-  explicit Database(std::string url) : url_(std::move(url)) {}
+  // At most `connections` open at once; a request that finds all of them
+  // leased waits for one rather than opening more.
+  Database(std::string url, int connections) : url_(std::move(url)), maxOpen_(connections) {}
 
   // Applies the migrations this database has not had; returns how many.
   int Migrate();
@@ -96,6 +104,7 @@ class Database {
     void Keep() { keep_ = true; }
 
    private:
+    void Release();
     Database& database_;
     std::unique_ptr<pqxx::connection> connection_;
     bool keep_ = false;
@@ -107,8 +116,11 @@ class Database {
   static void Rethrow(const std::exception& failure);
 
   const std::string url_;
+  const int maxOpen_;
   std::mutex mutex_;
+  std::condition_variable released_;
   std::vector<std::unique_ptr<pqxx::connection>> idle_;
+  int open_ = 0;  // idle and leased
 };
 
 }  // namespace server
