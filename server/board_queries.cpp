@@ -16,9 +16,10 @@ const std::string kEntryColumns =
 const std::string kEntries = "SELECT " + kEntryColumns + " FROM bests b JOIN players p ON p.id = b.player_id";
 const std::string kAscending = " ORDER BY b.neg_score, b.verified_at, b.game_id";
 const std::string kDescending = " ORDER BY b.neg_score DESC, b.verified_at DESC, b.game_id DESC";
-// The key of the row `k` (columns neg_score, verified_at, game_id). Taken
-// from a row of a lateral subquery it is a parameter of each scan, so a row
-// comparison with it is an index condition on bests_ranked.
+// The key of the one row of `k` (columns neg_score, verified_at, game_id).
+// A subquery that reads it from there (LATERAL, or in k's own select list)
+// gets it as a parameter of each scan, so a row comparison with it is an
+// index condition on bests_ranked.
 const std::string kKeyOfK = "(k.neg_score, k.verified_at, k.game_id)";
 const std::string kKey = "(b.neg_score, b.verified_at, b.game_id)";
 

@@ -42,9 +42,10 @@ Database::Lease::Lease(Database& database) : database_(database) {
 Database::Lease::~Lease() { Release(); }
 
 void Database::Lease::Release() {
+  if (!keep_) connection_.reset();  // closed before another request may open one in its place
   {
     std::lock_guard<std::mutex> lock(database_.mutex_);
-    if (keep_ && connection_) {
+    if (connection_) {
       database_.idle_.push_back(std::move(connection_));
     } else {
       --database_.open_;
