@@ -6,6 +6,8 @@
 // the index bests_ranked (board, -score, verified_at, game_id): a page
 // starts after the game its cursor names (never an OFFSET), and a rank is 1
 // plus the count of rows before it, counted by PostgreSQL each time.
+// Each function below makes one statement, so what it reads is consistent
+// in itself without a transaction block around it.
 #pragma once
 
 #include <cstdint>
@@ -27,13 +29,14 @@ const char* BoardName(int board);
 
 // {"entries": [...], "next": CURSOR or null}. `after` is the game id of the
 // previous page's last entry; nullopt when it names no game on this board.
-std::optional<nlohmann::json> BoardPage(pqxx::work& tx, int board, int limit, std::optional<std::int64_t> after);
+std::optional<nlohmann::json> BoardPage(pqxx::transaction_base& tx, int board, int limit,
+                                        std::optional<std::int64_t> after);
 
 // The player's rank among `of` players and the entries around theirs;
 // nullopt when the player has no game on the board.
-std::optional<nlohmann::json> AroundPlayer(pqxx::work& tx, int board, const std::string& tokenHash);
+std::optional<nlohmann::json> AroundPlayer(pqxx::transaction_base& tx, int board, const std::string& tokenHash);
 
 // The player's best on a board: {"best", "rank", "of"}.
-nlohmann::json PlayerStanding(pqxx::work& tx, int board, std::int64_t playerId);
+nlohmann::json PlayerStanding(pqxx::transaction_base& tx, int board, std::int64_t playerId);
 
 }  // namespace server

@@ -3,6 +3,8 @@
 //                         database "korvane")
 //   KORVANE_LISTEN        address:port to serve on (default 127.0.0.1:8080)
 //   KORVANE_WORKERS       re-runs at once (default: the number of cores)
+//   KORVANE_DATABASE_CONNECTIONS  connections to PostgreSQL at most
+//                         (default: 4 per core)
 //   KORVANE_DATA          the game's data for re-runs (default "data")
 //   KORVANE_REPLAY        the re-run program (default: korvane-replay beside
 //                         this program)
@@ -22,6 +24,7 @@ struct Config {
   std::string host = "127.0.0.1";
   int port = 8080;
   int workers = 1;
+  int databaseConnections = 4;
   std::string dataFolder = "data";
   std::string replayProgram;
   std::string siteFolder;

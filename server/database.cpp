@@ -3,7 +3,9 @@
 namespace server {
 namespace {
 
-constexpr std::size_t kMaxIdle = 32;
+// How long a request waits for a connection when all are leased: a read
+// takes a millisecond, so this is a database that stopped answering.
+constexpr std::chrono::seconds kLeaseWait{5};
 constexpr long long kMigrationLock = 0x4b56524e;  // advisory lock key: "KVRN"
 
 bool shuttingDown(const std::string& sqlState) {
@@ -15,22 +17,41 @@ bool shuttingDown(const std::string& sqlState) {
 }  // namespace
 
 Database::Lease::Lease(Database& database) : database_(database) {
-  {
-    std::lock_guard<std::mutex> lock(database.mutex_);
-    if (!database.idle_.empty()) {
-      connection_ = std::move(database.idle_.back());
-      database.idle_.pop_back();
-    }
+  std::unique_lock<std::mutex> lock(database.mutex_);
+  const auto free = [&] { return !database.idle_.empty() || database.open_ < database.maxOpen_; };
+  if (!database.released_.wait_for(lock, kLeaseWait, free)) {
+    throw Unavailable("every database connection stayed busy");
   }
-  if (!connection_) connection_ = database.Open();
+  if (!database.idle_.empty()) {
+    connection_ = std::move(database.idle_.back());
+    database.idle_.pop_back();
+    return;
+  }
+  ++database.open_;
+  lock.unlock();
+  try {
+    connection_ = database.Open();
+  } catch (...) {
+    Release();
+    throw;
+  }
 }
 
 // A connection goes back to the pool only after a transaction that worked:
 // one that failed may be broken, and a fresh one costs a few milliseconds.
-Database::Lease::~Lease() {
-  if (!keep_ || !connection_) return;
-  std::lock_guard<std::mutex> lock(database_.mutex_);
-  if (database_.idle_.size() < kMaxIdle) database_.idle_.push_back(std::move(connection_));
+Database::Lease::~Lease() { Release(); }
+
+void Database::Lease::Release() {
+  if (!keep_) connection_.reset();  // closed before another request may open one in its place
+  {
+    std::lock_guard<std::mutex> lock(database_.mutex_);
+    if (connection_) {
+      database_.idle_.push_back(std::move(connection_));
+    } else {
+      --database_.open_;
+    }
+  }
+  database_.released_.notify_one();
 }
 
 // Every query of the server reads or writes a few index entries; parallel
@@ -48,8 +69,12 @@ std::unique_ptr<pqxx::connection> Database::Open() {
 }
 
 void Database::DropIdle() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  idle_.clear();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_ -= static_cast<int>(idle_.size());
+    idle_.clear();
+  }
+  released_.notify_all();
 }
 
 void Database::Rethrow(const std::exception& failure) {

@@ -46,7 +46,7 @@ int main() {
   }
   signal(SIGPIPE, SIG_IGN);
   stopOnSignal();
-  server::Database database(config.databaseUrl);
+  server::Database database(config.databaseUrl, config.databaseConnections);
   try {
     const int applied = database.Migrate();
     if (applied > 0) std::fprintf(stderr, "korvane-server: applied %d migration(s)\n", applied);

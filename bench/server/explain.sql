@@ -1,37 +1,45 @@
--- EXPLAIN ANALYZE of each query korvane-server makes to read the tables,
--- with the values of a player in the middle of the normal board (game :game,
--- token "bench-token-:game" of bench/server/seed_games.sql).
+-- EXPLAIN ANALYZE of each statement korvane-server makes to read the tables
+-- (server/board_queries.cpp), with the values of a player in the middle of
+-- the normal board (game :game, token "bench-token-:game" of
+-- bench/server/seed_games.sql).
 -- Usage: psql -v game=500000 -f bench/server/explain.sql DATABASE
--- As the server's own sessions run (server/database.cpp).
+-- As the server's own sessions run them: parallel workers off
+-- (server/database.cpp) and prepared, so with the generic plan that a
+-- prepared statement settles on after its first executions.
 SET max_parallel_workers_per_gather = 0;
-SELECT -score AS neg, verified_at::text AS t FROM games WHERE id = :game \gset
-\echo '--- top 10 of a board'
+SET plan_cache_mode = force_generic_plan;
+\set entry 'p.name, b.score, b.game_id, to_char(b.verified_at AT TIME ZONE ''UTC'', ''YYYY-MM-DD"T"HH24:MI:SS.US"Z"'') AS at, b.neg_score, b.verified_at'
+\set key '(b.neg_score, b.verified_at, b.game_id)'
+\set keyk '(k.neg_score, k.verified_at, k.game_id)'
+\set bucketsabove '(SELECT coalesce(sum(players), 0) FROM score_buckets WHERE board = $1 AND bucket > score_bucket(-k.neg_score))::bigint'
+\set inbucket 'SELECT count(*) FROM bests b WHERE b.board = $1 AND b.neg_score >= -score_bucket_top(-k.neg_score) AND'
+\echo '--- top 10 of a board (11 rows, to know "next")'
+PREPARE top (smallint, bigint) AS
+SELECT :entry FROM bests b JOIN players p ON p.id = b.player_id
+ WHERE b.board = $1 ORDER BY b.neg_score, b.verified_at, b.game_id LIMIT $2;
+EXPLAIN (ANALYZE, BUFFERS, COSTS OFF) EXECUTE top(2, 11);
+\echo '--- the page after a cursor: its key, the rows up to it (the rank), the rows after'
+PREPARE after (smallint, bigint, bigint) AS
+WITH k AS MATERIALIZED (SELECT k.*, :bucketsabove + (:inbucket :key <= :keyk) AS before
+  FROM (SELECT -score AS neg_score, verified_at, id AS game_id FROM games WHERE id = $2 AND board = $1) k)
+SELECT k.before, e.* FROM k LEFT JOIN LATERAL (SELECT :entry FROM bests b JOIN players p ON p.id = b.player_id
+  WHERE b.board = $1 AND :key > :keyk ORDER BY b.neg_score, b.verified_at, b.game_id LIMIT $3) e ON true
+ ORDER BY e.neg_score, e.verified_at, e.game_id;
+EXPLAIN (ANALYZE, BUFFERS, COSTS OFF) EXECUTE after(2, :game, 11);
+\echo '--- around me: the player by token, the rank, 5 above and the player and 5 below'
+PREPARE around (smallint, text) AS
+WITH k AS MATERIALIZED (SELECT k.*, :bucketsabove + (:inbucket :key < :keyk) AS before
+  FROM (SELECT b.neg_score, b.verified_at, b.game_id FROM bests b JOIN players p ON p.id = b.player_id
+         WHERE p.token_hash = decode($2, 'hex') AND b.board = $1) k)
+SELECT k.before, (SELECT players FROM board_counts WHERE board = $1), k.game_id, e.* FROM k
+ CROSS JOIN LATERAL ((SELECT :entry FROM bests b JOIN players p ON p.id = b.player_id
+   WHERE b.board = $1 AND :key < :keyk ORDER BY b.neg_score DESC, b.verified_at DESC, b.game_id DESC LIMIT 5)
+  UNION ALL (SELECT :entry FROM bests b JOIN players p ON p.id = b.player_id
+   WHERE b.board = $1 AND :key >= :keyk ORDER BY b.neg_score, b.verified_at, b.game_id LIMIT 6)) e
+ ORDER BY e.neg_score, e.verified_at, e.game_id;
 EXPLAIN (ANALYZE, BUFFERS, COSTS OFF)
-SELECT p.name, b.score, b.game_id, b.verified_at FROM bests b JOIN players p ON p.id = b.player_id
- WHERE b.board = 2 ORDER BY b.neg_score, b.verified_at, b.game_id LIMIT 11;
-\echo '--- the page after a cursor (keyset), also the 5 below a player'
+EXECUTE around(2, encode(sha256(convert_to('bench-token-' || :game, 'UTF8')), 'hex'));
+\echo '--- the same rank counted over every row before the player (what the score buckets replace)'
 EXPLAIN (ANALYZE, BUFFERS, COSTS OFF)
-SELECT p.name, b.score, b.game_id, b.verified_at FROM bests b JOIN players p ON p.id = b.player_id
- WHERE b.board = 2 AND (b.neg_score, b.verified_at, b.game_id) > (:neg, :'t'::timestamptz, :game)
- ORDER BY b.neg_score, b.verified_at, b.game_id LIMIT 11;
-\echo '--- the 5 above a player'
-EXPLAIN (ANALYZE, BUFFERS, COSTS OFF)
-SELECT p.name, b.score, b.game_id, b.verified_at FROM bests b JOIN players p ON p.id = b.player_id
- WHERE b.board = 2 AND (b.neg_score, b.verified_at, b.game_id) < (:neg, :'t'::timestamptz, :game)
- ORDER BY b.neg_score DESC, b.verified_at DESC, b.game_id DESC LIMIT 5;
-\echo '--- a rank: the players of the score buckets above, then the rows before a game within its bucket'
-EXPLAIN (ANALYZE, BUFFERS, COSTS OFF)
-SELECT (SELECT coalesce(sum(players), 0) FROM score_buckets
-         WHERE board = 2 AND bucket > score_bucket(-(:neg)::integer))::bigint
-     + (SELECT count(*) FROM bests b WHERE b.board = 2 AND b.neg_score >= -score_bucket_top(-(:neg)::integer)
-         AND (b.neg_score, b.verified_at, b.game_id) < (:neg, :'t'::timestamptz, :game));
-\echo '--- the same rank counted over every row before the game (what the buckets replace)'
-EXPLAIN (ANALYZE, BUFFERS, COSTS OFF)
-SELECT count(*) FROM bests b
- WHERE b.board = 2 AND (b.neg_score, b.verified_at, b.game_id) < (:neg, :'t'::timestamptz, :game);
-\echo '--- players on a board'
-EXPLAIN (ANALYZE, BUFFERS, COSTS OFF) SELECT players FROM board_counts WHERE board = 2;
-\echo '--- a player best, by token'
-EXPLAIN (ANALYZE, BUFFERS, COSTS OFF)
-SELECT p.name, b.score, b.game_id, b.verified_at FROM bests b JOIN players p ON p.id = b.player_id
- WHERE p.token_hash = sha256(convert_to('bench-token-' || :game, 'UTF8')) AND b.board = 2;
+SELECT count(*) FROM bests b, (SELECT -score AS neg_score, verified_at, id AS game_id FROM games WHERE id = :game) k
+ WHERE b.board = 2 AND :key < :keyk;

@@ -13,6 +13,9 @@ games=${1:-1000000}
 seconds=${2:-10}
 pg=/usr/lib/postgresql/15/bin
 port=18480
+# The server binds with SO_REUSEPORT: a second one on a taken port would
+# share the connections with the first and the figures would mix both.
+if ss -ltn | grep -q "127.0.0.1:$port "; then echo "port $port is in use (another bench?)" >&2; exit 1; fi
 dir=$(mktemp -d "${TMPDIR:-/tmp}/korvane-bench-XXXXXX")
 as_owner=()
 if [ "$(id -u)" = 0 ]; then chown nobody "$dir"; as_owner=(runuser -u nobody --); fi

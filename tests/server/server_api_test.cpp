@@ -311,6 +311,39 @@ TEST_F(SeededBoard, PagesFollowOneAnotherWithoutGapsOrRepeats) {
   Get("/api/v1/boards/extreme", "", 404);
 }
 
+// A cursor names any game of the board: the last listed one (nothing
+// follows), or one that left the table when its player did better.
+TEST_F(SeededBoard, ACursorMayNameTheLastGameOrOneNoLongerListed) {
+  Serve();
+  Seed();
+  const std::vector<int> order = Expected();
+  pqxx::connection connection(database);
+  pqxx::work tx(connection);
+  const auto gameOf = [&](int player) {
+    return std::to_string(tx.exec_params1("SELECT id FROM games WHERE player_id = $1", player)[0].as<long long>());
+  };
+  const std::string last = gameOf(order.back()), replaced = gameOf(order[3]);
+  tx.exec_params(
+      "WITH g AS (INSERT INTO games (player_id, board, score, rounds, updates, identity, replay)"
+      " VALUES ($1, 2, 1000, 1, 1, sha256('better'::bytea), '\\x00') RETURNING id, verified_at)"
+      " UPDATE bests SET game_id = g.id, score = 1000, verified_at = g.verified_at FROM g"
+      " WHERE bests.board = 2 AND bests.player_id = $1",
+      order[3]);
+  tx.commit();
+
+  const json end = Get("/api/v1/boards/normal?after=" + last);
+  EXPECT_TRUE(end["entries"].empty()) << end;
+  EXPECT_TRUE(end["next"].is_null()) << end;
+  // Up to the replaced game's key: the improved player, then three others.
+  const json page = Get("/api/v1/boards/normal?limit=3&after=" + replaced);
+  ASSERT_EQ(page["entries"].size(), 3u) << page;
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(page["entries"][i]["name"], "P" + std::to_string(order[4 + i]));
+    EXPECT_EQ(page["entries"][i]["rank"], 5 + i);
+  }
+  EXPECT_EQ(Get("/api/v1/boards/normal?limit=1")["entries"][0]["name"], "P" + std::to_string(order[3]));
+}
+
 TEST_F(SeededBoard, AroundMeShowsFiveAboveAndBelow) {
   Serve();
   Seed();

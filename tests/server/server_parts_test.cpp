@@ -1,7 +1,11 @@
-// The server's parts that need no database: names, tokens, the rate limit
-// and the stored hash of a token.
+// The server's parts that need no database: names, tokens, the rate limit,
+// the stored hash of a token and the configuration.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <thread>
+
+#include "server/config.h"
 #include "server/names.h"
 #include "server/rate_limit.h"
 #include "server/tokens.h"
@@ -52,6 +56,33 @@ TEST(PostRateLimit, AWindowAllowsItsCountPerKeyThenSaysWhenToRetry) {
   EXPECT_EQ(limit.Take("a", start + std::chrono::seconds(20)), 40);
   EXPECT_EQ(limit.Take("b", start + std::chrono::seconds(20)), 0) << "keys are counted apart";
   EXPECT_EQ(limit.Take("a", start + std::chrono::seconds(61)), 0) << "a new window starts afresh";
+}
+
+TEST(ServerConfig, NumbersAreReadEachUnderItsOwnNameAndRefusedOutsideTheirRange) {
+  const char* const names[] = {"KORVANE_WORKERS", "KORVANE_DATABASE_CONNECTIONS", "KORVANE_POSTS_PER_MINUTE",
+                               "KORVANE_RERUN_SECONDS"};
+  for (const char* name : names) unsetenv(name);
+  server::Config config;
+  std::string error;
+  ASSERT_TRUE(server::ReadConfig(&config, &error)) << error;
+  EXPECT_EQ(config.databaseConnections, 4 * static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
+
+  setenv("KORVANE_WORKERS", "3", 1);
+  setenv("KORVANE_DATABASE_CONNECTIONS", "12", 1);
+  setenv("KORVANE_POSTS_PER_MINUTE", "7", 1);
+  setenv("KORVANE_RERUN_SECONDS", "9", 1);
+  ASSERT_TRUE(server::ReadConfig(&config, &error)) << error;
+  EXPECT_EQ(config.workers, 3);
+  EXPECT_EQ(config.databaseConnections, 12);
+  EXPECT_EQ(config.postsPerMinute, 7);
+  EXPECT_EQ(config.rerunSeconds, 9);
+
+  for (const char* bad : {"0", "1001", "12x", "-3"}) {
+    setenv("KORVANE_DATABASE_CONNECTIONS", bad, 1);
+    EXPECT_FALSE(server::ReadConfig(&config, &error)) << bad;
+    EXPECT_EQ(error, "KORVANE_DATABASE_CONNECTIONS must be a number from 1 to 1000") << bad;
+  }
+  for (const char* name : names) unsetenv(name);
 }
 
 }  // namespace
