@@ -117,26 +117,7 @@ int Pow2Size(int n) {
 // ---------------------------------------------------------------------------
 // gxtkGraphics
 
-gxtkGraphics::gxtkGraphics()
-    : mode(1),
-      width(0),
-      height(0),
-      color(0xffffffffu),
-      red(255),
-      green(255),
-      blue(255),
-      alpha(1),
-      a(1),
-      b(0),
-      c(0),
-      d(1),
-      tx(0),
-      ty(0),
-      transformed(false),
-      vertices(),
-      primType(0),
-      primCount(0),
-      primSurf(nullptr) {
+gxtkGraphics::gxtkGraphics() {
   for (int q = 0; q < kMaxQuads; ++q) {
     const auto first = static_cast<std::uint16_t>(4 * q);
     std::uint16_t* index = &quadIndices[6 * q];

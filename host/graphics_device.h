@@ -42,19 +42,19 @@ class gxtkGraphics : public gxtkObject {
   static constexpr int kQuads = 4;
   static constexpr int kPolygon = 5;  // a triangle fan, drawn at once
 
-  int mode;
-  int width, height;    // framebuffer pixels, refreshed by Validate
-  std::uint32_t color;  // premultiplied, R in the lowest byte
-  float red, green, blue;
-  float alpha;
-  float a, b, c, d, tx, ty;  // x' = a*x + c*y + tx, y' = b*x + d*y + ty
-  bool transformed;
-  gxtkVertex vertices[kMaxVertices];
-  std::uint16_t quadIndices[kMaxQuads * 6];
-  int primType;
-  int primCount;
-  gxtkSurface* primSurf;  // texture of the batch; not traced (see above)
-  FrameRecord frame;      // this frame's drawing, replayed at its end if it changed
+  int mode = 1;
+  int width = 0, height = 0;          // framebuffer pixels, refreshed by Validate
+  std::uint32_t color = 0xffffffffu;  // premultiplied, R in the lowest byte
+  float red = 255, green = 255, blue = 255;
+  float alpha = 1;
+  float a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;  // x' = a*x + c*y + tx, y' = b*x + d*y + ty
+  bool transformed = false;
+  gxtkVertex vertices[kMaxVertices] = {};
+  std::uint16_t quadIndices[kMaxQuads * 6] = {};
+  int primType = 0;
+  int primCount = 0;
+  gxtkSurface* primSurf = nullptr;  // texture of the batch; not traced (see above)
+  FrameRecord frame;                // this frame's drawing, replayed at its end if it changed
 
   gxtkGraphics();
 

@@ -14,27 +14,7 @@
 FrameRecord::FrameRecord() = default;
 FrameRecord::~FrameRecord() = default;
 
-gxtkGraphics::gxtkGraphics()
-    : mode(1),
-      width(0),
-      height(0),
-      color(0xffffffffu),
-      red(255),
-      green(255),
-      blue(255),
-      alpha(1),
-      a(1),
-      b(0),
-      c(0),
-      d(1),
-      tx(0),
-      ty(0),
-      transformed(false),
-      vertices(),
-      quadIndices(),
-      primType(0),
-      primCount(0),
-      primSurf(nullptr) {}
+gxtkGraphics::gxtkGraphics() = default;
 
 bool gxtkGraphics::Validate() {
   replay::PlayedSize(&width, &height);

@@ -40,15 +40,17 @@ var KorvaneScores = (function () {
   var state = {
     db: null, server: false, token: null, player: { name: '', post: false, server: false },
     board: 'normal', posting: false, retryTimer: null, failures: 0, waiting: 0,
-    posted: 0, lastAnswer: null, place: null,
+    posted: 0, lastAnswer: null,
   };
 
   // --- storage -------------------------------------------------------------
+  // One request in a transaction of its own; resolves to its result once the
+  // transaction is complete.
   function request(mode, use) {
     return new Promise(function (resolve, reject) {
       var transaction = state.db.transaction(DB_STORE, mode);
-      var result = use(transaction.objectStore(DB_STORE));
-      transaction.oncomplete = function () { resolve(result && 'result' in result ? result.result : undefined); };
+      var pending = use(transaction.objectStore(DB_STORE));
+      transaction.oncomplete = function () { resolve(pending.result); };
       transaction.onerror = function () { reject(transaction.error); };
       transaction.onabort = function () { reject(transaction.error || 'aborted'); };
     });
@@ -99,7 +101,6 @@ var KorvaneScores = (function () {
     return Promise.all([getJson('boards/' + board + '?limit=' + TOP), mine]).then(function (answers) {
       if (board !== state.board) return;
       var place = answers[1] && answers[1].status === 200 ? answers[1].body : null;
-      state.place = place;
       showTable(answers[0].status === 200 ? answers[0].body.entries : null, place);
     }, function () {
       showTable(null, null);

@@ -92,36 +92,8 @@ class PlaySession : public ::testing::Test {
   fs::path shots;
 };
 
-// A cell of the landscape board: column, row.
-struct GridCell {
-  int c, r;
-};
-
-// Three neighbouring cells in a row or column whose gems look alike, skipping
-// the first `skip` such runs; an empty list when there are no more.
-std::vector<GridCell> FindThreeAlikeCells(const Shot& shot, int skip = 0) {
-  using layout::Cell;
-  using layout::kBoardColumns;
-  using layout::kBoardRows;
-  Colour mean[kBoardColumns][kBoardRows];
-  for (int c = 0; c < kBoardColumns; ++c) {
-    for (int r = 0; r < kBoardRows; ++r) mean[c][r] = shot.Mean(Cell(c, r).x, Cell(c, r).y, 6);
-  }
-  auto alike = [&](int c0, int r0, int c1, int r1) {
-    return testsupport::Distance(mean[c0][r0], mean[c1][r1]) < testsupport::kSameKindDistance;
-  };
-  for (int r = 0; r < kBoardRows; ++r) {
-    for (int c = 0; c + 2 < kBoardColumns; ++c) {
-      if (alike(c, r, c + 1, r) && alike(c + 1, r, c + 2, r) && skip-- == 0) return {{c, r}, {c + 1, r}, {c + 2, r}};
-    }
-  }
-  for (int c = 0; c < kBoardColumns; ++c) {
-    for (int r = 0; r + 2 < kBoardRows; ++r) {
-      if (alike(c, r, c, r + 1) && alike(c, r + 1, c, r + 2) && skip-- == 0) return {{c, r}, {c, r + 1}, {c, r + 2}};
-    }
-  }
-  return {};
-}
+using testsupport::FindThreeAlikeCells;
+using testsupport::GridCell;
 
 TEST_F(PlaySession, StartPlayPauseResumeQuitGameOverMenuAndSavedState) {
   ASSERT_NO_FATAL_FAILURE(Launch());

@@ -96,8 +96,14 @@ inline bool SaveNoticeShows(const Shot& s) {
 // Colour distance between gems of one kind on a landscape board.
 constexpr int kSameKindDistance = 40;
 
-// Three neighbouring cells whose gems look alike, or an empty list.
-inline std::vector<Point> FindThreeAlike(const Shot& shot) {
+// A cell of the landscape board: column, row.
+struct GridCell {
+  int c, r;
+};
+
+// Three neighbouring cells in a row or column whose gems look alike, skipping
+// the first `skip` such runs; an empty list when there are no more.
+inline std::vector<GridCell> FindThreeAlikeCells(const Shot& shot, int skip = 0) {
   using layout::Cell;
   using layout::kBoardColumns;
   using layout::kBoardRows;
@@ -108,15 +114,22 @@ inline std::vector<Point> FindThreeAlike(const Shot& shot) {
   auto alike = [&](int c0, int r0, int c1, int r1) { return Distance(mean[c0][r0], mean[c1][r1]) < kSameKindDistance; };
   for (int r = 0; r < kBoardRows; ++r) {
     for (int c = 0; c + 2 < kBoardColumns; ++c) {
-      if (alike(c, r, c + 1, r) && alike(c + 1, r, c + 2, r)) return {Cell(c, r), Cell(c + 1, r), Cell(c + 2, r)};
+      if (alike(c, r, c + 1, r) && alike(c + 1, r, c + 2, r) && skip-- == 0) return {{c, r}, {c + 1, r}, {c + 2, r}};
     }
   }
   for (int c = 0; c < kBoardColumns; ++c) {
     for (int r = 0; r + 2 < kBoardRows; ++r) {
-      if (alike(c, r, c, r + 1) && alike(c, r + 1, c, r + 2)) return {Cell(c, r), Cell(c, r + 1), Cell(c, r + 2)};
+      if (alike(c, r, c, r + 1) && alike(c, r + 1, c, r + 2) && skip-- == 0) return {{c, r}, {c, r + 1}, {c, r + 2}};
     }
   }
   return {};
+}
+
+// The screen points of the first such run, or an empty list.
+inline std::vector<Point> FindThreeAlike(const Shot& shot) {
+  std::vector<Point> points;
+  for (const GridCell& cell : FindThreeAlikeCells(shot)) points.push_back(layout::Cell(cell.c, cell.r));
+  return points;
 }
 
 }  // namespace testsupport
